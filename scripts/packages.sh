@@ -1,0 +1,19 @@
+# Sourced by scripts/run and scripts/test: installs, with apt-get, the Debian packages that are missing.
+need_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What building the game needs.
+BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fonts-dejavu-core)
+# What the tests need on top: the test framework and a virtual X server with its helpers.
+TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps imagemagick)

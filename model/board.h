@@ -61,6 +61,8 @@ int board_is_empty(const BOARD *board, int i, int j);
 int board_random_empty_in(const BOARD *board, int i0, int j0, int i1, int j1, int *i, int *j);
 int board_random_empty(const BOARD *board, int *i, int *j);
 
+// The lower-case letter of column j ("ABCDEFGHJKLMNOPQRST", no I); '?' for a column beyond the 19 letters.
+char board_column_letter(int j);
 // The notation of (i, j), "a5" for the top-left point of 5 x 5, in a static buffer the next call overwrites.
 const char *board_point_name(const BOARD *board, int i, int j);
 // Reads the notation back; an unknown letter gives j = cols. Never reads or writes past its buffers.

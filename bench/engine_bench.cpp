@@ -1,0 +1,97 @@
+// Benchmarks of the engine: the group analysis, the computer's search at levels 1 to 4, a whole game.
+// Run them with scripts/bench; the figures and how they were taken are in doc/performance.md.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "positions.h"
+#include "engine/client.h"
+#include "engine/groups.h"
+#include "model/game.h"
+
+namespace {
+
+// One analysis per iteration, cycling through positions met in real games.
+void BM_GroupAnalysis(benchmark::State &state) {
+    std::vector<BOARD *> positions = bench::typical_positions();
+    GROUPS *groups = groups_create(5, 5, positions[0]);
+    size_t k = 0;
+    for (auto _ : state) {
+        groups_find(groups, positions[k]);
+        benchmark::DoNotOptimize(groups_dame_min(groups, STONE_WHITE));
+        benchmark::DoNotOptimize(groups_dame_min(groups, STONE_BLACK));
+        if (++k == positions.size()) k = 0;
+    }
+    state.counters["positions"] = static_cast<double>(positions.size());
+    groups_free(groups);
+    for (BOARD *board : positions) board_free(board);
+}
+BENCHMARK(BM_GroupAnalysis);
+
+// One computer move (White, to move) of the player at the level given by the first argument, from the
+// empty board (second argument 0) or from the fixed middle game (1).
+void BM_BestMove(benchmark::State &state) {
+    const int level = static_cast<int>(state.range(0));
+    const bool middle = state.range(1) != 0;
+    GAME *game = game_new(5, 5);
+    if (middle) {
+        BOARD *picture = bench::board_from_picture(bench::MIDDLE_GAME);
+        game_set_board(game, picture->cells);
+        board_free(picture);
+    }
+    const std::string name = "tiku" + std::to_string(level);
+    const int n = game_add_player(game, name.c_str(), 0, STONE_WHITE);
+    std::srand(1);
+    int i = -1;
+    int j = -1;
+    for (auto _ : state) {
+        player_best_move(&game->players[n], &i, &j);
+        benchmark::DoNotOptimize(i);
+        benchmark::DoNotOptimize(j);
+    }
+    state.SetLabel(middle ? "middle game" : "empty board");
+    game_free(game);
+}
+BENCHMARK(BM_BestMove)
+    ->ArgNames({"level", "middle"})
+    ->ArgsProduct({{1, 2, 3}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BestMove)->ArgNames({"level", "middle"})->ArgsProduct({{4}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// A whole game of two level-2 players through game_play, from a fresh game record to its release.
+void BM_GamePlay(benchmark::State &state) {
+    int64_t moves = 0;
+    for (auto _ : state) {
+        GAME *game = game_new(5, 5);
+        benchmark::DoNotOptimize(game_play(game, "tiku2", "tiku2", 0, 0));
+        moves += game->groups->moves.moves_num;
+        game_free(game);
+    }
+    state.counters["moves_per_game"] =
+        benchmark::Counter(static_cast<double>(moves), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_GamePlay)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    // The search writes two colour escapes per node to the error stream; they go to /dev/null here, as
+    // they do when the game runs without a console, so the report on the standard output stays readable.
+    // The flags were read above, so an error in them is still reported.
+    const int null_fd = open("/dev/null", O_WRONLY);
+    if (null_fd >= 0) {
+        dup2(null_fd, STDERR_FILENO);
+        close(null_fd);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -13,6 +13,10 @@ void YTraceColor(int code);
 // Adds no newline: the formats carry it.
 void YTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+// 1 when a YTrace line written now would be printed (the depth is at most the trace level), else 0.
+// Lets a caller skip building a text that the trace would not print.
+int YTraceActive();
+
 // Opens a named block: depth + 1, its colour escape, "BEG: %s \n", two more spaces of indentation.
 // The condition must be non-zero (assertion). Nesting past the indentation buffer (a 48th open block)
 // stops through YFatal("YBeg") instead of writing past it.

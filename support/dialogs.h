@@ -1,0 +1,43 @@
+// The secondary windows: the modal message box, the about window and the rules window.
+#pragma once
+
+#include <FL/Fl_Widget.H>
+
+#include "support/window.h"
+
+// The about window: a few lines about the program and a close button.
+class ABOUT : public My_Window {
+public:
+    using My_Window::My_Window;
+    void compose() override;
+};
+
+// The rules window: the rules of the game and how the rating works.
+class HELP : public My_Window {
+public:
+    using My_Window::My_Window;
+    void compose() override;
+};
+
+// The lines of the two windows, each array ended by a null entry.
+extern const char *about_lines[];
+extern const char *rules_lines[];
+
+// The dialogs open beside the main window and take their width from it; the program registers it at
+// start-up. Without one they open at (10, 0) with the main window's usual width, 230.
+void dialogs_attach_main(Fl_Window *main_window);
+// The board view, repainted at once when the about window closes; null for none.
+void dialogs_attach_board(Fl_Widget *board_widget);
+
+// Shows a modal 230 x 150 window with the text and one button centred under the pointer, and waits in
+// a nested event loop until the button is pressed or the window is closed; returns 1. Null button and
+// title texts mean "Ok" and "Message".
+int YMessage(const char *text, const char *button, const char *title);
+
+// Shows the about window, creating it when there is none; an open one is raised.
+void about_open();
+// The about window's close button: deletes the window (after the toolkit is done with the event), then
+// repaints the main window and the board view.
+void about_close(Fl_Widget *w, void *data);
+// Shows the rules window, creating it when there is none; an open or hidden one is shown again.
+void rules_open();

@@ -1,0 +1,161 @@
+#include "app/main_window.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Menu_.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/fl_draw.H>
+
+#include "app/flow.h"
+#include "app/icon.h"
+#include "app/state.h"
+#include "support/dialogs.h"
+#include "support/draw.h"
+
+int WINDOW_W = 230;
+int WINDOW_H = 300;
+
+Fl_Window *main_window = nullptr;
+Fl_Window *content_window = nullptr;
+app_state *app = nullptr;
+Fl_Button *new_game_button = nullptr;
+Fl_Box *message_box = nullptr;
+char message_text[80] = "";
+Fl_Box *rating_box = nullptr;
+char rating_text[96] = "";
+
+namespace {
+
+const char *const RATING_CAPTION = "РЕЙТИНГ:";
+
+// The numbers menu_cb acts on, kept in the items' user data.
+enum { MENU_NEW_GAME = 1, MENU_RATING_RESET, MENU_EXIT, MENU_RULES, MENU_ABOUT };
+
+void *number(intptr_t n) { return reinterpret_cast<void *>(n); }
+
+} // namespace
+
+// No item has a shortcut or a callback of its own: every choice goes to menu_cb by its number.
+Fl_Menu_Item menu_items[10] = {
+    {"Игра", 0, nullptr, number(0), FL_SUBMENU, 0, 0, 0, 0},
+    {"Новая игра", 0, nullptr, number(MENU_NEW_GAME), 0, 0, 0, 0, 0},
+    {"Обнулить рейтинг", 0, nullptr, number(MENU_RATING_RESET), FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {"Выход", 0, nullptr, number(MENU_EXIT), 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {"Справка", 0, nullptr, number(0), FL_SUBMENU, 0, 0, 0, 0},
+    {"Правила игры", 0, nullptr, number(MENU_RULES), 0, 0, 0, 0, 0},
+    {"О программе...", 0, nullptr, number(MENU_ABOUT), 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+    {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
+};
+
+void MAIN_KORVANI::compose() {
+    YRectf(0, 0, w(), h(), 255);
+    menu_make(5, 5, WINDOW_W - 10, 30);
+
+    // The panel: what follows up to YPop is relative to its corner (5, 35).
+    YPush("", 5, 35, WINDOW_W - 10, 65, YPanelColors.fill, YPanelColors.border);
+    YLine(5, 35, WINDOW_W - 5, 35, 255);
+    YButton(&new_game_button, "@circle", "Новая игра", 8, 5, 35, 55, new_game_cb);
+    YBox(&message_box, message_text, 48, 10, WINDOW_W - 69, 25, YColorGray, 16, 14);
+    // The rating value follows the caption at its measured width, so both sit on one line whatever
+    // the face's metrics.
+    fl_font(16, 14);
+    const int caption_w = static_cast<int>(fl_width(RATING_CAPTION));
+    YDrawStringInBox(RATING_CAPTION, 51, 35, caption_w + 5, 25, YLEFT, YCENTER, YColorBlack);
+    YBox(&rating_box, rating_text, caption_w + 56, 35, WINDOW_W - 69 - (caption_w + 5), 25, YColorGray,
+         FL_HELVETICA_BOLD, 15);
+    YPop();
+
+    if (YDrawPass == 0) {
+        // BOARD VIEW: the board-view step creates the board here and lets the dialogs repaint it:
+        //   board_widget = new Board(5, 105, WINDOW_W - 10, WINDOW_H - 110);
+        //   dialogs_attach_board(board_widget);
+    }
+}
+
+void menu_make(int x, int y, int w, int h) {
+    YRect(x, y, w, h, 56);
+    YMenuBar(x + 1, y + 1, w - 1, h - 1, menu_items, menu_cb);
+}
+
+void menu_cb(Fl_Widget *w, void *) {
+    const Fl_Menu_Item *item = static_cast<Fl_Menu_ *>(w)->mvalue();
+    if (!item) return;
+    switch (item->argument()) {
+    case MENU_NEW_GAME: new_game(); break;
+    case MENU_RATING_RESET: rating_reset(); break;
+    case MENU_EXIT: app_exit();
+    case MENU_RULES: rules_open(); break;
+    case MENU_ABOUT: about_open(); break;
+    default: break; // a submenu title
+    }
+}
+
+void new_game_cb(Fl_Widget *w, void *) {
+    if (w == new_game_button) new_game();
+}
+
+void window_cb(Fl_Widget *, void *) { app_exit(); }
+
+void app_exit() {
+    view_free();
+    // An unfinished game is not charged: the rating is written as the flow left it.
+    app_close(app);
+    app = nullptr;
+    std::exit(0);
+}
+
+int app_start(int argc, char **argv) {
+    YInitFonts();
+    WINDOW_W = 230;
+    WINDOW_H = 300;
+
+    // The toolkit makes each new window the current group: the content window becomes a child of
+    // main_window and compose's widgets children of the content window.
+    main_window = new Fl_Window(WINDOW_W, WINDOW_H, "  КОРВАНИ");
+    dialogs_attach_main(main_window);
+    app = app_new("tiku2", 5);
+    view_new();
+    content_window = new MAIN_KORVANI(0, 0, WINDOW_W, WINDOW_H);
+    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", app->rating);
+    YDrawPass = 0;
+    static_cast<MAIN_KORVANI *>(content_window)->compose();
+    content_window->end();
+
+    // No game is in progress yet, so the first game gives nothing up.
+    new_game();
+
+    main_window->add(content_window);
+    main_window->end();
+    // A fixed window: no resizable widget, and the same minimum and maximum size for the window manager.
+    main_window->resizable(nullptr);
+    main_window->size_range(WINDOW_W, WINDOW_H, WINDOW_W, WINDOW_H);
+
+    // The icon is drawn here, not read from disk; the window keeps its own copy.
+    unsigned char pixels[ICON_SIZE * ICON_SIZE * 4];
+    icon_pixels(pixels);
+    const Fl_RGB_Image icon(pixels, ICON_SIZE, ICON_SIZE, 4);
+    main_window->icon(&icon);
+    main_window->callback(window_cb);
+
+    Fl::visual(FL_DOUBLE | FL_INDEX);
+    main_window->show(argc, argv);
+    return 0;
+}
+
+int app_main(int argc, char **argv) {
+    const int status = app_start(argc, argv);
+    if (status != 0) return status;
+    Fl::flush();
+    Fl::run();
+    // The loop ends only when every window is hidden; leave the same way as the window's close does,
+    // so the rating is never lost.
+    app_exit();
+}

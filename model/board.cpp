@@ -43,7 +43,10 @@ void board_free(BOARD *board) {
 
 void board_set_move(BOARD *board, int stone, int i, int j) {
     const int old = cell_value(board, i, j);
-    if (old != STONE_NONE) std::fprintf(stderr, "board_set_move: %d %d stone_old=%d \n", i, j, old);
+    if (old != STONE_NONE) {
+        std::fprintf(stderr, "board_set_move: %d %d stone_old=%d \n", i, j, old);
+        std::fflush(stderr); // the error stream is buffered for the trace; a warning shows at once
+    }
     *cell(board, i, j) = stone;
 }
 
@@ -84,8 +87,23 @@ char board_column_letter(int j) {
 }
 
 const char *board_point_name(const BOARD *board, int i, int j) {
+    // "%c%d", written by hand: the search names every move for its trace, and snprintf was a quarter of
+    // a computer move.
     static char name[16];
-    std::snprintf(name, sizeof name, "%c%d", board_column_letter(j), board->rows - i);
+    const int row = board->rows - i;
+    char digits[12];
+    int n = 0;
+    // The magnitude as unsigned, so that the most negative int is written right too.
+    unsigned magnitude = row < 0 ? 0u - static_cast<unsigned>(row) : static_cast<unsigned>(row);
+    do {
+        digits[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    int k = 0;
+    name[k++] = board_column_letter(j);
+    if (row < 0) name[k++] = '-';
+    while (n > 0) name[k++] = digits[--n];
+    name[k] = '\0';
     return name;
 }
 

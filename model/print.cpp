@@ -33,6 +33,7 @@ void win_free(WIN *win) { delete win; }
 void win_char(WIN *win, char c, int x, int y) {
     if (x < 0 || x >= win->w || y < 0 || y >= win->h) {
         std::fprintf(stderr, "win_char Error: ch=%c  x=%d y=%d  w=%d h=%d  \n", c, x, y, win->w, win->h);
+        std::fflush(stderr); // the error stream is buffered for the trace; an error shows at once
         return;
     }
     win->lines[y][x] = c;
@@ -149,6 +150,7 @@ void point_print(const GROUPS *groups, int i, int j) {
         break;
     }
     std::fprintf(stderr, "%s (%d %d) \n", label, i, j);
+    std::fflush(stderr);
 }
 
 void groups_print(const GROUPS *groups) {

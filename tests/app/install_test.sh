@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks what a desktop finds there.
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+fail() { echo "install: $*" >&2; exit 1; }
+[ -x "$prefix/bin/korvani" ] || fail "no executable bin/korvani"
+desktop="$prefix/share/applications/korvani.desktop"
+[ -f "$desktop" ] || fail "no $desktop"
+grep -qx 'Name=КОРВАНИ' "$desktop" || fail "desktop entry without Name=КОРВАНИ"
+grep -qx 'Categories=Game;BoardGame;' "$desktop" || fail "desktop entry without its categories"
+grep -qx 'Exec=korvani' "$desktop" || fail "desktop entry does not run korvani"
+grep -qx 'Icon=korvani' "$desktop" || fail "desktop entry without its icon"
+png="$prefix/share/icons/hicolor/32x32/apps/korvani.png"
+[ -f "$png" ] || fail "no $png"
+size="$(identify -format '%w %h' "$png")"
+[ "$size" = "32 32" ] || fail "icon is $size, not 32 32"
+echo "install: ok"

@@ -1,0 +1,136 @@
+#include "tests/support/x_test.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+unsigned PIXELS::at(int x, int y) const {
+    const unsigned char *p = &rgb[3 * (y * w + x)];
+    return (unsigned(p[0]) << 16) | (unsigned(p[1]) << 8) | p[2];
+}
+
+void PIXELS::dark_box(int x, int y, int bw, int bh, int box[4]) const {
+    box[0] = box[1] = box[2] = box[3] = -1;
+    for (int j = y; j < y + bh; ++j) {
+        for (int i = x; i < x + bw; ++i) {
+            const unsigned c = at(i, j);
+            const int sum = ((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255);
+            if (sum >= 3 * 128) continue;
+            if (box[0] < 0 || i < box[0]) box[0] = i;
+            if (i > box[1]) box[1] = i;
+            if (box[2] < 0) box[2] = j;
+            box[3] = j;
+        }
+    }
+}
+
+bool PIXELS::has_dark(int x, int y, int bw, int bh) const {
+    int box[4];
+    dark_box(x, y, bw, bh, box);
+    return box[0] >= 0;
+}
+
+unsigned map_rgb(int index) {
+    unsigned char r, g, b;
+    Fl::get_color(static_cast<Fl_Color>(index), r, g, b);
+    return (unsigned(r) << 16) | (unsigned(g) << 8) | b;
+}
+
+void settle() {
+    for (int round = 0; round < 10; ++round) {
+        Fl::flush();
+        XSync(fl_display, False);
+        Fl::wait(0.01);
+    }
+    Fl::flush();
+    XSync(fl_display, False);
+}
+
+void show_and_settle(Fl_Window *window) {
+    window->show();
+    for (int k = 0; k < 100 && !window->visible_r(); ++k) Fl::wait(0.02);
+    settle();
+}
+
+PIXELS read_window(Fl_Window *window) {
+    settle();
+    PIXELS pixels;
+    pixels.w = window->w();
+    pixels.h = window->h();
+    pixels.rgb.resize(3 * pixels.w * pixels.h);
+    window->make_current();
+    fl_read_image(pixels.rgb.data(), 0, 0, pixels.w, pixels.h);
+    return pixels;
+}
+
+std::vector<Fl_Window *> shown_windows(const char *title) {
+    std::vector<Fl_Window *> found;
+    for (Fl_Window *w = Fl::first_window(); w; w = Fl::next_window(w)) {
+        if (w->label() && std::string(w->label()) == title) found.push_back(w);
+    }
+    return found;
+}
+
+void send_close(Fl_Window *window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = fl_xid(window);
+    event.xclient.message_type = XInternAtom(fl_display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(fl_display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(fl_display, fl_xid(window), False, NoEventMask, &event);
+    XFlush(fl_display);
+}
+
+void xdotool(const std::string &args) {
+    const std::string command = "xdotool " + args;
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    // The injected input reaches the server before the next request of ours.
+    XSync(fl_display, False);
+}
+
+TEMP_DIR::TEMP_DIR() {
+    char pattern[] = "/tmp/korvani-test-XXXXXX";
+    path = mkdtemp(pattern);
+    previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(path);
+}
+
+TEMP_DIR::~TEMP_DIR() {
+    std::filesystem::current_path(previous);
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::vector<std::string> dir_entries(const std::string &path) {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string file_bytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void write_file(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}

@@ -1,5 +1,6 @@
 #include "engine/groups.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 
@@ -36,6 +37,118 @@ int groups_add_move(GROUPS *groups, int stone, int i, int j) {
     return 1;
 }
 
+namespace {
+
+// groups_find collects each group as group_fill would, and in the same order, without the recursion.
+// The recursive fill is a tree of calls, one per visited point, each call's children being its four
+// neighbours in the order left, right, down, up; its stones and dame are appended in the preorder of
+// that tree. A stack onto which each stone pushes its neighbours in the reverse order pops them in that
+// same preorder, so the stone and dame lists come out identical. Points that would stop the fill at
+// once whenever they were visited (off the board, or a stone of another colour, since the board does
+// not change) are not pushed. The evaluation analyses every position of a search, and the recursion
+// and its repeated bound tests were most of its cost.
+//
+// Points are numbered 8i + j, so sets of points are 64-bit masks in which column 7 and row 7 never hold
+// a point of the board (a side is at most 7): a shift by one column or one row cannot wrap onto the board.
+constexpr uint64_t point_bit(int q) { return uint64_t{1} << q; }
+
+// The points next to those of the set, on the board or not (the caller masks with the board).
+constexpr uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
+
+// A stack entry: the point, and whether it is empty (it stays so: the board is not written).
+constexpr int EMPTY_FLAG = 64;
+
+// The masks of one analysis: the board's points, its empty points, the stones of each colour.
+struct Masks {
+    uint64_t board;
+    uint64_t empty;
+    uint64_t white;
+    uint64_t black;
+};
+
+// The stones of a colour: from the masks for the two colours of play, by a scan for any other code (the
+// dead codes at the end of a game).
+uint64_t colour_mask(const Masks &m, int colour, const int *cells, int stride) {
+    if (colour == STONE_WHITE) return m.white;
+    if (colour == STONE_BLACK) return m.black;
+    uint64_t mask = 0;
+    for (uint64_t left = m.board & ~m.empty; left != 0; left &= left - 1) {
+        const int q = __builtin_ctzll(left);
+        if (cells[(q >> 3) * stride + (q & 7)] == colour) mask |= point_bit(q);
+    }
+    return mask;
+}
+
+void add_dame(GROUP *group, uint64_t *dame, int q) {
+    if (*dame & point_bit(q)) return; // a dame is counted once per group
+    *dame |= point_bit(q);
+    group->dame_i[group->dame] = q >> 3;
+    group->dame_j[group->dame] = q & 7;
+    ++group->dame;
+}
+
+void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t *reached) {
+    uint64_t dame = 0;
+    uint64_t seen = *reached;
+    // Each stone pushes at most three points: 3 x 49 entries are enough.
+    unsigned char stack[3 * GROUPS_MAX];
+    int top = 0;
+
+    int q = start; // a stone of the group not yet reached
+    for (;;) {
+        seen |= point_bit(q);
+        group->stone_i[group->stones] = q >> 3;
+        group->stone_j[group->stones] = q & 7;
+        ++group->stones;
+
+        // The neighbours that would do something if visited now: new dame, stones of the group not yet
+        // reached; in the order of the fill, left, right, down, up (off the board: -1).
+        const uint64_t next = around(point_bit(q)) & ((m.empty & ~dame) | (same & ~seen));
+        const int order[4] = {q - 1, q + 1, q + 8, q - 8};
+        int k = 0;
+        int stone = -1;
+        // Dame met before the first stone are visited right away, as nothing comes between.
+        for (; k < 4; ++k) {
+            const int n = order[k];
+            if (n < 0 || !(next & point_bit(n))) continue;
+            if (m.empty & point_bit(n)) {
+                add_dame(group, &dame, n);
+            } else {
+                stone = n;
+                ++k;
+                break;
+            }
+        }
+        if (stone >= 0) {
+            // The neighbours after it are visited once its part of the group is done: onto the stack in
+            // reverse, so that the first of them comes off first.
+            for (int r = 3; r >= k; --r) {
+                const int n = order[r];
+                if (n >= 0 && (next & point_bit(n)))
+                    stack[top++] = static_cast<unsigned char>(m.empty & point_bit(n) ? n | EMPTY_FLAG : n);
+            }
+            q = stone;
+            continue;
+        }
+        // Back to the neighbours left waiting.
+        q = -1;
+        while (top > 0) {
+            const int entry = stack[--top];
+            const int n = entry & (EMPTY_FLAG - 1);
+            if (entry & EMPTY_FLAG) {
+                add_dame(group, &dame, n);
+            } else if (!(seen & point_bit(n))) { // not reached meanwhile through another path
+                q = n;
+                break;
+            }
+        }
+        if (q < 0) break;
+    }
+    *reached = seen;
+}
+
+} // namespace
+
 void groups_find(GROUPS *groups, BOARD *board) {
     if (board) {
         if (!fits(board->rows, board->cols)) YFatal("groups_find");
@@ -43,21 +156,42 @@ void groups_find(GROUPS *groups, BOARD *board) {
         groups->rows = board->rows;
         groups->cols = board->cols;
     }
-    for (int i = 0; i < groups->rows; ++i)
-        for (int j = 0; j < groups->cols; ++j) groups->marks[i][j] = 0;
-    groups->groups_num = 0;
+    const int *cells = groups->board->cells;
+    const int stride = groups->board->cols;
+    const int rows = groups->rows;
+    const int cols = groups->cols;
 
-    for (int i = 0; i < groups->rows; ++i)
-        for (int j = 0; j < groups->cols; ++j) {
-            const int code = code_at(groups, i, j);
-            if (code == STONE_NONE || groups->marks[i][j] != 0) continue;
-            GROUP *group = &groups->groups[groups->groups_num];
-            group->colour = code;
-            group->stones = 0;
-            group->dame = 0;
-            group_fill(groups, group, i, j);
-            ++groups->groups_num;
+    // Every stone ends up in a group and carries its code as its mark; an empty point keeps 0. So the
+    // marks are the codes.
+    Masks m{0, 0, 0, 0};
+    for (int i = 0; i < rows; ++i) {
+        const int *row = cells + i * stride;
+        int *marks = groups->marks[i];
+        for (int j = 0; j < cols; ++j) {
+            const int code = row[j];
+            const uint64_t bit = point_bit(i * 8 + j);
+            marks[j] = code;
+            m.board |= bit;
+            if (code == STONE_NONE) m.empty |= bit;
+            else if (code == STONE_WHITE) m.white |= bit;
+            else if (code == STONE_BLACK) m.black |= bit;
         }
+    }
+
+    // The scan meets the groups in the order of their lowest point, row by row: the lowest stone not
+    // yet in a group starts the next one.
+    groups->groups_num = 0;
+    const uint64_t stones = m.board & ~m.empty;
+    uint64_t reached = 0;
+    for (uint64_t left = stones; left != 0; left = stones & ~reached) {
+        const int q = __builtin_ctzll(left);
+        GROUP *group = &groups->groups[groups->groups_num];
+        group->colour = cells[(q >> 3) * stride + (q & 7)];
+        group->stones = 0;
+        group->dame = 0;
+        fill_group(group, m, colour_mask(m, group->colour, cells, stride), q, &reached);
+        ++groups->groups_num;
+    }
 }
 
 void group_fill(GROUPS *groups, GROUP *group, int i, int j) {

@@ -13,15 +13,17 @@
 // itself releases nothing, and the records are kept for reuse, so a long game does not grow.
 //
 // Within a search of the player's own context the search is depth-first: when a node asks for the
-// next child's position, the previous child and everything below it are finished, and a node's move
-// list is read only while that node is open. So one position and one move list per level of the tree
-// serve the whole search: the level of the node is the context's counter. A level-4 search from the
-// empty board makes 318 026 positions; this way it touches five, and allocates nothing after the first
-// search. Calls from outside such a search (the counter at -1) get records of their own, kept until the
-// next search of the player.
+// next child's position, the previous child and everything below it are finished. So one position per
+// level of the tree serves the whole search, the level being the context's counter. And the search
+// only reads its moves, so every node lists the same record for a point: one move per point of the
+// board. A level-4 search from the empty board makes 318 026 positions and lists 7 280 000 moves; this
+// way it touches five positions and 25 moves, and allocates nothing after the first search. Calls from
+// outside such a search (the counter at -1) get records of their own, kept until the player's next
+// search.
 struct SEARCH_STORE {
     std::vector<POSITION *> level_positions; // [d]: the position made for a node of level d (d >= 1)
-    std::vector<MOVE *> level_moves;         // [d]: the move list of the node of level d, MM_MAX_MOVES long
+    std::vector<MOVE> point_moves;           // [i * cols + j]: the move (i, j), for boards of point_cols
+    int point_cols = 0;
     std::vector<POSITION *> positions;       // made outside a search
     std::vector<MOVE *> moves;
     size_t positions_used = 0;
@@ -33,9 +35,16 @@ namespace {
 // The level of the node being searched by the player's own context, or -1 outside its searches.
 int search_level(const PLAYER *player) { return player->mm ? player->mm->numlev : -1; }
 
-MOVE *level_move_list(SEARCH_STORE *store, int level) {
-    while (store->level_moves.size() <= static_cast<size_t>(level)) store->level_moves.push_back(new MOVE[MM_MAX_MOVES]);
-    return store->level_moves[level];
+// The moves of the points of a board; made again only when a board of another size comes.
+MOVE *point_moves(SEARCH_STORE *store, const BOARD *board) {
+    const size_t points = static_cast<size_t>(board->rows) * board->cols;
+    if (store->point_cols != board->cols || store->point_moves.size() < points) {
+        store->point_moves.resize(points);
+        for (int i = 0; i < board->rows; ++i)
+            for (int j = 0; j < board->cols; ++j) store->point_moves[i * board->cols + j] = MOVE{i, j, 0};
+        store->point_cols = board->cols;
+    }
+    return store->point_moves.data();
 }
 
 POSITION *level_position(SEARCH_STORE *store, int level, const POSITION *source) {
@@ -71,7 +80,6 @@ void store_drop(SEARCH_STORE *store) {
 void store_free(SEARCH_STORE *store) {
     if (!store) return;
     for (POSITION *position : store->level_positions) position_free(position);
-    for (MOVE *list : store->level_moves) delete[] list;
     for (POSITION *position : store->positions) position_free(position);
     for (MOVE *move : store->moves) move_free(move);
     delete store;
@@ -123,24 +131,33 @@ void player_best_move(PLAYER *player, int *i, int *j) {
 int gen_empty_moves(void *user, void *position, void **moves) {
     PLAYER *player = static_cast<PLAYER *>(user);
     const BOARD *board = static_cast<POSITION *>(position)->board;
-    const int level = search_level(player);
-    MOVE *list = level >= 0 ? level_move_list(player->store, level) : nullptr;
-    const int *cell = board->cells;
+    const int points = board->rows * board->cols;
     int count = 0;
-    for (int i = 0; i < board->rows; ++i)
-        for (int j = 0; j < board->cols; ++j, ++cell) {
-            if (*cell != STONE_NONE) continue;
+    if (search_level(player) >= 0) {
+        MOVE *point = point_moves(player->store, board);
+        const int *cells = board->cells; // in a local: the stores into the list could alias the record
+        if (points <= MM_MAX_MOVES) {
+            // The list cannot overflow. Every point is written at the next place, which only an empty
+            // point keeps: no branch to mispredict.
+            for (int k = 0; k < points; ++k) {
+                moves[count] = &point[k];
+                count += cells[k] == STONE_NONE;
+            }
+            return count;
+        }
+        for (int k = 0; k < points; ++k) {
+            if (cells[k] != STONE_NONE) continue;
             // A node's list holds 25 moves, the points of a 5 x 5 board.
             if (count == MM_MAX_MOVES) YFatal("gen_empty_moves");
-            MOVE *move;
-            if (list) {
-                move = &list[count];
-                move->i = i;
-                move->j = j;
-            } else {
-                move = store_move(player->store, i, j);
-            }
-            moves[count++] = move;
+            moves[count++] = &point[k];
+        }
+        return count;
+    }
+    for (int i = 0; i < board->rows; ++i)
+        for (int j = 0; j < board->cols; ++j) {
+            if (board->cells[i * board->cols + j] != STONE_NONE) continue;
+            if (count == MM_MAX_MOVES) YFatal("gen_empty_moves");
+            moves[count++] = store_move(player->store, i, j);
         }
     return count;
 }
@@ -191,7 +208,12 @@ const char *move_text(void *move, void *user) {
     const PLAYER *player = static_cast<const PLAYER *>(user);
     if (!player->board) YMyError("board");
     const MOVE *mv = static_cast<const MOVE *>(move);
-    std::strncpy(text, board_point_name(player->board, mv->i, mv->j), sizeof text - 1);
+    // Copied up to its end only: padding the buffer with zeros, as strncpy does, costs more than naming.
+    const char *name = board_point_name(player->board, mv->i, mv->j);
+    size_t length = 0;
+    while (length < sizeof text - 1 && name[length] != '\0') ++length;
+    std::memcpy(text, name, length);
+    text[length] = '\0';
     return text;
 }
 

@@ -164,24 +164,26 @@ void groups_find(GROUPS *groups, BOARD *board) {
     // Every stone ends up in a group and carries its code as its mark; an empty point keeps 0. So the
     // marks are the codes.
     Masks m{0, 0, 0, 0};
+    uint64_t stones = 0;
     for (int i = 0; i < rows; ++i) {
         const int *row = cells + i * stride;
         int *marks = groups->marks[i];
         for (int j = 0; j < cols; ++j) {
             const int code = row[j];
-            const uint64_t bit = point_bit(i * 8 + j);
             marks[j] = code;
-            m.board |= bit;
-            if (code == STONE_NONE) m.empty |= bit;
-            else if (code == STONE_WHITE) m.white |= bit;
+            if (code == STONE_NONE) continue;
+            const uint64_t bit = point_bit(i * 8 + j);
+            stones |= bit;
+            if (code == STONE_WHITE) m.white |= bit;
             else if (code == STONE_BLACK) m.black |= bit;
         }
+        m.board |= ((uint64_t{1} << cols) - 1) << (i * 8);
     }
+    m.empty = m.board & ~stones;
 
     // The scan meets the groups in the order of their lowest point, row by row: the lowest stone not
     // yet in a group starts the next one.
     groups->groups_num = 0;
-    const uint64_t stones = m.board & ~m.empty;
     uint64_t reached = 0;
     for (uint64_t left = stones; left != 0; left = stones & ~reached) {
         const int q = __builtin_ctzll(left);

@@ -49,8 +49,12 @@ int mm_minimax(MM *mm, void *position, int maxlev, void **best, void *user) {
     void *moves[MM_MAX_MOVES];
     const int num_moves = mm->gen_moves(user, position, moves);
     const int value = mm->evaluate(user, position);
-    YTrace("numlev   = %d (%d) \n", mm->numlev, maxlev);
-    YTrace("num_moves= %d \n", num_moves);
+    // The trace lines are written only when the trace prints them, which in the running program is
+    // never: naming every move for lines nobody sees was a tenth of a computer move.
+    if (YTraceActive()) {
+        YTrace("numlev   = %d (%d) \n", mm->numlev, maxlev);
+        YTrace("num_moves= %d \n", num_moves);
+    }
 
     int result = value;
     const bool leaf = mm->numlev == maxlev || num_moves == 0 || is_decided(value);
@@ -59,11 +63,11 @@ int mm_minimax(MM *mm, void *position, int maxlev, void **best, void *user) {
         result = maximising ? MAX_START : MIN_START;
         for (int k = 0; k < num_moves; ++k) {
             void *move = moves[k];
-            YTrace("move: %s \n", mm->move_text(move, user));
+            if (YTraceActive()) YTrace("move: %s \n", mm->move_text(move, user));
             void *child = mm->make_move(user, position, move);
             if (mm->after_move) mm->after_move(user, child);
             const int v = mm_minimax(mm, child, maxlev, nullptr, user);
-            YTrace("minimax= % d \n", v);
+            if (YTraceActive()) YTrace("minimax= % d \n", v);
             if (accepts(mm->numlev, v, result, best_move)) {
                 result = v;
                 best_move = move;
@@ -71,10 +75,12 @@ int mm_minimax(MM *mm, void *position, int maxlev, void **best, void *user) {
         }
     }
 
-    if (mm->numlev % 2 == 0)
-        YTrace("BestMax= % d  Move= %s \n", result, mm->move_text(best_move, user));
-    else
-        YTrace("BestMin= % d  Move= %s \n", result, mm->move_text(best_move, user));
+    if (YTraceActive()) {
+        if (mm->numlev % 2 == 0)
+            YTrace("BestMax= % d  Move= %s \n", result, mm->move_text(best_move, user));
+        else
+            YTrace("BestMin= % d  Move= %s \n", result, mm->move_text(best_move, user));
+    }
     --mm->numlev;
     YEnd();
     if (best) *best = best_move;

@@ -44,13 +44,17 @@ const ErrorStreamBuffer error_stream_buffered;
 // half of the trace's cost.
 constexpr int ESCAPE_CACHE = 100;
 constexpr int ESCAPE_SIZE = 16;
-char escapes[ESCAPE_CACHE][ESCAPE_SIZE];
+struct Escape {
+    char text[ESCAPE_SIZE];
+    int length; // 0 until made
+};
+Escape escapes[ESCAPE_CACHE];
 
-const char *escape_text(int code) {
+const Escape *escape_of(int code) {
     if (code < 0 || code >= ESCAPE_CACHE) return nullptr;
-    char *text = escapes[code];
-    if (text[0] == '\0') std::snprintf(text, ESCAPE_SIZE, "\033[ %d m", code);
-    return text;
+    Escape &escape = escapes[code];
+    if (escape.length == 0) escape.length = std::snprintf(escape.text, ESCAPE_SIZE, "\033[ %d m", code);
+    return &escape;
 }
 
 int trace_level = 0;
@@ -89,9 +93,14 @@ int YTraceDepth() { return depth; }
 int YTraceActive() { return depth <= trace_level ? 1 : 0; }
 
 void YTraceColor(int code) {
-    const char *text = escape_text(code);
-    if (text) std::fputs(text, stderr);
-    else std::fprintf(stderr, "\033[ %d m", code);
+    const Escape *escape = escape_of(code);
+    if (escape) {
+        // Straight into the stream's buffer, without its lock (the trace is single-threaded like the
+        // rest): a few instructions a character, a tenth of what a formatted write cost.
+        for (int k = 0; k < escape->length; ++k) putc_unlocked(escape->text[k], stderr);
+    } else {
+        std::fprintf(stderr, "\033[ %d m", code);
+    }
     if (depth == 0) std::fflush(stderr);
 }
 

@@ -1,11 +1,150 @@
-// PLACEHOLDER: empty stand-ins so that the window links and runs before the game flow exists.
-// The game-flow step replaces this whole file.
 #include "app/flow.h"
 
-void view_new() {}
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 
-void view_free() {}
+#include "model/game.h"
 
-void new_game() {}
+app_state *app = nullptr;
+int *board_view = nullptr;
+int *board_drawn = nullptr;
+char message_text[80] = "";
+char rating_text[96] = "";
 
-void rating_reset() {}
+namespace {
+
+const FLOW_DISPLAY headless = {};
+const FLOW_DISPLAY *display = &headless;
+
+int points() { return app->size * app->size; }
+
+// The number of handicap stones: the integer part of |rating|, but never more than the board has points.
+// A rating file holding 1e9 would otherwise keep start-up placing nothing a billion times.
+int handicap_count(double rating) {
+    const double stones = std::fabs(rating);
+    return stones >= points() ? points() : static_cast<int>(stones);
+}
+
+void game_ends(double change, const char *text) {
+    app->rating += change;
+    message_show(text);
+    app->game_over = 1;
+}
+
+} // namespace
+
+void flow_set_display(const FLOW_DISPLAY *d) { display = d ? d : &headless; }
+
+void view_new() {
+    board_view = new int[points()]();
+    board_drawn = new int[points()]();
+}
+
+void view_free() {
+    delete[] board_view;
+    delete[] board_drawn;
+    board_view = nullptr;
+    board_drawn = nullptr;
+}
+
+void new_game() {
+    if (app->game_over == 0) app->rating -= app->stake; // the game in progress is given up
+    game_reset();
+    handicap_place(app->rating);
+    game_show();
+}
+
+void game_reset() {
+    // The record of the game just replaced is released, so a long session does not grow.
+    game_free(app->game);
+    app->game = game_new(app->size, app->size);
+    app->computer = game_add_player(app->game, app->computer_name, 0, STONE_WHITE);
+    app->game_over = 0;
+}
+
+void handicap_place(double rating) {
+    const int n = handicap_count(rating);
+    for (int k = 0; k < n; ++k) {
+        int i = 0;
+        int j = 0;
+        if (!game_random_point(app->game, n, &i, &j)) continue;
+        if (rating >= 0)
+            game_move(app->game, i, j, STONE_WHITE);
+        else
+            user_move(i, j);
+    }
+    // With a negative rating the computer opens, also with no Black stone (-1 < rating < 0).
+    if (rating < 0) computer_move();
+}
+
+void game_show() {
+    update_check_end();
+    rating_show();
+    message_show("Играем ...");
+    if (display->board_reset) display->board_reset();
+}
+
+void rating_reset() {
+    app->rating = 0.0;
+    rating_show();
+    app->game_over = 1; // so the new game charges nothing
+    new_game();
+}
+
+void user_turn(int row, int col) {
+    if (!user_move(row, col)) return;
+    if (update_check_end()) return;
+    if (computer_move()) update_check_end();
+}
+
+int user_move(int row, int col) {
+    if (app->game_over) return 0;
+    if (game_move(app->game, row, col, STONE_BLACK)) return 1;
+    if (display->refused) display->refused();
+    return 0;
+}
+
+int computer_move() {
+    if (app->game_over) return 0;
+    if (game_computer_move(app->game, app->computer, STONE_WHITE)) return 1;
+    game_ends(app->stake, "Белые сдались !");
+    return 0;
+}
+
+int update_check_end() {
+    int white_lost = 0;
+    int black_lost = 0;
+    groups_check_end(app->game->groups, 1, &white_lost, &black_lost);
+    view_sync();
+    if (!white_lost && !black_lost) return 0;
+    // The rating label is not refreshed here: it keeps the old value until the next game shows it.
+    if (white_lost)
+        game_ends(app->stake, "Вы выиграли !");
+    else
+        game_ends(-app->stake, "Вы проиграли ..");
+    return 1;
+}
+
+void view_sync() {
+    game_get_board(app->game, board_view);
+    for (int row = 0; row < app->size; ++row)
+        for (int col = 0; col < app->size; ++col) {
+            const int k = row * app->size + col;
+            if (board_view[k] == board_drawn[k]) continue;
+            // A point that went back to empty paints nothing; only a full redraw clears it.
+            if (display->point_changed) display->point_changed(row, col, board_view[k]);
+            board_drawn[k] = board_view[k];
+        }
+}
+
+void rating_show() {
+    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", app->rating);
+    if (display->rating_changed) display->rating_changed();
+}
+
+void message_show(const char *text) {
+    if (!text) return;
+    std::snprintf(message_text, sizeof message_text, "%s", text);
+    if (display->message_changed) display->message_changed();
+}

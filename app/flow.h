@@ -1,11 +1,47 @@
-// The game flow as the main window calls it.
+// The game flow: the referee between the user's clicks, the game record and the computer player.
+// It owns the view arrays the board view paints from and changes the rating by the stake of one game.
+// No toolkit here: what the flow shows goes through a FLOW_DISPLAY that the window installs.
 #pragma once
 
-// Allocates the board view arrays, every entry empty.
+#include "app/state.h"
+
+// What the flow asks of the window. The window installs its own at start-up; without one (a headless
+// run) nothing is shown and a refused move just ends the turn.
+struct FLOW_DISPLAY {
+    void (*refused)();                                 // the modal "Сюда ходить нельзя!"; returns once closed
+    void (*message_changed)();                         // message_text changed: show it now
+    void (*rating_changed)();                          // rating_text changed: show it now
+    void (*point_changed)(int row, int col, int code); // paint one point at once
+    void (*board_reset)();                             // repaint the whole board on the next redraw
+};
+
+void flow_set_display(const FLOW_DISPLAY *display);
+
+extern app_state *app;         // the application state; main makes it before the first game
+extern int *board_view;        // size x size codes as last copied from the game, row-major
+extern int *board_drawn;       // the codes already painted point by point
+extern char message_text[80];  // the current game message
+extern char rating_text[96];   // the rating as "%+3.1f"
+
 void view_new();
-// Releases the board view arrays.
 void view_free();
-// Starts a new game; a game in progress is given up and charged.
+
+// Starts a game: an unfinished one is given up for the stake; handicap stones follow from the rating.
 void new_game();
-// Sets the rating to 0 and starts a new game without charging the one in progress.
+// The rating becomes 0.0 and a new game starts without charging the one in progress.
 void rating_reset();
+// The user's move at (row, col) and, unless it ended the game, the computer's answer.
+void user_turn(int row, int col);
+// 1 when a Black stone was put; 0 after the game or on a refused point (which shows the message).
+int user_move(int row, int col);
+// 1 when the computer put a stone; 0 after the game, or when it had no move and resigned.
+int computer_move();
+// The end test with the lost stones marked; 1 when the game has just ended.
+int update_check_end();
+// Copies the game's board into board_view and paints the changed points at once.
+void view_sync();
+void game_reset();
+void handicap_place(double rating);
+void game_show();
+void rating_show();
+void message_show(const char *text);

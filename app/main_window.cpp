@@ -12,6 +12,7 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/fl_draw.H>
 
+#include "app/board_view.h"
 #include "app/flow.h"
 #include "app/icon.h"
 #include "app/state.h"
@@ -23,12 +24,9 @@ int WINDOW_H = 300;
 
 Fl_Window *main_window = nullptr;
 Fl_Window *content_window = nullptr;
-app_state *app = nullptr;
 Fl_Button *new_game_button = nullptr;
 Fl_Box *message_box = nullptr;
-char message_text[80] = "";
 Fl_Box *rating_box = nullptr;
-char rating_text[96] = "";
 
 namespace {
 
@@ -74,9 +72,8 @@ void MAIN_KORVANI::compose() {
     YPop();
 
     if (YDrawPass == 0) {
-        // BOARD VIEW: the board-view step creates the board here and lets the dialogs repaint it:
-        //   board_widget = new Board(5, 105, WINDOW_W - 10, WINDOW_H - 110);
-        //   dialogs_attach_board(board_widget);
+        board_widget = new Board(5, 105, WINDOW_W - 10, WINDOW_H - 110);
+        dialogs_attach_board(board_widget);
     }
 }
 
@@ -129,7 +126,9 @@ int app_start(int argc, char **argv) {
     static_cast<MAIN_KORVANI *>(content_window)->compose();
     content_window->end();
 
-    // No game is in progress yet, so the first game gives nothing up.
+    // No game is in progress yet, so the first game gives nothing up. The window is not shown yet: the
+    // game's stones appear with its first full draw.
+    board_view_attach();
     new_game();
 
     main_window->add(content_window);

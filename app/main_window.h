@@ -5,6 +5,7 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Widget.H>
 
+#include "app/flow.h"
 #include "support/window.h"
 
 class Fl_Box;
@@ -17,12 +18,9 @@ extern int WINDOW_H; // height of both
 // Process-wide objects, made once at start-up and kept until the process ends.
 extern Fl_Window *main_window;     // the top-level window: title, icon, the exit callback
 extern Fl_Window *content_window;  // a MAIN_KORVANI filling main_window; holds every other widget
-extern app_state *app;             // the application state
 extern Fl_Button *new_game_button; // the dot that starts a new game
-extern Fl_Box *message_box;        // shows message_text
-extern char message_text[80];      // the current game message
-extern Fl_Box *rating_box;         // shows rating_text
-extern char rating_text[96];       // the rating as "%+3.1f"
+extern Fl_Box *message_box;        // shows message_text (app/flow.h)
+extern Fl_Box *rating_box;         // shows rating_text (app/flow.h)
 
 // The menu table: two submenus, "Игра" and "Справка"; the user data is the item's number for menu_cb.
 extern Fl_Menu_Item menu_items[10];

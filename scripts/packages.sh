@@ -15,5 +15,6 @@ need_packages() {
 
 # What building the game needs.
 BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fonts-dejavu-core fonts-liberation2)
-# What the tests need on top: the test framework and a virtual X server with its helpers.
-TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps imagemagick)
+# What the tests need on top: the test framework and a virtual X server with its helpers, and the
+# benchmark library (the benchmarks are built with the tests and run once by them).
+TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps imagemagick libbenchmark-dev)

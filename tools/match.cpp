@@ -1,0 +1,177 @@
+// korvani-match: plays games between two computer players and reports each side's wins, the average
+// length of a game and the time per move.
+//
+//   korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND
+//
+// FIRST plays White and SECOND plays Black, which moves first, as in game_play. A player is named as
+// the game names its computer: "tiku" and its level, 1 to 25 ("tiku2" is the window's opponent).
+// "tiku" alone (or "tiku0") would search to the end of every line, which from the empty board does not
+// finish, so the tool asks for an explicit level; from level 5 on a move takes seconds and more.
+//
+// Each game runs the steps of game_play on a fresh game record. game_play itself is not called:
+// making its players reseeds rand() from the clock in seconds, so all the games started within one
+// second would be one and the same game. Here rand() is seeded again once the players are made, with
+// S + k for the k-th game (S is the clock's time unless --seed gives it), so a match can be replayed.
+// With --verbose the board is printed after every move (through the trace, on the error stream) and the
+// winner line of game_play follows each game on the standard output.
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "model/game.h"
+
+namespace {
+
+const char USAGE[] = "usage: korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND";
+
+struct OPTIONS {
+    long games = 1;
+    unsigned long seed = 0;
+    bool seeded = false;
+    bool verbose = false;
+    const char *first = nullptr;  // White
+    const char *second = nullptr; // Black, moves first
+};
+
+[[noreturn]] void fail(const std::string &message) {
+    std::fprintf(stderr, "korvani-match: %s\n%s\n", message.c_str(), USAGE);
+    std::exit(2);
+}
+
+// A whole decimal number from low to high, or fail with what was wrong.
+long read_number(const char *option, const char *text, long low, long high) {
+    const std::string what = std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
+                             std::to_string(high) + ", not \"" + text + "\"";
+    if (text[0] < '0' || text[0] > '9') fail(what); // no sign, no blank
+    errno = 0;
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < low || value > high) fail(what);
+    return value;
+}
+
+// "tiku" followed by a level from 1 to 25, in decimal digits only.
+void check_name(const char *name) {
+    const std::string text = name;
+    const std::string prefix = "tiku";
+    const std::string what = "\"" + text + "\" is not a player: give \"tiku\" and a level from 1 to 25, e.g. tiku2";
+    if (text.compare(0, prefix.size(), prefix) != 0 || text.size() == prefix.size()) fail(what);
+    const std::string digits = text.substr(prefix.size());
+    if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) fail(what);
+    const int level = std::atoi(digits.c_str());
+    if (level < 1 || level > 25) fail(what);
+}
+
+OPTIONS read_options(int argc, char **argv) {
+    OPTIONS options;
+    int names = 0;
+    for (int k = 1; k < argc; ++k) {
+        const char *arg = argv[k];
+        const auto value = [&](const char *option) -> const char * {
+            const size_t length = std::strlen(option);
+            if (arg[length] == '=') return arg + length + 1;
+            if (k + 1 >= argc) fail(std::string(option) + " needs a number");
+            return argv[++k];
+        };
+        const auto is = [&](const char *option) {
+            const size_t length = std::strlen(option);
+            return std::strncmp(arg, option, length) == 0 && (arg[length] == '\0' || arg[length] == '=');
+        };
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::printf("%s\n\nPlays N games (1 unless given) of FIRST (White) against SECOND (Black, moves first)\n"
+                        "and prints each side's wins, the average length of a game and the time per move.\n"
+                        "Players are \"tiku\" and a level from 1 to 25, e.g. tiku2, the window's opponent.\n"
+                        "--seed S   seeds game k with S + k (default: the clock), so a match can be replayed\n"
+                        "--verbose  prints the board after every move on the error stream, and the winner\n",
+                        USAGE);
+            std::exit(0);
+        } else if (is("--games")) {
+            options.games = read_number("--games", value("--games"), 1, 1000000);
+        } else if (is("--seed")) {
+            options.seed = static_cast<unsigned long>(read_number("--seed", value("--seed"), 0, INT_MAX));
+            options.seeded = true;
+        } else if (std::strcmp(arg, "--verbose") == 0) {
+            options.verbose = true;
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            fail(std::string("unknown option \"") + arg + "\"");
+        } else if (names == 0) {
+            options.first = arg;
+            ++names;
+        } else if (names == 1) {
+            options.second = arg;
+            ++names;
+        } else {
+            fail(std::string("one player too many: \"") + arg + "\"");
+        }
+    }
+    if (names < 2) fail(names == 0 ? "no players given" : "the second player is missing");
+    check_name(options.first);
+    check_name(options.second);
+    return options;
+}
+
+struct GAME_RESULT {
+    int winner;
+    int moves;       // stones placed
+    double seconds;  // spent in the players' searches and the end tests
+};
+
+// The steps of game_play, with rand() seeded after the players are made.
+GAME_RESULT play(const OPTIONS &options, unsigned seed) {
+    GAME *game = game_new(5, 5);
+    game_add_player(game, options.first, 0, STONE_WHITE);
+    const int base = game_add_player(game, options.second, 0, STONE_BLACK) - 1;
+    std::srand(seed);
+    const auto start = std::chrono::steady_clock::now();
+    int current = 1;
+    short stone = STONE_BLACK;
+    int winner = 0;
+    do {
+        game_computer_move(game, base + current, stone);
+        winner = game_check_end(game);
+        if (options.verbose) game_print(game);
+        stone = static_cast<short>(stone_opponent(stone));
+        current = current == 1 ? 0 : 1;
+    } while (winner == 0);
+    const auto stop = std::chrono::steady_clock::now();
+    if (options.verbose) std::printf("--------------> %s win! \n", winner == STONE_WHITE ? "WHITE" : "BLACK");
+    const GAME_RESULT result{winner, game->groups->moves.moves_num,
+                             std::chrono::duration<double>(stop - start).count()};
+    game_free(game);
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const OPTIONS options = read_options(argc, argv);
+    const unsigned long seed = options.seeded ? options.seed : static_cast<unsigned long>(std::time(nullptr));
+
+    long wins[3] = {0, 0, 0};
+    long moves = 0;
+    double seconds = 0;
+    for (long k = 0; k < options.games; ++k) {
+        if (options.verbose) {
+            std::printf("game %ld of %ld\n", k + 1, options.games);
+            std::fflush(stdout); // before the boards on the error stream
+        }
+        const GAME_RESULT result = play(options, static_cast<unsigned>(seed + k));
+        ++wins[result.winner == STONE_WHITE ? STONE_WHITE : STONE_BLACK];
+        moves += result.moves;
+        seconds += result.seconds;
+        std::fflush(stdout);
+    }
+
+    std::printf("%s (White) against %s (Black, moves first): %ld game%s, seed %lu\n", options.first, options.second,
+                options.games, options.games == 1 ? "" : "s", seed);
+    std::printf("White (%s) wins: %ld\n", options.first, wins[STONE_WHITE]);
+    std::printf("Black (%s) wins: %ld\n", options.second, wins[STONE_BLACK]);
+    std::printf("average length: %.1f moves\n", static_cast<double>(moves) / options.games);
+    std::printf("time per move: %.1f us\n", moves > 0 ? seconds * 1e6 / moves : 0.0);
+    return 0;
+}

@@ -51,7 +51,8 @@ GROUP *groups_find_dead(GROUPS *groups, int colour);
 // rewritten on the board as WHITE_DEAD or BLACK_DEAD.
 void groups_check_end(GROUPS *groups, int mark, int *white_lost, int *black_lost);
 
-// The fill that collects one group: order left, right, down, up. Called by groups_find.
+// The fill that collects one group: order left, right, down, up. groups_find collects its groups in
+// exactly this way (the same stones and dame, in the same order) without calling it.
 void group_fill(GROUPS *groups, GROUP *group, int i, int j);
-// Adds (i, j) to the group's dame unless it is there already.
+// Adds (i, j) to the group's dame unless it is there already. Called by group_fill.
 void group_add_dame(GROUP *group, int i, int j);

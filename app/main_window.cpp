@@ -16,6 +16,7 @@
 #include "app/flow.h"
 #include "app/icon.h"
 #include "app/state.h"
+#include "model/game.h"
 #include "support/dialogs.h"
 #include "support/draw.h"
 
@@ -103,6 +104,10 @@ void window_cb(Fl_Widget *, void *) { app_exit(); }
 
 void app_exit() {
     view_free();
+    // The state record does not own the game record, and once it is gone nothing points at the game:
+    // release it here, or every exit ends with a leak.
+    game_free(app->game);
+    app->game = nullptr;
     // An unfinished game is not charged: the rating is written as the flow left it.
     app_close(app);
     app = nullptr;

@@ -1,0 +1,43 @@
+// A steady workload for valgrind's callgrind: N searches of one player from the empty board or the
+// fixed middle game, after one search that makes the records the player reuses. Counting only inside
+// profiled_searches gives the instructions of N searches, whatever the machine's load:
+//   valgrind --tool=callgrind --toggle-collect='profiled_searches*' korvani_search_profile LEVEL N [middle]
+//   callgrind_annotate --inclusive=yes callgrind.out.<pid>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "model/game.h"
+#include "positions.h"
+
+// Not inlined, so that callgrind can be told to count inside it alone.
+__attribute__((noinline)) void profiled_searches(PLAYER *player, int searches) {
+    int i = -1;
+    int j = -1;
+    for (int k = 0; k < searches; ++k) player_best_move(player, &i, &j);
+}
+
+int main(int argc, char **argv) {
+    if (argc < 3 || (argc == 4 && std::strcmp(argv[3], "middle") != 0) || argc > 4) {
+        std::fprintf(stderr, "usage: korvani_search_profile LEVEL SEARCHES [middle]\n");
+        return 2;
+    }
+    const int level = std::atoi(argv[1]);
+    const int searches = std::atoi(argv[2]);
+    GAME *game = game_new(5, 5);
+    if (argc == 4) {
+        BOARD *picture = bench::board_from_picture(bench::MIDDLE_GAME);
+        game_set_board(game, picture->cells);
+        board_free(picture);
+    }
+    const std::string name = "tiku" + std::to_string(level);
+    const int n = game_add_player(game, name.c_str(), 0, STONE_WHITE);
+    std::srand(1);
+    int i = -1;
+    int j = -1;
+    player_best_move(&game->players[n], &i, &j); // outside the count: makes the records reused later
+    profiled_searches(&game->players[n], searches);
+    game_free(game);
+    return 0;
+}

@@ -14,6 +14,7 @@
 #include <FL/x.H>
 #include <X11/Xatom.h>
 
+#include "app/board_view.h"
 #include "app/icon.h"
 #include "app/main_window.h"
 #include "support/draw.h"
@@ -32,6 +33,7 @@ struct COUNTS {
     int menu_bars = 0;
     int buttons = 0;
     int boxes = 0;
+    int boards = 0;
     int others = 0;
 };
 
@@ -42,6 +44,7 @@ COUNTS count_children() {
         if (dynamic_cast<Fl_Menu_Bar *>(child)) ++counts.menu_bars;
         else if (dynamic_cast<Fl_Button *>(child)) ++counts.buttons;
         else if (dynamic_cast<Fl_Box *>(child)) ++counts.boxes;
+        else if (dynamic_cast<Board *>(child)) ++counts.boards;
         else ++counts.others;
     }
     return counts;
@@ -113,6 +116,8 @@ TEST(MainWindow, RedrawingCreatesNoWidget) {
     EXPECT_EQ(1, before.menu_bars);
     EXPECT_EQ(1, before.buttons);
     EXPECT_EQ(2, before.boxes);
+    EXPECT_EQ(1, before.boards);
+    EXPECT_EQ(0, before.others);
     // Whole redraws, redraws of one child, and exposes after another window covered this one.
     Fl_Window *cover = new Fl_Window(main_window->x() + 20, main_window->y() + 20, 100, 100);
     cover->end();
@@ -132,7 +137,8 @@ TEST(MainWindow, RedrawingCreatesNoWidget) {
     EXPECT_EQ(1, after.menu_bars);
     EXPECT_EQ(1, after.buttons);
     EXPECT_EQ(2, after.boxes);
-    EXPECT_EQ(before.others, after.others);
+    EXPECT_EQ(1, after.boards);
+    EXPECT_EQ(0, after.others);
     delete cover;
 }
 

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The real executable as a user meets it: started in an empty folder, one click on the centre point,
+# the board read off a screenshot, Escape, and the rating file left behind. Runs under tests/with-xvfb.
+set -euo pipefail
+korvani="$1"
+work="$(mktemp -d)"
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+cd "$work"
+
+"$korvani" 2>/dev/null &
+pid=$!
+
+# The window, once it is mapped: its id from the X server's tree (there is no window manager).
+window=""
+for _ in $(seq 100); do
+  window="$(LC_ALL=C.UTF-8 xwininfo -root -tree | grep '"  КОРВАНИ"' | awk '{print $1}' | head -n1 || true)"
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "no window"; exit 1; }
+sleep 0.5
+
+# The centre point, row 2 column 2: grid lines 29 pixels apart from (57, 142).
+xdotool mousemove --window "$window" 115 200 click 1
+sleep 1.5
+import -window "$window" shot.png
+
+# The share of light pixels in a 7 x 7 patch between the grid lines below-right of a point's centre:
+# 1 on the empty board, a little less under a white stone (its outline), far less under a black one.
+light() {
+  convert shot.png -crop "7x7+$((57 + 29 * $2 + 6))+$((142 + 29 * $1 + 6))" +repage -colorspace Gray \
+    -threshold 50% -format '%[fx:mean]' info:
+}
+black=0
+white=0
+board=""
+for row in 0 1 2 3 4; do
+  for col in 0 1 2 3 4; do
+    share="$(light "$row" "$col")"
+    if awk -v s="$share" 'BEGIN { exit !(s < 0.5) }'; then
+      board+="X"; black=$((black + 1))
+      [ "$row$col" = "22" ] || { echo "black stone at $row $col"; exit 1; }
+    elif awk -v s="$share" 'BEGIN { exit !(s < 1) }'; then
+      board+="O"; white=$((white + 1))
+    else
+      board+="."
+    fi
+  done
+  board+=$'\n'
+done
+printf '%s' "$board"
+[ "$black" -eq 1 ] || { echo "expected one black stone in the centre, saw $black"; exit 1; }
+[ "$white" -eq 1 ] || { echo "expected one white answer, saw $white"; exit 1; }
+
+xdotool windowfocus "$window" key Escape
+for _ in $(seq 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+wait "$pid"
+status=$?
+[ "$status" -eq 0 ] || { echo "exit status $status"; exit 1; }
+[ "$(cat korvani.ini)" = "0.000000" ] || { echo "korvani.ini holds '$(cat korvani.ini)'"; exit 1; }
+echo "e2e: ok"

@@ -28,10 +28,10 @@ Indent make_indent() {
 }
 
 // The error stream gets a buffer of its own. Unbuffered, every search node cost two write calls for its
-// two colour escapes, most of the time of a computer move. The bytes and their order stay the same:
-// the stream is flushed whenever the trace is back at depth 0 (so a finished search has written
-// everything, the closing reset included), after every printed trace line, and by the standard
-// library at exit, on a fatal exit and on a failed assertion.
+// two colour escapes, a quarter of the time of a computer move and far more on a terminal. The bytes
+// and their order stay the same: the stream is flushed whenever the trace is back at depth 0 (so a
+// finished search has written everything, the closing reset included), after every printed trace
+// line, and by the standard library at exit, on a fatal exit and on a failed assertion.
 char error_stream_buffer[1 << 14];
 
 struct ErrorStreamBuffer {
@@ -125,8 +125,7 @@ void YBeg(const char *name, int condition) {
     ++depth;
     // Only the name itself is copied: padding the slot with zeros, as a plain strncpy does, costs more
     // than the rest of the block.
-    const void *end = std::memchr(name, '\0', NAME_SIZE - 1);
-    const size_t length = end ? static_cast<size_t>(static_cast<const char *>(end) - name) : NAME_SIZE - 1;
+    const size_t length = strnlen(name, NAME_SIZE - 1);
     std::memcpy(block_names[depth], name, length);
     block_names[depth][length] = '\0';
     YTraceColor(colour_table[depth]);

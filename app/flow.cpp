@@ -79,9 +79,14 @@ void handicap_place(double rating) {
 }
 
 void game_show() {
-    update_check_end();
+    // The handicap alone can end a game: stones on every point leave a group without dame, or leave the
+    // computer no move, and it resigns. Such a game is charged once and keeps the message of its end.
+    if (app->game_over)
+        view_sync();
+    else
+        update_check_end();
     rating_show();
-    message_show("Играем ...");
+    if (!app->game_over) message_show("Играем ...");
     if (display->board_reset) display->board_reset();
 }
 

@@ -1,0 +1,96 @@
+// The rating file from arbitrary bytes: the rating read is always finite, 0.0 when the file does not
+// start with a number, the number itself when it plainly is one, and the game started from it puts a
+// bounded number of handicap stones.
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/flow.h"
+#include "app/state.h"
+#include "model/game.h"
+
+namespace {
+
+void check(bool ok, const char *what) {
+    if (ok) return;
+    std::fprintf(stderr, "rating_read: %s\n", what);
+    std::abort();
+}
+
+// The number at the start when the text is a plain decimal ("-12.5", "3.", "007") followed by something
+// that cannot continue a number; NAN when that cannot be said without the full grammar of "%lf".
+double plain_number(const std::string &text) {
+    size_t k = 0;
+    while (k < text.size() && std::strchr(" \t\n\v\f\r", text[k])) ++k;
+    const size_t start = k;
+    if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
+    const size_t digits = k;
+    while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
+    if (k == digits) return NAN;
+    if (k < text.size() && text[k] == '.') {
+        ++k;
+        while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
+    }
+    if (k < text.size() && (std::isalnum(static_cast<unsigned char>(text[k])) || text[k] == '.')) return NAN;
+    return std::strtod(text.substr(start, k - start).c_str(), nullptr);
+}
+
+// Whether nothing at the start of the text, after white space, could begin a number for "%lf".
+bool cannot_begin_number(const std::string &text) {
+    size_t k = 0;
+    while (k < text.size() && std::strchr(" \t\n\v\f\r", text[k])) ++k;
+    return k == text.size() || !std::strchr("+-.0123456789iInN", text[k]);
+}
+
+int stones_on_board() {
+    int stones = 0;
+    for (int k = 0; k < app->size * app->size; ++k) stones += board_view[k] != STONE_NONE;
+    return stones;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    // The rating file is read from the working directory: give the run a folder of its own.
+    char folder[] = "/tmp/korvani-fuzz-XXXXXX";
+    if (!mkdtemp(folder) || chdir(folder) != 0) std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    FILE *file = std::fopen(RATING_FILE, "wb");
+    if (!file) std::abort();
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+
+    app_state *state = app_new("tiku2", 5);
+    const double rating = state->rating;
+    check(std::isfinite(rating), "the rating is not finite");
+    // "%lf" stops at a zero byte as at any other character that does not continue the number.
+    const std::string text(reinterpret_cast<const char *>(data), strnlen(reinterpret_cast<const char *>(data), size));
+    if (cannot_begin_number(text)) check(rating == 0.0, "no number, but the rating is not 0.0");
+    const double plain = plain_number(text);
+    if (!std::isnan(plain)) check(rating == (std::isfinite(plain) ? plain : 0.0), "a plain number read wrong");
+
+    // The first game from this rating: the handicap is the integer part of |rating|, but never more
+    // stones than the board has points; with a negative rating the computer adds its opening move.
+    app = state;
+    view_new();
+    new_game();
+    const int points = state->size * state->size;
+    const double magnitude = std::fabs(rating);
+    const int handicap = magnitude >= points ? points : static_cast<int>(magnitude);
+    const int expected = rating >= 0 ? handicap : (handicap < points ? handicap + 1 : points);
+    check(stones_on_board() == expected, "the handicap stones are not bounded by the rating and the board");
+    game_free(state->game);
+    view_free();
+    delete state;
+    app = nullptr;
+    return 0;
+}

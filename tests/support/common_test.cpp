@@ -1,0 +1,107 @@
+// The nested trace and the fatal exits. The trace state is process-wide: every test closes the blocks it
+// opens and leaves the level at 0.
+#include "support/common.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/test_board.h"
+
+namespace {
+
+std::string spaces(int n) { return std::string(n, ' '); }
+
+// The indentation after n blocks have been opened: two spaces each until the initial run of 42 spaces
+// and its terminator are used up, then 43.
+int indent_after(int n) { return n <= 21 ? 2 * n : 43; }
+
+// Reset, cyan, white, green, cyan, white, then reset for every deeper block.
+int colour_at(int depth) {
+    const int table[] = {0, 36, 37, 32, 36, 37};
+    return depth < 6 ? table[depth] : 0;
+}
+
+TEST(Trace, LevelZeroWritesOnlyEscapesInsideBlocks) {
+    ASSERT_EQ(YTraceDepth(), 0);
+    EXPECT_EQ(capture_stderr([] { YTraceColor(36); }), "\033[ 36 m");
+    const std::string out = capture_stderr([] {
+        YTrace("top %d \n", 1);
+        YBeg("outer", 1);
+        YTrace("hidden \n");
+        YEnd();
+    });
+    EXPECT_EQ(out, "top 1 \n" + colour_escape(36) + colour_escape(0));
+}
+
+TEST(Trace, LevelFiltersByDepth) {
+    struct Case {
+        int level;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, colour_escape(36) + "BEG: outer \n" + "  inside \n" + colour_escape(37) + colour_escape(36) +
+                "  again \n" + "END: outer \n" + colour_escape(0)},
+        {-1, colour_escape(36) + colour_escape(37) + colour_escape(36) + colour_escape(0)},
+    };
+    for (const Case &c : cases) {
+        TraceLevelScope level(c.level);
+        const std::string out = capture_stderr([] {
+            YTrace("outside \n");
+            YBeg("outer", 1);
+            YTrace("inside \n");
+            YBeg("inner", 1);
+            YTrace("inside inner \n");
+            YEnd();
+            YTrace("again \n");
+            YEnd();
+        });
+        EXPECT_EQ(out, (c.level >= 0 ? "outside \n" : "") + c.expected) << "level " << c.level;
+    }
+}
+
+// Opens 47 blocks, the most the indentation buffer holds, with a line inside each, and closes them.
+TEST(Trace, IndentationAndColoursFollowTheDepth) {
+    TraceLevelScope level(100);
+    const int deepest = 47;
+    const std::string out = capture_stderr([&] {
+        for (int d = 1; d <= deepest; ++d) {
+            YBeg(("b" + std::to_string(d)).c_str(), 1);
+            YTrace("in %d \n", d);
+        }
+        for (int d = deepest; d >= 1; --d) YEnd();
+    });
+    std::string expected;
+    for (int d = 1; d <= deepest; ++d)
+        expected += colour_escape(colour_at(d)) + spaces(indent_after(d - 1)) + "BEG: b" + std::to_string(d) +
+                    " \n" + spaces(indent_after(d)) + "in " + std::to_string(d) + " \n";
+    for (int d = deepest; d >= 1; --d)
+        expected += spaces(indent_after(d - 1)) + "END: b" + std::to_string(d) + " \n" + colour_escape(colour_at(d - 1));
+    EXPECT_EQ(out, expected);
+    EXPECT_NE(out.find(spaces(42) + "BEG: b22 \n" + spaces(43) + "in 22 \n"), std::string::npos);
+    EXPECT_EQ(YTraceDepth(), 0);
+    EXPECT_EQ(capture_stderr([] { YTrace("after \n"); }), "after \n");
+}
+
+TEST(TraceDeathTest, MisuseStops) {
+    EXPECT_EXIT(for (int d = 1; d <= 48; ++d) YBeg("deep", 1), ::testing::ExitedWithCode(1),
+                "^(\033\\[ [0-9]+ m)+ERROR: YBeg \n$");
+    EXPECT_EXIT(YEnd(), ::testing::ExitedWithCode(1), exact_text("ERROR: YEnd \n"));
+    EXPECT_DEATH(YBeg("x", 0), "expression");
+}
+
+TEST(FatalDeathTest, EachExitPrintsItsLineAndFails) {
+    struct Case {
+        void (*exit)(const char *);
+        const char *text;
+        const char *line;
+    };
+    const Case cases[] = {
+        {YFatal, "n_del >= mvs->moves_num", "ERROR: n_del >= mvs->moves_num \n"},
+        {YError, "rating_write", "Error: rating_write\n"},
+        {YMyError, "board", "MyError: board\n"},
+    };
+    for (const Case &c : cases) EXPECT_EXIT(c.exit(c.text), ::testing::ExitedWithCode(1), exact_text(c.line));
+}
+
+} // namespace

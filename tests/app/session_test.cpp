@@ -1,0 +1,621 @@
+// The real executable as a user meets it, under a virtual X server without a window manager: the
+// program is started in a folder of its own, driven with xdotool (mouse clicks, the menu by keyboard)
+// and read back from screenshots at the board's grid points. A frame's close box is what a window
+// manager would send: the WM_DELETE_WINDOW message.
+//
+// KORVANI_EXE overrides the program that is run, KORVANI_RUNNER puts a command in front of it (valgrind),
+// and KORVANI_SLOW multiplies every wait (a program under valgrind runs many times slower).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Where the board's grid lines are in the main window, and the stone codes read back from the screen.
+const int GRID_X[5] = {57, 86, 115, 144, 173};
+const int GRID_Y[5] = {142, 171, 200, 229, 258};
+enum : int { EMPTY = 0, WHITE = 1, BLACK = 2, WHITE_DEAD = 111, BLACK_DEAD = 221 };
+
+const char *const MAIN_TITLE = "  КОРВАНИ";
+
+double slowness() {
+    const char *slow = std::getenv("KORVANI_SLOW");
+    const double factor = slow ? std::atof(slow) : 1.0;
+    return factor >= 1.0 ? factor : 1.0;
+}
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Polls until the condition holds or the time (scaled by KORVANI_SLOW) is up.
+template <class CONDITION>
+bool wait_for(CONDITION condition, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(ms * slowness()));
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        pause_ms(20);
+    }
+    return condition();
+}
+
+std::string read_bytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void xdotool(const std::string &args) {
+    const std::string command = "xdotool " + args;
+    ASSERT_EQ(0, std::system(command.c_str())) << command;
+}
+
+// The board as the screen shows it, read at each grid point from three pixels: the centre, where the
+// lines cross and a dead stone's mark sits; 3 pixels off it, inside the mark but off the lines; and 8
+// pixels off it, inside a stone but outside the mark.
+struct BOARD_SEEN {
+    int code[5][5];
+    int count(int c) const {
+        int n = 0;
+        for (const auto &row : code)
+            for (int k : row) n += k == c;
+        return n;
+    }
+    bool operator==(const BOARD_SEEN &o) const { return std::memcmp(code, o.code, sizeof code) == 0; }
+    bool operator!=(const BOARD_SEEN &o) const { return !(*this == o); }
+    std::string text() const {
+        std::string s;
+        for (const auto &row : code) {
+            for (int k : row) s += k == EMPTY ? '.' : k == WHITE ? 'O' : k == BLACK ? 'X' : k == WHITE_DEAD ? '@' : '#';
+            s += '\n';
+        }
+        return s;
+    }
+};
+
+// A screenshot of a rectangle of the screen.
+struct SHOT {
+    int w = 0;
+    int h = 0;
+    std::vector<unsigned> rgb;
+    unsigned at(int x, int y) const { return rgb[y * w + x]; }
+    bool dark(int x, int y) const {
+        const unsigned c = at(x, y);
+        return ((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255) < 3 * 128;
+    }
+    bool operator==(const SHOT &o) const { return w == o.w && h == o.h && rgb == o.rgb; }
+};
+
+// One run of the program in a fresh folder.
+class Session {
+public:
+    Display *display = nullptr;
+    Window root = 0;
+    Window main = 0;
+    pid_t pid = -1;
+    std::string folder;
+    std::string log;
+
+    Session() {
+        // The program opens and closes windows while the test looks at them: a window gone between
+        // listing it and asking about it is no error here, the answer is just empty.
+        XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+        display = XOpenDisplay(nullptr);
+        if (!display) throw std::runtime_error("no X display");
+        root = DefaultRootWindow(display);
+        char pattern[] = "/tmp/korvani-session-XXXXXX";
+        const std::string top = mkdtemp(pattern);
+        folder = top + "/work";
+        log = top + "/stderr";
+        std::filesystem::create_directory(folder);
+    }
+    ~Session() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        XCloseDisplay(display);
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder).parent_path(), ignored);
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    void put_rating(const std::string &text) { std::ofstream(folder + "/korvani.ini", std::ios::binary) << text; }
+    std::string rating_file() const { return read_bytes(folder + "/korvani.ini"); }
+    std::vector<std::string> folder_entries() const {
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string stderr_tail() const {
+        const std::string all = read_bytes(log);
+        return all.size() > 4000 ? all.substr(all.size() - 4000) : all;
+    }
+
+    // Starts the program and waits until its window is on the screen and drawn.
+    void start() {
+        const char *exe = std::getenv("KORVANI_EXE");
+        std::vector<std::string> words;
+        if (const char *runner = std::getenv("KORVANI_RUNNER")) {
+            std::istringstream in(runner);
+            for (std::string w; in >> w;) words.push_back(w);
+        }
+        // The program starts in its own folder: a relative path would no longer lead to it.
+        words.push_back(std::filesystem::absolute(exe ? exe : KORVANI_EXE).string());
+        std::fflush(nullptr);
+        pid = fork();
+        if (pid == 0) {
+            if (chdir(folder.c_str()) != 0) _exit(126);
+            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(fd, STDERR_FILENO);
+            std::vector<char *> argv;
+            for (std::string &w : words) argv.push_back(w.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(wait_for([&] { return (main = find_window(MAIN_TITLE)) != 0 && viewable(main); }, 20000))
+            << "the main window did not show\n" << stderr_tail();
+        // Drawn: the board's square is white and its centre point shows the crossing lines.
+        ASSERT_TRUE(wait_for([&] { return board_drawn(); }, 10000)) << "the board was not drawn";
+        settle();
+    }
+
+    // Waits for the program to end and returns its exit status (-1 when it did not end in time).
+    int wait_exit(int ms = 10000) {
+        int status = 0;
+        const bool ended = wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, ms);
+        if (!ended) return -1;
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    // The top-level window with this title (UTF-8), or 0.
+    Window find_window(const std::string &title) {
+        Window parent_return;
+        Window root_return;
+        Window *children = nullptr;
+        unsigned n = 0;
+        Window found = 0;
+        XSync(display, False);
+        if (!XQueryTree(display, root, &root_return, &parent_return, &children, &n)) return 0;
+        for (unsigned k = 0; k < n && !found; ++k)
+            if (window_title(children[k]) == title) found = children[k];
+        if (children) XFree(children);
+        return found;
+    }
+
+    std::string window_title(Window w) {
+        const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
+        const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+        Atom type;
+        int format;
+        unsigned long items;
+        unsigned long after;
+        unsigned char *data = nullptr;
+        std::string title;
+        if (XGetWindowProperty(display, w, net_name, 0, 256, False, utf8, &type, &format, &items, &after, &data) ==
+                Success &&
+            data) {
+            title.assign(reinterpret_cast<char *>(data), items);
+            XFree(data);
+        }
+        return title;
+    }
+
+    bool viewable(Window w) {
+        XWindowAttributes a;
+        return XGetWindowAttributes(display, w, &a) && a.map_state == IsViewable;
+    }
+
+    // A menu's pop-up: a mapped override-redirect window bigger than the toolkit's 1 x 1 helper.
+    bool popup_shown() {
+        Window parent_return;
+        Window root_return;
+        Window *children = nullptr;
+        unsigned n = 0;
+        bool shown = false;
+        XSync(display, False);
+        if (!XQueryTree(display, root, &root_return, &parent_return, &children, &n)) return false;
+        for (unsigned k = 0; k < n; ++k) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(display, children[k], &a) && a.override_redirect && a.map_state == IsViewable &&
+                a.width > 10)
+                shown = true;
+        }
+        if (children) XFree(children);
+        return shown;
+    }
+
+    // The window's top-left corner on the screen.
+    void origin(Window w, int *x, int *y) {
+        Window child;
+        XTranslateCoordinates(display, w, root, 0, 0, x, y, &child);
+    }
+
+    SHOT shot(Window w, int x, int y, int width, int height) {
+        int ox = 0;
+        int oy = 0;
+        origin(w, &ox, &oy);
+        XSync(display, False);
+        SHOT s;
+        XImage *image = XGetImage(display, root, ox + x, oy + y, width, height, AllPlanes, ZPixmap);
+        if (!image) return s;
+        s.w = width;
+        s.h = height;
+        s.rgb.resize(static_cast<size_t>(width) * height);
+        for (int j = 0; j < height; ++j)
+            for (int i = 0; i < width; ++i) s.rgb[j * width + i] = XGetPixel(image, i, j) & 0xffffff;
+        XDestroyImage(image);
+        return s;
+    }
+
+    BOARD_SEEN board() {
+        const SHOT s = shot(main, 0, 0, 230, 300);
+        BOARD_SEEN b{};
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 5; ++c) {
+                const int x = GRID_X[c];
+                const int y = GRID_Y[r];
+                const bool centre = s.dark(x, y);
+                const bool mark = s.dark(x + 3, y + 3);
+                const bool body = s.dark(x + 8, y + 8);
+                if (body)
+                    b.code[r][c] = centre ? BLACK : BLACK_DEAD;
+                else if (!centre)
+                    b.code[r][c] = WHITE;
+                else
+                    b.code[r][c] = mark ? WHITE_DEAD : EMPTY;
+            }
+        return b;
+    }
+
+    bool board_drawn() {
+        const SHOT s = shot(main, 0, 0, 230, 300);
+        return s.w == 230 && !s.dark(45, 130) && s.dark(GRID_X[2], GRID_Y[2] + 5);
+    }
+
+    // The board once it has stayed the same for a while (longer for a slowed program): the computer's
+    // answer and any repaint are done.
+    BOARD_SEEN settled_board() {
+        const int reads = static_cast<int>(5 * slowness());
+        BOARD_SEEN last = board();
+        int same = 0;
+        wait_for([&] {
+            const BOARD_SEEN now = board();
+            same = now == last ? same + 1 : 0;
+            last = now;
+            return same >= reads;
+        });
+        return last;
+    }
+    // Whether the board comes to show this and stays so.
+    bool shows(const BOARD_SEEN &expected) {
+        wait_for([&] { return board() == expected; });
+        return settled_board() == expected;
+    }
+    void settle() { settled_board(); }
+
+    // A part of the window once it has stayed the same for a while: a closed menu's pop-up covered the
+    // panel, and the window takes its time to paint it again.
+    SHOT steady(int x, int y, int width, int height) {
+        const int reads = static_cast<int>(5 * slowness());
+        SHOT last = shot(main, x, y, width, height);
+        int same = 0;
+        wait_for([&] {
+            const SHOT now = shot(main, x, y, width, height);
+            same = now == last ? same + 1 : 0;
+            last = now;
+            return same >= reads;
+        });
+        return last;
+    }
+    // The panel's lines: the message, and the rating caption with its value.
+    SHOT message_line() { return steady(53, 45, 161, 25); }
+    SHOT rating_line() { return steady(56, 70, 164, 25); }
+
+    void click_window(Window w, int x, int y, int button = 1) {
+        int ox = 0;
+        int oy = 0;
+        origin(w, &ox, &oy);
+        xdotool("mousemove " + std::to_string(ox + x) + " " + std::to_string(oy + y) + " click " +
+                std::to_string(button));
+    }
+    void click_point(int row, int col, int button = 1) { click_window(main, GRID_X[col], GRID_Y[row], button); }
+
+    // Chooses the n-th item (from 1) of a menu title by keyboard, as a user may.
+    void menu(int title_x, int item) {
+        click_window(main, title_x, 20);
+        ASSERT_TRUE(wait_for([&] { return popup_shown(); })) << "the menu did not open";
+        std::string keys;
+        for (int k = 0; k < item; ++k) keys += " Down";
+        xdotool("key" + keys + " Return");
+        ASSERT_TRUE(wait_for([&] { return !popup_shown(); })) << "the menu did not close";
+    }
+    void game_menu(int item) { menu(25, item); }     // "Игра": new game, reset, exit
+    void help_menu(int item) { menu(95, item); }     // "Справка": rules, about
+    void new_game_button() {
+        click_window(main, 30, 67);
+        // Off the button before its tooltip shows over the rating line.
+        xdotool("mousemove 700 700");
+    }
+
+    // What a window manager sends when the user clicks the frame's close box.
+    void close_by_frame(Window w) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = w;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, w, False, NoEventMask, &event);
+        XFlush(display);
+    }
+
+    // Waits for a top-level window with the title to be shown; 0 when none comes.
+    Window wait_window(const std::string &title) {
+        Window w = 0;
+        wait_for([&] { return (w = find_window(title)) != 0 && viewable(w); });
+        return w != 0 && viewable(w) ? w : 0;
+    }
+    bool wait_gone(const std::string &title) {
+        return wait_for([&] {
+            const Window w = find_window(title);
+            return w == 0 || !viewable(w);
+        });
+    }
+};
+
+// The number of stones of both colours, dead ones included.
+int stones(const BOARD_SEEN &b) { return 25 - b.count(EMPTY); }
+bool ended(const BOARD_SEEN &b) { return b.count(WHITE_DEAD) + b.count(BLACK_DEAD) > 0; }
+
+// After a click on a free point: the user's stone and, unless the game ended, the computer's.
+BOARD_SEEN after_move(Session &s, const BOARD_SEEN &before) {
+    EXPECT_TRUE(wait_for([&] {
+        const BOARD_SEEN now = s.board();
+        return ended(now) || stones(now) >= stones(before) + 2;
+    })) << "no stone or no answer after the click\n" << s.board().text();
+    return s.settled_board();
+}
+
+} // namespace
+
+TEST(Session, RefusedClickMessageClosesByItsButtonAndByItsFrameAndPlayGoesOn) {
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const BOARD_SEEN empty = s.board();
+    ASSERT_EQ(25, empty.count(EMPTY)) << empty.text();
+
+    s.click_point(2, 2);
+    const BOARD_SEEN first = after_move(s, empty);
+    ASSERT_EQ(BLACK, first.code[2][2]) << first.text();
+    ASSERT_EQ(1, first.count(BLACK));
+    ASSERT_EQ(1, first.count(WHITE)) << first.text();
+
+    // The right and the middle button do nothing, on a free point as on a taken one.
+    for (int button : {3, 2}) {
+        s.click_point(button == 3 ? 0 : 4, button == 3 ? 0 : 4, button);
+        s.click_point(2, 2, button);
+    }
+    pause_ms(static_cast<int>(300 * slowness()));
+    EXPECT_TRUE(s.shows(first)) << s.board().text();
+    EXPECT_EQ(0u, s.find_window("Сообщение"));
+
+    // A taken point: the message box, closed by its button.
+    s.click_point(2, 2);
+    Window box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message for a taken point";
+    s.click_window(box, 75 + 40, 110 + 12);
+    EXPECT_TRUE(s.wait_gone("Сообщение")) << "the button did not close the message";
+    EXPECT_TRUE(s.shows(first)) << s.board().text();
+
+    // Off the board, a cell left of the first line: the message box, closed by its frame.
+    s.click_window(s.main, GRID_X[0] - 37, GRID_Y[1]);
+    box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message for a point off the board";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение")) << "the frame did not close the message";
+    EXPECT_TRUE(s.shows(first)) << s.board().text();
+
+    // Play goes on: a free point takes the user's stone and the computer answers.
+    int row = -1;
+    int col = -1;
+    for (int k = 0; k < 25 && row < 0; ++k)
+        if (first.code[k / 5][k % 5] == EMPTY) row = k / 5, col = k % 5;
+    s.click_point(row, col);
+    const BOARD_SEEN second = after_move(s, first);
+    EXPECT_EQ(BLACK, second.code[row][col] == BLACK_DEAD ? BLACK : second.code[row][col]) << second.text();
+    EXPECT_EQ(stones(first) + (ended(second) ? 1 : 2), stones(second)) << second.text();
+
+    ASSERT_NO_FATAL_FAILURE(s.game_menu(3)); // "Выход"
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+    // An unfinished game is not charged on the way out.
+    const std::string expected = !ended(second) ? "0.000000" : second.count(WHITE_DEAD) ? "0.500000" : "-0.500000";
+    EXPECT_EQ(expected, s.rating_file());
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+}
+
+TEST(Session, RulesAndAboutOpenFromTheMenuAndClose) {
+    Session s;
+    s.put_rating("2.000000");
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const BOARD_SEEN board = s.board();
+    EXPECT_EQ(2, board.count(WHITE)) << board.text();
+
+    ASSERT_NO_FATAL_FAILURE(s.help_menu(1)); // "Правила игры"
+    Window rules = s.wait_window("Правила игры");
+    ASSERT_NE(0u, rules) << "the rules did not open";
+    // Its white page holds the lines of text.
+    EXPECT_TRUE(wait_for([&] {
+        const SHOT page = s.shot(rules, 10, 10, 300, 200);
+        int dark = 0;
+        for (unsigned c : page.rgb) dark += ((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255) < 384;
+        return dark > 200;
+    })) << "no text in the rules window";
+    s.close_by_frame(rules);
+    EXPECT_TRUE(s.wait_gone("Правила игры"));
+    // Again, after it was closed.
+    ASSERT_NO_FATAL_FAILURE(s.help_menu(1));
+    rules = s.wait_window("Правила игры");
+    ASSERT_NE(0u, rules) << "the rules did not open a second time";
+    s.close_by_frame(rules);
+    EXPECT_TRUE(s.wait_gone("Правила игры"));
+
+    ASSERT_NO_FATAL_FAILURE(s.help_menu(2)); // "О программе..."
+    const Window about = s.wait_window("О программе");
+    ASSERT_NE(0u, about) << "the about window did not open";
+    s.click_window(about, 75 + 35, 183 + 12); // its "Закрыть" button
+    EXPECT_TRUE(s.wait_gone("О программе")) << "the button did not close the about window";
+
+    // The main window shows the same game and still plays.
+    EXPECT_TRUE(s.shows(board)) << s.board().text();
+    int free_k = 0;
+    while (board.code[free_k / 5][free_k % 5] != EMPTY) ++free_k;
+    s.click_point(free_k / 5, free_k % 5);
+    const BOARD_SEEN after = after_move(s, board);
+    EXPECT_GT(stones(after), stones(board)) << after.text();
+
+    s.close_by_frame(s.main);
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+    const std::string expected = !ended(after) ? "2.000000" : after.count(WHITE_DEAD) ? "2.500000" : "1.500000";
+    EXPECT_EQ(expected, s.rating_file());
+}
+
+TEST(Session, NewGameChargesTheGameInProgressAndResetClearsTheRating) {
+    {
+        Session s;
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        const SHOT zero_label = s.rating_line();
+        const BOARD_SEEN empty = s.board();
+        s.click_point(2, 2);
+        const BOARD_SEEN playing = after_move(s, empty);
+        ASSERT_FALSE(ended(playing)) << playing.text();
+
+        // The button gives the game up: -0.5, so the computer opens the next one.
+        s.new_game_button();
+        ASSERT_TRUE(wait_for([&] {
+            const BOARD_SEEN b = s.settled_board();
+            return b.count(WHITE) == 1 && b.count(BLACK) == 0;
+        })) << s.board().text();
+        const SHOT minus_half = s.rating_line();
+        EXPECT_FALSE(minus_half == zero_label) << "the rating label did not change";
+
+        // "Новая игра" gives that one up too: -1.0, one Black handicap stone and the computer's move.
+        ASSERT_NO_FATAL_FAILURE(s.game_menu(1));
+        ASSERT_TRUE(wait_for([&] {
+            const BOARD_SEEN b = s.settled_board();
+            return b.count(WHITE) == 1 && b.count(BLACK) == 1;
+        })) << s.board().text();
+        EXPECT_TRUE(wait_for([&] { return !(s.rating_line() == minus_half); })) << "the rating label did not change";
+
+        ASSERT_NO_FATAL_FAILURE(s.game_menu(3));
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+        EXPECT_EQ("-1.000000", s.rating_file());
+    }
+    Session s;
+    s.put_rating("-1.000000");
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const BOARD_SEEN start = s.board();
+    EXPECT_EQ(1, start.count(BLACK)) << start.text();
+    EXPECT_EQ(1, start.count(WHITE)) << start.text();
+
+    // "Обнулить рейтинг": the game is not charged, the rating is 0 and the user moves first.
+    ASSERT_NO_FATAL_FAILURE(s.game_menu(2));
+    ASSERT_TRUE(wait_for([&] { return s.settled_board().count(EMPTY) == 25; })) << s.board().text();
+    const SHOT zero = s.rating_line();
+    const BOARD_SEEN reset = s.board();
+    s.click_point(0, 0);
+    after_move(s, reset);
+    // A new game from 0 with the game in progress: -0.5; reset again: the label shows 0 as before.
+    s.new_game_button();
+    ASSERT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; }));
+    EXPECT_TRUE(wait_for([&] { return !(s.rating_line() == zero); })) << "the rating label did not change";
+    ASSERT_NO_FATAL_FAILURE(s.game_menu(2));
+    ASSERT_TRUE(wait_for([&] { return s.settled_board().count(EMPTY) == 25; }));
+    EXPECT_TRUE(wait_for([&] { return s.rating_line() == zero; })) << "the label after a reset is not the label of 0";
+
+    ASSERT_NO_FATAL_FAILURE(s.game_menu(3));
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+    EXPECT_EQ("0.000000", s.rating_file());
+}
+
+TEST(Session, AFullGamePlayedToItsEndThroughClicks) {
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const SHOT playing_message = s.message_line();
+    BOARD_SEEN board = s.board();
+    // The user plays next to the computer's stones where it can, as a user chasing a capture would.
+    for (int turn = 0; turn < 25 && !ended(board); ++turn) {
+        int best = -1;
+        int best_score = -1;
+        for (int k = 0; k < 25; ++k) {
+            if (board.code[k / 5][k % 5] != EMPTY) continue;
+            const int r = k / 5;
+            const int c = k % 5;
+            int score = 0;
+            if (r > 0) score += board.code[r - 1][c] == WHITE;
+            if (r < 4) score += board.code[r + 1][c] == WHITE;
+            if (c > 0) score += board.code[r][c - 1] == WHITE;
+            if (c < 4) score += board.code[r][c + 1] == WHITE;
+            if (score > best_score) best = k, best_score = score;
+        }
+        ASSERT_GE(best, 0) << "no free point, but the game did not end\n" << board.text();
+        s.click_point(best / 5, best % 5);
+        const BOARD_SEEN next = after_move(s, board);
+        ASSERT_GT(stones(next), stones(board)) << "the click changed nothing\n" << next.text();
+        board = next;
+    }
+    ASSERT_TRUE(ended(board)) << board.text();
+    // One side's stones are marked, not both.
+    const bool won = board.count(WHITE_DEAD) > 0;
+    EXPECT_NE(won, board.count(BLACK_DEAD) > 0) << board.text();
+    EXPECT_TRUE(wait_for([&] { return !(s.message_line() == playing_message); }))
+        << "the message did not change at the end";
+
+    // Clicks after the end change nothing and show no message.
+    for (int k = 0; k < 25; ++k)
+        if (board.code[k / 5][k % 5] == EMPTY) {
+            s.click_point(k / 5, k % 5);
+            break;
+        }
+    pause_ms(static_cast<int>(300 * slowness()));
+    EXPECT_TRUE(s.shows(board)) << s.board().text();
+    EXPECT_EQ(0u, s.find_window("Сообщение"));
+
+    ASSERT_NO_FATAL_FAILURE(s.game_menu(3));
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+    EXPECT_EQ(won ? "0.500000" : "-0.500000", s.rating_file()) << board.text();
+
+    // The next run starts from the saved rating: +0.5 lets the user move first, -0.5 lets the computer.
+    Session again;
+    again.put_rating(s.rating_file());
+    ASSERT_NO_FATAL_FAILURE(again.start());
+    const BOARD_SEEN next = again.board();
+    EXPECT_EQ(won ? 25 : 24, next.count(EMPTY)) << next.text();
+    again.close_by_frame(again.main);
+    EXPECT_EQ(0, again.wait_exit()) << again.stderr_tail();
+}

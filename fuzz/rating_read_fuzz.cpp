@@ -56,10 +56,22 @@ int stones_on_board() {
 
 } // namespace
 
+namespace {
+
+char folder[] = "/tmp/korvani-fuzz-XXXXXX";
+
+void remove_folder() {
+    unlink(RATING_FILE);
+    if (chdir("/") == 0) rmdir(folder);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    // The rating file is read from the working directory: give the run a folder of its own.
-    char folder[] = "/tmp/korvani-fuzz-XXXXXX";
+    // The rating file is read from the working directory: give the run a folder of its own. (Paths given
+    // to the fuzzer must therefore be absolute.)
     if (!mkdtemp(folder) || chdir(folder) != 0) std::abort();
+    std::atexit(remove_folder);
     return 0;
 }
 

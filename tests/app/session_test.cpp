@@ -178,7 +178,6 @@ public:
         ASSERT_GT(pid, 0);
         ASSERT_TRUE(wait_for([&] { return (main = find_window(MAIN_TITLE)) != 0 && viewable(main); }, 20000))
             << "the main window did not show\n" << stderr_tail();
-        // Drawn: the board's square is white and its centre point shows the crossing lines.
         ASSERT_TRUE(wait_for([&] { return board_drawn(); }, 10000)) << "the board was not drawn";
         settle();
     }
@@ -292,9 +291,10 @@ public:
         return b;
     }
 
+    // Drawn: the board's white square with its black outline, which no stone covers.
     bool board_drawn() {
         const SHOT s = shot(main, 0, 0, 230, 300);
-        return s.w == 230 && !s.dark(45, 130) && s.dark(GRID_X[2], GRID_Y[2] + 5);
+        return s.w == 230 && !s.dark(45, 130) && s.dark(38, 200) && s.dark(192, 200);
     }
 
     // The board once it has stayed the same for a while (longer for a slowed program): the computer's

@@ -77,14 +77,15 @@ ABOUT *about_window = nullptr;
 HELP *rules_window = nullptr;
 Fl_Button *about_close_button = nullptr;
 
-// The main window's usual size, for dialogs opened before one is registered.
-const int MAIN_W = 230;
-const int MAIN_H = 300;
+// The main window's size as the program made it (WINDOW_W x WINDOW_H): the dialogs' sizes follow from
+// it, not from what a -geometry option on the command line may have made of the window since.
+int layout_w = 230;
+int layout_h = 300;
 
-int main_w() { return main_win ? main_win->w() : MAIN_W; }
-int main_h() { return main_win ? main_win->h() : MAIN_H; }
+int main_w() { return layout_w; }
+int main_h() { return layout_h; }
 // Beside the main window: 10 pixels to its right, top edges level.
-int beside_x() { return (main_win ? main_win->x() : 0) + main_w() + 10; }
+int beside_x() { return main_win ? main_win->x() + main_win->w() + 10 : layout_w + 10; }
 int beside_y() { return main_win ? main_win->y() : 0; }
 
 // The content of the about and rules windows: a white panel with the lines on the grey background.
@@ -113,7 +114,13 @@ WINDOW *dialog_new(int w, int h, const char *title) {
 
 } // namespace
 
-void dialogs_attach_main(Fl_Window *main_window) { main_win = main_window; }
+void dialogs_attach_main(Fl_Window *main_window) {
+    main_win = main_window;
+    if (main_win) {
+        layout_w = main_win->w();
+        layout_h = main_win->h();
+    }
+}
 
 void dialogs_attach_board(Fl_Widget *board_widget) { board = board_widget; }
 

@@ -23,8 +23,9 @@ public:
 extern const char *about_lines[];
 extern const char *rules_lines[];
 
-// The dialogs open beside the main window and take their width from it; the program registers it at
-// start-up. Without one they open at (10, 0) with the main window's usual width, 230.
+// The dialogs open beside the main window and take their sizes from the size it has when registered
+// (right after it is made, before any command-line option can change it). Without one they open at
+// (240, 0) with the main window's usual size, 230 x 300.
 void dialogs_attach_main(Fl_Window *main_window);
 // The board view, repainted at once when the about window closes; null for none.
 void dialogs_attach_board(Fl_Widget *board_widget);

@@ -80,18 +80,22 @@ void game_print(const GAME *game) { board_print(game->board); }
 
 int game_play(GAME *game, const char *first, const char *second, int verbose, int unused) {
     (void)unused;
-    game_add_player(game, first, 0, STONE_WHITE);
-    const int base = game_add_player(game, second, 0, STONE_BLACK) - 1;
-    // The second player, Black, moves first.
-    int current = 1;
+    const int white = game_add_player(game, first, 0, STONE_WHITE);
+    const int black = game_add_player(game, second, 0, STONE_BLACK);
+    return game_play_players(game, white, black, verbose);
+}
+
+int game_play_players(GAME *game, int white, int black, int verbose) {
+    // Black moves first.
+    int current = black;
     short stone = STONE_BLACK;
     int winner = 0;
     do {
-        game_computer_move(game, base + current, stone);
+        game_computer_move(game, current, stone);
         winner = game_check_end(game);
         if (verbose) game_print(game);
         stone = static_cast<short>(stone_opponent(stone));
-        current = current == 1 ? 0 : 1;
+        current = current == black ? white : black;
     } while (winner == 0);
     if (verbose) std::printf("--------------> %s win! \n", winner == STONE_WHITE ? "WHITE" : "BLACK");
     return winner;

@@ -44,3 +44,6 @@ void game_print(const GAME *game);
 // A whole game of two computer players on a game record without players: the second (Black) moves
 // first. With verbose, prints the board after each move and the winner line. Returns the winner.
 int game_play(GAME *game, const char *first, const char *second, int verbose, int unused);
+// The moves of game_play between two players already added (their indices): Black moves first, the
+// colours alternate until the end test finds a loser. Returns the winner.
+int game_play_players(GAME *game, int white, int black, int verbose);

@@ -121,25 +121,16 @@ struct GAME_RESULT {
     double seconds;  // spent in the players' searches and the end tests
 };
 
-// The steps of game_play, with rand() seeded after the players are made.
+// game_play, with rand() seeded after the players are made: game_play's own seeding from the clock
+// would repeat the same game for every game started within one second.
 GAME_RESULT play(const OPTIONS &options, unsigned seed) {
     GAME *game = game_new(5, 5);
-    game_add_player(game, options.first, 0, STONE_WHITE);
-    const int base = game_add_player(game, options.second, 0, STONE_BLACK) - 1;
+    const int white = game_add_player(game, options.first, 0, STONE_WHITE);
+    const int black = game_add_player(game, options.second, 0, STONE_BLACK);
     std::srand(seed);
     const auto start = std::chrono::steady_clock::now();
-    int current = 1;
-    short stone = STONE_BLACK;
-    int winner = 0;
-    do {
-        game_computer_move(game, base + current, stone);
-        winner = game_check_end(game);
-        if (options.verbose) game_print(game);
-        stone = static_cast<short>(stone_opponent(stone));
-        current = current == 1 ? 0 : 1;
-    } while (winner == 0);
+    const int winner = game_play_players(game, white, black, options.verbose);
     const auto stop = std::chrono::steady_clock::now();
-    if (options.verbose) std::printf("--------------> %s win! \n", winner == STONE_WHITE ? "WHITE" : "BLACK");
     const GAME_RESULT result{winner, game->groups->moves.moves_num,
                              std::chrono::duration<double>(stop - start).count()};
     game_free(game);

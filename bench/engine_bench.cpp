@@ -39,15 +39,8 @@ BENCHMARK(BM_GroupAnalysis);
 void BM_BestMove(benchmark::State &state) {
     const int level = static_cast<int>(state.range(0));
     const bool middle = state.range(1) != 0;
-    GAME *game = game_new(5, 5);
-    if (middle) {
-        BOARD *picture = bench::board_from_picture(bench::MIDDLE_GAME);
-        game_set_board(game, picture->cells);
-        board_free(picture);
-    }
-    const std::string name = "tiku" + std::to_string(level);
-    const int n = game_add_player(game, name.c_str(), 0, STONE_WHITE);
-    std::srand(1);
+    int n = 0;
+    GAME *game = bench::search_game(level, middle, &n);
     int i = -1;
     int j = -1;
     for (auto _ : state) {

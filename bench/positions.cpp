@@ -46,4 +46,17 @@ std::vector<BOARD *> typical_positions() {
     return positions;
 }
 
+GAME *search_game(int level, bool middle, int *player) {
+    GAME *game = game_new(5, 5);
+    if (middle) {
+        BOARD *picture = board_from_picture(MIDDLE_GAME);
+        game_set_board(game, picture->cells);
+        board_free(picture);
+    }
+    const std::string name = "tiku" + std::to_string(level);
+    *player = game_add_player(game, name.c_str(), 0, STONE_WHITE);
+    std::srand(1);
+    return game;
+}
+
 } // namespace bench

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/board.h"
+#include "model/game.h"
 
 namespace bench {
 
@@ -18,5 +19,9 @@ extern const char MIDDLE_GAME[];
 // Every position of a few seeded games between two level-2 players, from the first stone to the end:
 // what the evaluation meets in the search, minus the empty board. The caller owns the boards.
 std::vector<BOARD *> typical_positions();
+
+// A 5 x 5 game, empty or holding the middle game, with one White player "tiku<level>" at *player and
+// rand() seeded with 1, ready for player_best_move. The caller owns the game.
+GAME *search_game(int level, bool middle, int *player);
 
 } // namespace bench

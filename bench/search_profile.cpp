@@ -25,15 +25,8 @@ int main(int argc, char **argv) {
     }
     const int level = std::atoi(argv[1]);
     const int searches = std::atoi(argv[2]);
-    GAME *game = game_new(5, 5);
-    if (argc == 4) {
-        BOARD *picture = bench::board_from_picture(bench::MIDDLE_GAME);
-        game_set_board(game, picture->cells);
-        board_free(picture);
-    }
-    const std::string name = "tiku" + std::to_string(level);
-    const int n = game_add_player(game, name.c_str(), 0, STONE_WHITE);
-    std::srand(1);
+    int n = 0;
+    GAME *game = bench::search_game(level, argc == 4, &n);
     int i = -1;
     int j = -1;
     player_best_move(&game->players[n], &i, &j); // outside the count: makes the records reused later

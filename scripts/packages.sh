@@ -17,6 +17,8 @@ need_packages() {
 BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fonts-dejavu-core fonts-liberation2)
 # What the tests need on top: the test framework and a virtual X server with its helpers, and the
 # benchmark library (the benchmarks are built with the tests and run once by them).
-TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps imagemagick libbenchmark-dev)
+TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils imagemagick libbenchmark-dev)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang libclang-rt-14-dev valgrind)
+# What scripts/package needs on top of the build: the Debian package tools and the checkers of its files.
+PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and checks what a desktop finds there.
+# Installs the build into a scratch prefix and checks what a desktop finds there: the executable, its
+# menu entry and icon, its manual page and its AppStream metainfo.
 set -euo pipefail
 build="$1"
 prefix="$(mktemp -d)"
@@ -18,4 +19,6 @@ png="$prefix/share/icons/hicolor/32x32/apps/korvani.png"
 [ -f "$png" ] || fail "no $png"
 size="$(identify -format '%w %h' "$png")"
 [ "$size" = "32 32" ] || fail "icon is $size, not 32 32"
+[ -f "$prefix/share/man/man6/korvani.6" ] || fail "no manual page man6/korvani.6"
+[ -f "$prefix/share/metainfo/invalid.korvani.Korvani.metainfo.xml" ] || fail "no AppStream metainfo"
 echo "install: ok"

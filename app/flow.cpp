@@ -150,8 +150,15 @@ void view_sync() {
         }
 }
 
+void rating_format(double rating) {
+    // A file holding "-0" reads as negative zero, which "%+3.1f" would show as -0.0: a zero is shown as
+    // +0.0 whatever its sign. A rating just below zero keeps its minus: the computer opens that game.
+    if (rating == 0.0) rating = 0.0;
+    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", rating);
+}
+
 void rating_show() {
-    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", app->rating);
+    rating_format(app->rating);
     if (display->rating_changed) display->rating_changed();
 }
 

@@ -417,3 +417,17 @@ TEST(GameFlow, ANewGameWaitingBehindTheEndFindsTheGameOver) {
         EXPECT_STREQ("Играем ...", message_text);
     }
 }
+
+TEST(GameFlow, ARatingOfZeroShowsAPlusWhateverItsSign) {
+    TEMP_DIR dir;
+    start("-0");
+    EXPECT_STREQ("+0.0", rating_text);
+    const struct {
+        double rating;
+        const char *label;
+    } cases[] = {{-0.0, "+0.0"}, {0.0, "+0.0"}, {-0.04, "-0.0"}, {-0.5, "-0.5"}};
+    for (const auto &c : cases) {
+        fresh_game(c.rating);
+        EXPECT_STREQ(c.label, rating_text) << c.rating;
+    }
+}

@@ -18,4 +18,8 @@ png="$prefix/share/icons/hicolor/32x32/apps/korvani.png"
 [ -f "$png" ] || fail "no $png"
 size="$(identify -format '%w %h' "$png")"
 [ "$size" = "32 32" ] || fail "icon is $size, not 32 32"
+# The about window sends the user to the README for contact and web site.
+readme="$prefix/share/doc/korvani/README.md"
+[ -f "$readme" ] || fail "no $readme"
+grep -q 'Связь' "$readme" && grep -q 'Сайт' "$readme" || fail "the README does not answer the about window's Связь and Сайт"
 echo "install: ok"

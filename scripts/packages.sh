@@ -14,7 +14,8 @@ need_packages() {
 }
 
 # What building the game needs.
-BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fonts-dejavu-core fonts-liberation2)
+# fluid: Debian's CMake files for FLTK name its program, and configuring stops when it is missing.
+BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fluid fonts-dejavu-core fonts-liberation2)
 # What the tests need on top: the test framework and a virtual X server with its helpers, and the
 # benchmark library (the benchmarks are built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps imagemagick libbenchmark-dev)

@@ -26,10 +26,13 @@ int handicap_count(double rating) {
     return stones >= points() ? points() : static_cast<int>(stones);
 }
 
+// The game is over before its message is shown: showing it lets the toolkit handle the events that
+// waited while the move was handled, and a click or a New game among them must find the game finished,
+// neither playing on in it nor giving it up a second time.
 void game_ends(double change, const char *text) {
     app->rating += change;
-    message_show(text);
     app->game_over = 1;
+    message_show(text);
 }
 
 } // namespace
@@ -92,8 +95,12 @@ void game_show() {
 
 void rating_reset() {
     app->rating = 0.0;
+    // Over before the label is shown, since showing it lets the toolkit handle waiting events: a click
+    // finds no game, and a New game among them charges nothing. The game such a New game started is
+    // replaced by the reset's own, again without a charge.
+    app->game_over = 1;
     rating_show();
-    app->game_over = 1; // so the new game charges nothing
+    app->game_over = 1;
     new_game();
 }
 
@@ -143,8 +150,15 @@ void view_sync() {
         }
 }
 
+void rating_format(double rating) {
+    // A file holding "-0" reads as negative zero, which "%+3.1f" would show as -0.0: a zero is shown as
+    // +0.0 whatever its sign. A rating just below zero keeps its minus: the computer opens that game.
+    if (rating == 0.0) rating = 0.0;
+    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", rating);
+}
+
 void rating_show() {
-    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", app->rating);
+    rating_format(app->rating);
     if (display->rating_changed) display->rating_changed();
 }
 

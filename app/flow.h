@@ -43,5 +43,7 @@ void view_sync();
 void game_reset();
 void handicap_place(double rating);
 void game_show();
+// Formats a rating into rating_text with "%+3.1f"; a zero of either sign shows as +0.0.
+void rating_format(double rating);
 void rating_show();
 void message_show(const char *text);

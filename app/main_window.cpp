@@ -126,7 +126,7 @@ int app_start(int argc, char **argv) {
     app = app_new("tiku2", 5);
     view_new();
     content_window = new MAIN_KORVANI(0, 0, WINDOW_W, WINDOW_H);
-    std::snprintf(rating_text, sizeof rating_text, "%+3.1f", app->rating);
+    rating_format(app->rating);
     YDrawPass = 0;
     static_cast<MAIN_KORVANI *>(content_window)->compose();
     content_window->end();

@@ -26,6 +26,7 @@ BOARD *board_new(int rows, int cols) {
     board->rows = rows;
     board->cols = cols;
     board->cells = new int[rows * cols]();
+    board->room = rows * cols;
     return board;
 }
 
@@ -188,7 +189,9 @@ POSITION *position_copy(POSITION *target, const POSITION *source) {
     const BOARD *from = source->board;
     if (!target) target = position_new(0, from->rows, from->cols);
     BOARD *to = target->board;
-    if (to->rows * to->cols < from->rows * from->cols) YFatal("position_copy");
+    // The room the target was made with, not its present size: a smaller copy shrinks the size, and a
+    // later larger one that still fits must not be refused.
+    if (to->room < from->rows * from->cols) YFatal("position_copy");
     std::memcpy(to->cells, from->cells, sizeof(int) * from->rows * from->cols);
     to->rows = from->rows;
     to->cols = from->cols;

@@ -22,6 +22,7 @@ struct BOARD {
     int rows;   // bounds i
     int cols;   // bounds j
     int *cells; // rows x cols codes, row-major: point (i, j) is element i * cols + j
+    int room;   // the codes cells can hold: rows x cols as made, which position_copy may shrink
 };
 
 struct MOVE {
@@ -87,7 +88,7 @@ int moves_count(const MOVES *mvs);
 // A position with a new empty board; the caller owns both (position_free).
 POSITION *position_new(int colour, int rows, int cols);
 // Copies the source's codes, size and colour into target, making a new position when target is null.
-// Stops through YFatal("position_copy") when the target's board has no room for the source's codes.
+// Stops through YFatal("position_copy") when the target's board was made too small for the source's codes.
 POSITION *position_copy(POSITION *target, const POSITION *source);
 // Releases a position and the board it owns.
 void position_free(POSITION *position);

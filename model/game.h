@@ -42,8 +42,9 @@ void game_set_point(GAME *game, int i, int j, short stone);
 void game_set_board(GAME *game, const int *codes);
 void game_print(const GAME *game);
 // A whole game of two computer players on a game record without players: the second (Black) moves
-// first. With verbose, prints the board after each move and the winner line. Returns the winner.
+// first. With verbose, prints the board after each move and the winner line. Returns the winner, or 0
+// when neither side can move and no group was lost (only from a board set with game_set_board).
 int game_play(GAME *game, const char *first, const char *second, int verbose, int unused);
 // The moves of game_play between two players already added (their indices): Black moves first, the
-// colours alternate until the end test finds a loser. Returns the winner.
+// colours alternate until the end test finds a loser or neither side can move. Returns the winner, or 0.
 int game_play_players(GAME *game, int white, int black, int verbose);

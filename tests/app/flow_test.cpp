@@ -148,6 +148,16 @@ void fresh_game(double rating) {
     settle();
 }
 
+// A New game that waits in the queue: the toolkit handles it when the flow next shows something, as it
+// does with a click that came while a move was handled.
+bool new_game_waiting = false;
+void handle_waiting_new_game() {
+    if (!new_game_waiting) return;
+    new_game_waiting = false;
+    new_game();
+}
+const FLOW_DISPLAY queued_new_game = {nullptr, handle_waiting_new_game, handle_waiting_new_game, nullptr, nullptr};
+
 } // namespace
 
 TEST(BoardView, GeometryOfTheFixedWindow) {
@@ -372,4 +382,52 @@ TEST(GameFlow, NewGamesAndTheRatingReset) {
     settle();
     EXPECT_EQ(0.5, app->rating) << "a finished game is not charged again";
     EXPECT_STREQ("+0.5", rating_text);
+}
+
+// The end of a game, or the rating reset, with a New game waiting: it charges nothing and starts a game
+// that takes the user's moves.
+TEST(GameFlow, ANewGameWaitingBehindTheEndFindsTheGameOver) {
+    TEMP_DIR dir;
+    start(nullptr);
+    const struct {
+        const char *name;
+        double rating;
+        const char *position;
+        int row, col; // the user's last move; -1 for the reset
+        double after;
+    } cases[] = {
+        {"win", 0.5, "O X\n", 1, 0, 1.0},
+        {"loss by the user's own last dame", 0.5, ".O\nO\n", 0, 0, 0.0},
+        {"rating reset during a game", 2.5, "", -1, -1, 0.0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh_game(c.rating);
+        put(c.position);
+        flow_set_display(&queued_new_game);
+        new_game_waiting = true;
+        if (c.row < 0)
+            rating_reset();
+        else
+            user_turn(c.row, c.col);
+        board_view_attach();
+        EXPECT_FALSE(new_game_waiting);
+        EXPECT_EQ(c.after, app->rating);
+        EXPECT_EQ(0, app->game_over) << "the new game looks live but ignores clicks";
+        EXPECT_STREQ("Играем ...", message_text);
+    }
+}
+
+TEST(GameFlow, ARatingOfZeroShowsAPlusWhateverItsSign) {
+    TEMP_DIR dir;
+    start("-0");
+    EXPECT_STREQ("+0.0", rating_text);
+    const struct {
+        double rating;
+        const char *label;
+    } cases[] = {{-0.0, "+0.0"}, {0.0, "+0.0"}, {-0.04, "-0.0"}, {-0.5, "-0.5"}};
+    for (const auto &c : cases) {
+        fresh_game(c.rating);
+        EXPECT_STREQ(c.label, rating_text) << c.rating;
+    }
 }

@@ -21,4 +21,8 @@ size="$(identify -format '%w %h' "$png")"
 [ "$size" = "32 32" ] || fail "icon is $size, not 32 32"
 [ -f "$prefix/share/man/man6/korvani.6" ] || fail "no manual page man6/korvani.6"
 [ -f "$prefix/share/metainfo/invalid.korvani.Korvani.metainfo.xml" ] || fail "no AppStream metainfo"
+# The about window sends the user to the README for contact and web site.
+readme="$prefix/share/doc/korvani/README.md"
+[ -f "$readme" ] || fail "no $readme"
+grep -q 'Связь' "$readme" && grep -q 'Сайт' "$readme" || fail "the README does not answer the about window's Связь and Сайт"
 echo "install: ok"

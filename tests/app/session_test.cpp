@@ -563,6 +563,47 @@ TEST(Session, NewGameChargesTheGameInProgressAndResetClearsTheRating) {
     EXPECT_EQ("0.000000", s.rating_file());
 }
 
+// A user clicking on while the last move of a game is handled: the program is stopped, so the clicks
+// wait in its X connection, and the end message's own repaint lets the toolkit handle them. They must
+// find the game over: a click on a taken point is no refused move, New game gives nothing up, and the
+// game it starts takes clicks.
+TEST(Session, ClicksQueuedBehindTheLastMoveFindTheGameOver) {
+    Session s;
+    s.put_rating("24.000000"); // 24 White handicap stones: the one free point captures them all
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const auto free_point = [](const BOARD_SEEN &b) {
+        int k = 0;
+        while (k < 24 && b.code[k / 5][k % 5] != EMPTY) ++k;
+        return k;
+    };
+    const BOARD_SEEN start = s.board();
+    ASSERT_EQ(1, start.count(EMPTY)) << start.text();
+    const int k = free_point(start);
+    const int taken = k == 0 ? 1 : 0;
+
+    ASSERT_EQ(0, kill(s.pid, SIGSTOP));
+    s.click_point(k / 5, k % 5);
+    s.click_point(taken / 5, taken % 5);
+    s.new_game_button();
+    ASSERT_EQ(0, kill(s.pid, SIGCONT));
+
+    // The new game from 24.5: again 24 White stones, none of them marked.
+    ASSERT_TRUE(wait_for([&] {
+        const BOARD_SEEN b = s.settled_board();
+        return b.count(WHITE) == 24 && b.count(EMPTY) == 1;
+    })) << s.board().text();
+    EXPECT_EQ(0u, s.find_window("Сообщение")) << "a click on the finished game was refused as a move";
+    const BOARD_SEEN next = s.board();
+    const int k2 = free_point(next);
+    s.click_point(k2 / 5, k2 % 5);
+    EXPECT_TRUE(wait_for([&] { return s.settled_board().count(WHITE_DEAD) == 24; }))
+        << "the new game ignores clicks\n" << s.board().text();
+
+    ASSERT_NO_FATAL_FAILURE(s.game_menu(3));
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+    EXPECT_EQ("25.000000", s.rating_file()) << "24.0, a win, New game and another win";
+}
+
 TEST(Session, AFullGamePlayedToItsEndThroughClicks) {
     Session s;
     ASSERT_NO_FATAL_FAILURE(s.start());

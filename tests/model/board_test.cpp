@@ -147,6 +147,11 @@ TEST(PositionDeathTest, NewAndCopy) {
     EXPECT_EQ(position_copy(target.get(), source.get()), target.get());
     EXPECT_EQ(target->colour, STONE_BLACK);
     EXPECT_EQ(board_picture(target->board), board_picture(picture.get()));
+    // It keeps the room it was made with: a 4 x 4 copy fits into the 5 x 5 board now sized 3 x 4.
+    PositionPtr square(position_new(STONE_WHITE, 4, 4));
+    square->board->cells[15] = STONE_BLACK;
+    EXPECT_EQ(position_copy(target.get(), square.get()), target.get());
+    EXPECT_EQ(board_picture(target->board), board_picture(square->board));
     PositionPtr small(position_new(STONE_WHITE, 2, 2));
     EXPECT_EXIT(position_copy(small.get(), source.get()), ::testing::ExitedWithCode(1),
                 exact_text("ERROR: position_copy \n"));

@@ -205,6 +205,33 @@ TEST(Game, PlayAMatch) {
     alarm(0);
 }
 
+// A board set without moves that leaves neither side a move: full, or with a group already without dame
+// (the end test of the moves does not see it). The match ends without a winner, the board as it was.
+TEST(Game, PlayEndsWhenNeitherSideCanMove) {
+    alarm(60); // the fault this guards against is a loop that never ends
+    const struct {
+        const char *name;
+        int codes[4];
+    } cases[] = {
+        {"full", {STONE_BLACK, STONE_WHITE, STONE_WHITE, STONE_BLACK}},
+        {"a group without dame", {STONE_BLACK, STONE_WHITE, STONE_WHITE, STONE_NONE}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        GamePtr game(game_new(2, 2));
+        game_set_board(game.get(), c.codes);
+        int winner = -1;
+        const std::string out = capture_stdout([&] {
+            capture_stderr([&] { winner = game_play(game.get(), "tiku2", "tiku2", 1, 0); });
+        });
+        EXPECT_EQ(winner, 0);
+        EXPECT_EQ(out, "--------------> no move for either side, no winner! \n");
+        EXPECT_TRUE(std::equal(c.codes, c.codes + 4, game->board->cells));
+        EXPECT_EQ(game->groups->moves.moves_num, 0);
+    }
+    alarm(0);
+}
+
 TEST(GameDeathTest, PlayerLimitStops) {
     GamePtr game(game_new(5, 5));
     for (int n = 0; n < 20; ++n) EXPECT_EQ(game_add_player(game.get(), "tiku1", 0, STONE_WHITE), n);

@@ -30,6 +30,7 @@ void game_ends(double change, const char *text) {
     app->rating += change;
     message_show(text);
     app->game_over = 1;
+    rating_keep();
 }
 
 } // namespace
@@ -50,6 +51,7 @@ void view_free() {
 
 void new_game() {
     if (app->game_over == 0) app->rating -= app->stake; // the game in progress is given up
+    rating_keep();
     game_reset();
     handicap_place(app->rating);
     game_show();
@@ -92,6 +94,7 @@ void game_show() {
 
 void rating_reset() {
     app->rating = 0.0;
+    app->reset = 1; // saved as it is, not as a change of what the file holds
     rating_show();
     app->game_over = 1; // so the new game charges nothing
     new_game();
@@ -152,4 +155,15 @@ void message_show(const char *text) {
     if (!text) return;
     std::snprintf(message_text, sizeof message_text, "%s", text);
     if (display->message_changed) display->message_changed();
+}
+
+void rating_keep() {
+    if (!app->save_at_once) return;
+    if (rating_save(app, 0)) {
+        app->save_failing = 0;
+        return;
+    }
+    if (app->save_failing) return;
+    app->save_failing = 1;
+    if (display->save_failed) display->save_failed();
 }

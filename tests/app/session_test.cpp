@@ -685,11 +685,13 @@ TEST(Session, SignalsAndALostDisplayKeepEveryFinishedGame) {
         EXPECT_TRUE(file_becomes(s, "1.500000"));
         ASSERT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; })) << s.board().text();
         const BOARD_SEEN board = s.board();
-        s.click_point(board.code[0][0] == EMPTY ? 0 : 4, 0);
-        after_move(s, board);
+        s.click_point(board.code[2][2] == EMPTY ? 2 : 1, 2);
+        const BOARD_SEEN after = after_move(s, board);
         kill(s.pid, SIGHUP);
         EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
-        EXPECT_EQ("1.500000", s.rating_file());
+        // Should that move have ended the game, it is charged as any finished game.
+        const char *expected = !ended(after) ? "1.500000" : after.count(WHITE_DEAD) ? "2.000000" : "1.000000";
+        EXPECT_EQ(expected, s.rating_file()) << after.text();
     }
     {
         // The reset is saved; Ctrl-C in the terminal ends the game through its exit.

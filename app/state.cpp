@@ -45,8 +45,12 @@ void set_problem_errno(char *problem, int error) {
     }
 }
 
+void set_not_a_file(char *problem, mode_t mode) {
+    set_problem(problem, S_ISDIR(mode) ? "на его месте папка" : "это не обычный файл");
+}
+
 // Reads the number at the start of the file at path into *value. Anything in the file's place that is not
-// a regular file counts as unreadable before it is opened: opening a device may act on it, and a FIFO
+// a regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO
 // would block. The open itself does not block either (a FIFO swapped in meanwhile), and only the first
 // RATING_READ_MAX bytes are read. *mode gets the file's permission bits when it was read.
 int read_rating_file(const char *path, double *value, mode_t *mode, char *problem) {
@@ -57,6 +61,10 @@ int read_rating_file(const char *path, double *value, mode_t *mode, char *proble
         set_problem_errno(problem, errno);
         return FILE_UNREADABLE;
     }
+    if (!S_ISREG(info.st_mode)) {
+        set_not_a_file(problem, info.st_mode);
+        return FILE_UNREADABLE;
+    }
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return FILE_MISSING;
@@ -64,7 +72,7 @@ int read_rating_file(const char *path, double *value, mode_t *mode, char *proble
         return FILE_UNREADABLE;
     }
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        set_problem(problem, S_ISDIR(info.st_mode) ? "на его месте папка" : "это не обычный файл");
+        set_not_a_file(problem, info.st_mode);
         close(fd);
         return FILE_UNREADABLE;
     }
@@ -233,7 +241,7 @@ int save(double rating, double change, int absolute, double *stored, char *probl
     if (!resolve_rating_path(&path, problem)) return 0;
     struct stat info {};
     if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        // A folder, a FIFO or a device in the file's place: refused before anything is locked or opened.
+        // A folder, a FIFO or a device in the file's place: refused before anything is locked.
         double ignored = 0.0;
         mode_t mode = 0;
         read_rating_file(path.c_str(), &ignored, &mode, problem);

@@ -204,3 +204,32 @@ TEST(RatingSave, CleanUpRemovesOnlyUnheldTemporaryFilesOfTheRatingFile) {
         }
     }
 }
+
+TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
+    // Two copies of the game, each adding half a point per save as fast as it can: under the folder's
+    // lock every save adds to what the other saved.
+    WORK_DIR dir;
+    put("korvani.ini", "1.000000");
+    const int saves = 150;
+    std::fflush(nullptr);
+    pid_t children[2];
+    for (pid_t &child : children) {
+        child = fork();
+        if (child == 0) {
+            app_state app{};
+            rating_read(&app);
+            for (int k = 0; k < saves; ++k) {
+                app.rating += 0.5;
+                if (!rating_save(&app, 0)) _exit(1);
+            }
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    EXPECT_EQ("151.000000", bytes("korvani.ini"));
+    EXPECT_EQ(ONLY_THE_FILE, entries());
+}

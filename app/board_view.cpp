@@ -149,7 +149,8 @@ void redraw_board() {
     if (board_widget) board_widget->redraw();
 }
 
-const FLOW_DISPLAY window_display = {show_refused, show_message, show_rating, paint_point, redraw_board};
+const FLOW_DISPLAY window_display = {show_refused, show_message, show_rating, paint_point, redraw_board,
+                                     rating_save_failed_message};
 
 } // namespace
 

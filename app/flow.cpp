@@ -32,6 +32,7 @@ int handicap_count(double rating) {
 void game_ends(double change, const char *text) {
     app->rating += change;
     app->game_over = 1;
+    rating_keep();
     message_show(text);
 }
 
@@ -53,6 +54,7 @@ void view_free() {
 
 void new_game() {
     if (app->game_over == 0) app->rating -= app->stake; // the game in progress is given up
+    rating_keep();
     game_reset();
     handicap_place(app->rating);
     game_show();
@@ -95,6 +97,7 @@ void game_show() {
 
 void rating_reset() {
     app->rating = 0.0;
+    app->reset = 1; // saved as it is, not as a change of what the file holds
     // Over before the label is shown, since showing it lets the toolkit handle waiting events: a click
     // finds no game, and a New game among them charges nothing. The game such a New game started is
     // replaced by the reset's own, again without a charge.
@@ -166,4 +169,15 @@ void message_show(const char *text) {
     if (!text) return;
     std::snprintf(message_text, sizeof message_text, "%s", text);
     if (display->message_changed) display->message_changed();
+}
+
+void rating_keep() {
+    if (!app->save_at_once) return;
+    if (rating_save(app, 0)) {
+        app->save_failing = 0;
+        return;
+    }
+    if (app->save_failing) return;
+    app->save_failing = 1;
+    if (display->save_failed) display->save_failed();
 }

@@ -13,6 +13,7 @@ struct FLOW_DISPLAY {
     void (*rating_changed)();                          // rating_text changed: show it now
     void (*point_changed)(int row, int col, int code); // paint one point at once
     void (*board_reset)();                             // repaint the whole board on the next redraw
+    void (*save_failed)();                             // a save of the rating failed (app->problem says why)
 };
 
 void flow_set_display(const FLOW_DISPLAY *display);
@@ -26,7 +27,8 @@ extern char rating_text[96];   // the rating as "%+3.1f"
 void view_new();
 void view_free();
 
-// Starts a game: an unfinished one is given up for the stake; handicap stones follow from the rating.
+// Starts a game: an unfinished one is given up for the stake; handicap stones follow from the rating as
+// the rating file holds it (another copy of the game in the same folder may have changed it).
 void new_game();
 // The rating becomes 0.0 and a new game starts without charging the one in progress.
 void rating_reset();
@@ -47,3 +49,7 @@ void game_show();
 void rating_format(double rating);
 void rating_show();
 void message_show(const char *text);
+// Saves a change of the rating at once, when the program asked for it (app->save_at_once), so that no
+// way the process ends can lose a finished game; with no change, takes up the rating the file holds. The
+// first failure of a run of them goes to the display; every later change tries again.
+void rating_keep();

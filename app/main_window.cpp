@@ -1,8 +1,13 @@
 #include "app/main_window.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -37,6 +42,34 @@ const char *const RATING_CAPTION = "РЕЙТИНГ:";
 enum { MENU_NEW_GAME = 1, MENU_RATING_RESET, MENU_EXIT, MENU_RULES, MENU_ABOUT };
 
 void *number(intptr_t n) { return reinterpret_cast<void *>(n); }
+
+// Logout, shutdown and Ctrl-C end the game through its own exit path. The handler only writes a byte to
+// a pipe, the one thing it may safely do; the event loop watches the pipe and leaves from there.
+int signal_pipe[2] = {-1, -1};
+
+void on_signal(int) {
+    const int saved_errno = errno;
+    const char byte = 1;
+    // The pipe does not block: when it is full, an exit is on its way already.
+    [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
+    errno = saved_errno;
+}
+
+void signal_cb(int, void *) { app_exit(); }
+
+void signals_catch() {
+    if (signal_pipe[0] >= 0) return;
+    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    Fl::add_fd(signal_pipe[0], FL_READ, signal_cb);
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal_number, &action, nullptr);
+}
+
+// Shown once the event loop runs, over the main window.
+void unreadable_message_cb(void *) { rating_unreadable_message(); }
 
 } // namespace
 
@@ -124,6 +157,11 @@ int app_start(int argc, char **argv) {
     main_window = new Fl_Window(WINDOW_W, WINDOW_H, "  КОРВАНИ");
     dialogs_attach_main(main_window);
     app = app_new("tiku2", 5);
+    app->save_at_once = 1;
+    // The file is there but cannot be read: the session plays from 0 and the file is never replaced, and
+    // the user is told so. Saves stay quiet about it until one succeeds.
+    if (app->problem[0]) app->save_failing = 1;
+    signals_catch();
     view_new();
     content_window = new MAIN_KORVANI(0, 0, WINDOW_W, WINDOW_H);
     rating_format(app->rating);
@@ -151,6 +189,9 @@ int app_start(int argc, char **argv) {
 
     Fl::visual(FL_DOUBLE | FL_INDEX);
     main_window->show(argc, argv);
+    // Shown by the event loop over the main window; not before, as the first game's labels already let
+    // the toolkit run its timeouts.
+    if (app->problem[0]) Fl::add_timeout(0.0, unreadable_message_cb);
     return 0;
 }
 
@@ -162,4 +203,18 @@ int app_main(int argc, char **argv) {
     // The loop ends only when every window is hidden; leave the same way as the window's close does,
     // so the rating is never lost.
     app_exit();
+}
+
+void rating_unreadable_message() {
+    char text[256];
+    std::snprintf(text, sizeof text, "Файл %s\nнельзя прочитать:\n%s.\nИграем с рейтингом 0,\nфайл не меняется.", RATING_FILE,
+                  app ? app->problem : "");
+    YMessage(text, "Закрыть", "Сообщение");
+}
+
+void rating_save_failed_message() {
+    char text[256];
+    std::snprintf(text, sizeof text, "Рейтинг не сохранён\nв файл %s:\n%s.\nСохраним снова\nпосле следующей игры.",
+                  RATING_FILE, app ? app->problem : "");
+    YMessage(text, "Закрыть", "Сообщение");
 }

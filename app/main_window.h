@@ -42,8 +42,14 @@ void new_game_cb(Fl_Widget *w, void *data);
 void window_cb(Fl_Widget *w, void *data);
 
 // The one way out of a running program: releases the view, writes the rating file and exits with
-// status 0 (a failed write exits through YError("rating_write") instead).
+// status 0 (a failed write exits through YError("rating_write") instead). SIGTERM, SIGHUP and SIGINT
+// come here too, from the event loop.
 [[noreturn]] void app_exit();
+
+// The messages about the rating file, naming it and the reason (app->problem): a file that exists but
+// cannot be read, at start-up; a save that failed, when it happens.
+void rating_unreadable_message();
+void rating_save_failed_message();
 
 // Start-up up to the shown window: fonts, the windows and their widgets, the state with the rating, the
 // first game, the icon. Returns 0 without entering the event loop, so tests can call it.

@@ -84,8 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     app_state *state = app_new("tiku2", 5);
     const double rating = state->rating;
     check(std::isfinite(rating), "the rating is not finite");
-    // "%lf" stops at a zero byte as at any other character that does not continue the number.
-    const std::string text(reinterpret_cast<const char *>(data), strnlen(reinterpret_cast<const char *>(data), size));
+    // Only the file's first RATING_READ_MAX bytes are read; "%lf" stops at a zero byte as at any other
+    // character that does not continue the number.
+    const size_t seen = size < RATING_READ_MAX ? size : RATING_READ_MAX;
+    const std::string text(reinterpret_cast<const char *>(data), strnlen(reinterpret_cast<const char *>(data), seen));
     if (cannot_begin_number(text)) check(rating == 0.0, "no number, but the rating is not 0.0");
     const double plain = plain_number(text);
     if (!std::isnan(plain)) check(rating == (std::isfinite(plain) ? plain : 0.0), "a plain number read wrong");

@@ -5,6 +5,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include "support/draw.h"
 
@@ -129,13 +130,21 @@ int YMessage(const char *text, const char *button, const char *title) {
     if (!title) title = "Message";
     Fl_Group *const caller_group = Fl_Group::current();
     Fl_Group::current(nullptr);
+    // A text longer than the usual few words makes the box, and the window with it, grow to hold it.
+    int text_w = 0;
+    int text_h = 0;
+    fl_open_display();
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    fl_measure(text, text_w, text_h);
+    const int box_w = text_w + 16 > 170 ? text_w + 16 : 170;
+    const int box_h = text_h + 12 > 80 ? text_h + 12 : 80;
     {
-        Fl_Window window(230, 150, title);
-        Fl_Box box(30, 20, 170, 80, text);
+        Fl_Window window(box_w + 60, box_h + 70, title);
+        Fl_Box box(30, 20, box_w, box_h, text);
         box.box(FL_BORDER_BOX);
         box.color(YColorWhite);
         // The button keeps the toolkit's default callback, which puts it into the read queue.
-        Fl_Button ok(75, 110, 80, 25, button);
+        Fl_Button ok((box_w + 60 - 80) / 2, box_h + 30, 80, 25, button);
         ok.color(YColorGray);
         window.color(YColorGray);
         window.hotspot(&ok);

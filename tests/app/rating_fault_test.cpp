@@ -113,7 +113,7 @@ TEST(RatingSave, FailingStepKeepsTheOldRatingAndLeavesNoTemporaryFile) {
         WORK_DIR dir;
         put("korvani.ini", "4.000000");
         // What an earlier save, killed half way, left behind.
-        put("korvani.ini.Ab12Z9", "7.0");
+        put("korvani.ini.korvani-save-Ab12Z9", "7.0");
         fault_step = step;
         if (step <= RATING_STEP_RENAME) {
             EXPECT_EXIT(
@@ -123,13 +123,13 @@ TEST(RatingSave, FailingStepKeepsTheOldRatingAndLeavesNoTemporaryFile) {
                 },
                 testing::ExitedWithCode(1), "^Error: rating_write\n$");
             EXPECT_EQ("4.000000", bytes("korvani.ini"));
-            EXPECT_EQ((std::vector<std::string>{"korvani.ini", "korvani.ini.Ab12Z9"}), entries());
+            EXPECT_EQ((std::vector<std::string>{"korvani.ini", "korvani.ini.korvani-save-Ab12Z9"}), entries());
         } else {
             // After the rename the rating is saved; what fails later only tidies up.
             const int status = save_in_child(9.5, fail_at);
             ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
             EXPECT_EQ("9.500000", bytes("korvani.ini"));
-            const std::vector<std::string> left = {"korvani.ini", "korvani.ini.Ab12Z9"};
+            const std::vector<std::string> left = {"korvani.ini", "korvani.ini.korvani-save-Ab12Z9"};
             EXPECT_EQ(step == RATING_STEP_CLEAN ? left : ONLY_THE_FILE, entries());
         }
         rating_write(0.5);
@@ -178,20 +178,58 @@ TEST(RatingSave, CleanUpRemovesOnlyUnheldTemporaryFilesOfTheRatingFile) {
         bool removed;
     };
     const STRAY strays[] = {
-        {"korvani.ini.q8Xz0A", true},   // left by a killed save
-        {"korvani.ini.HELD01", false},  // another copy of the program is saving right now
-        {"korvani.ini.bak", false},     // not one of ours: wrong length
-        {"korvani.ini.ab-123", false},  // not one of ours: mkstemp uses letters and digits only
-        {"korvani.iniXabcdef", false},  // not one of ours: no dot
-        {"other.ini.abcdef", false},
+        {"korvani.ini.korvani-save-q8Xz0A", true},  // left by a killed save
+        {"korvani.ini.korvani-save-HELD01", false}, // another copy of the program is saving right now
+        // The user's own files: any name without the marker, six letters or digits after the dot too.
+        {"korvani.ini.backup", false},
+        {"korvani.ini.2024v1", false},
+        {"korvani.ini.saved1", false},
+        {"korvani.ini.bak", false},
+        {"korvani.ini.korvani-save-ab-123", false},
+        {"korvani.ini.korvani-save-abcdefg", false},
+        {"other.ini.korvani-save-abcdef", false},
     };
     for (const STRAY &s : strays) put(s.name, "x");
-    const int held = open("korvani.ini.HELD01", O_RDONLY);
+    const int held = open("korvani.ini.korvani-save-HELD01", O_RDONLY);
     ASSERT_GE(held, 0);
     ASSERT_EQ(0, flock(held, LOCK_EX));
 
     rating_write(2.0);
     close(held);
     EXPECT_EQ("2.000000", bytes("korvani.ini"));
-    for (const STRAY &s : strays) EXPECT_EQ(!s.removed, std::filesystem::exists(s.name)) << s.name;
+    for (const STRAY &s : strays) {
+        EXPECT_EQ(!s.removed, std::filesystem::exists(s.name)) << s.name;
+        if (!s.removed) {
+            EXPECT_EQ("x", bytes(s.name)) << s.name;
+        }
+    }
+}
+
+TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
+    // Two copies of the game, each adding half a point per save as fast as it can: under the folder's
+    // lock every save adds to what the other saved.
+    WORK_DIR dir;
+    put("korvani.ini", "1.000000");
+    const int saves = 150;
+    std::fflush(nullptr);
+    pid_t children[2];
+    for (pid_t &child : children) {
+        child = fork();
+        if (child == 0) {
+            app_state app{};
+            rating_read(&app);
+            for (int k = 0; k < saves; ++k) {
+                app.rating += 0.5;
+                if (!rating_save(&app, 0)) _exit(1);
+            }
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    }
+    EXPECT_EQ("151.000000", bytes("korvani.ini"));
+    EXPECT_EQ(ONLY_THE_FILE, entries());
 }

@@ -24,7 +24,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,8 +114,14 @@ public:
     Window root = 0;
     Window main = 0;
     pid_t pid = -1;
-    std::string folder;
+    std::string top;    // this session's own folder: the working folder and the error stream's log
+    std::string folder; // the program's working folder
     std::string log;
+    // Whether the program runs as the unprivileged user nobody when the test runs as root, who would
+    // read and write files whatever their permissions.
+    bool as_user = false;
+    std::vector<std::string> args; // given to the program after its name
+    Window other = 0;              // the main window of another session on the same display
 
     Session() {
         // The program opens and closes windows while the test looks at them: a window gone between
@@ -123,7 +131,7 @@ public:
         if (!display) throw std::runtime_error("no X display");
         root = DefaultRootWindow(display);
         char pattern[] = "/tmp/korvani-session-XXXXXX";
-        const std::string top = mkdtemp(pattern);
+        top = mkdtemp(pattern);
         folder = top + "/work";
         log = top + "/stderr";
         std::filesystem::create_directory(folder);
@@ -135,12 +143,24 @@ public:
         }
         XCloseDisplay(display);
         std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::path(folder).parent_path(), ignored);
+        std::filesystem::remove_all(top, ignored);
     }
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
+    // Plays in the working folder of another session, as a second copy of the game started there.
+    void share_folder(const Session &first) {
+        folder = first.folder;
+        other = first.main;
+    }
+
     void put_rating(const std::string &text) { std::ofstream(folder + "/korvani.ini", std::ios::binary) << text; }
+    std::string file(const std::string &name) const { return read_bytes(folder + "/" + name); }
+    // The file's permission bits, or -1.
+    int mode(const std::string &name) const {
+        struct stat info {};
+        return lstat((folder + "/" + name).c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+    }
     std::string rating_file() const { return read_bytes(folder + "/korvani.ini"); }
     std::vector<std::string> folder_entries() const {
         std::vector<std::string> names;
@@ -157,12 +177,21 @@ public:
     void start() {
         const char *exe = std::getenv("KORVANI_EXE");
         std::vector<std::string> words;
+        if (as_user && geteuid() == 0) {
+            const passwd *nobody = getpwnam("nobody");
+            ASSERT_NE(nullptr, nobody);
+            for (const std::string &path : {top, folder}) ASSERT_EQ(0, chown(path.c_str(), nobody->pw_uid, -1));
+            for (const auto &e : std::filesystem::recursive_directory_iterator(folder))
+                ASSERT_EQ(0, lchown(e.path().c_str(), nobody->pw_uid, -1));
+            words = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        }
         if (const char *runner = std::getenv("KORVANI_RUNNER")) {
             std::istringstream in(runner);
             for (std::string w; in >> w;) words.push_back(w);
         }
         // The program starts in its own folder: a relative path would no longer lead to it.
         words.push_back(std::filesystem::absolute(exe ? exe : KORVANI_EXE).string());
+        words.insert(words.end(), args.begin(), args.end());
         std::fflush(nullptr);
         pid = fork();
         if (pid == 0) {
@@ -176,7 +205,7 @@ public:
             _exit(127);
         }
         ASSERT_GT(pid, 0);
-        ASSERT_TRUE(wait_for([&] { return (main = find_window(MAIN_TITLE)) != 0 && viewable(main); }, 20000))
+        ASSERT_TRUE(wait_for([&] { return (main = find_window(MAIN_TITLE, other)) != 0 && viewable(main); }, 20000))
             << "the main window did not show\n" << stderr_tail();
         ASSERT_TRUE(wait_for([&] { return board_drawn(); }, 10000)) << "the board was not drawn";
         settle();
@@ -191,8 +220,8 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    // The top-level window with this title (UTF-8), or 0.
-    Window find_window(const std::string &title) {
+    // The top-level window with this title (UTF-8) other than skip, or 0.
+    Window find_window(const std::string &title, Window skip = 0) {
         Window parent_return;
         Window root_return;
         Window *children = nullptr;
@@ -201,7 +230,7 @@ public:
         XSync(display, False);
         if (!XQueryTree(display, root, &root_return, &parent_return, &children, &n)) return 0;
         for (unsigned k = 0; k < n && !found; ++k)
-            if (window_title(children[k]) == title) found = children[k];
+            if (children[k] != skip && window_title(children[k]) == title) found = children[k];
         if (children) XFree(children);
         return found;
     }
@@ -659,4 +688,217 @@ TEST(Session, AFullGamePlayedToItsEndThroughClicks) {
     EXPECT_EQ(won ? 25 : 24, next.count(EMPTY)) << next.text();
     again.close_by_frame(again.main);
     EXPECT_EQ(0, again.wait_exit()) << again.stderr_tail();
+}
+
+namespace {
+
+// Waits until the file holds the text, and says what it holds otherwise.
+::testing::AssertionResult file_becomes(Session &s, const std::string &expected, const std::string &name = "korvani.ini") {
+    if (wait_for([&] { return s.file(name) == expected; })) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << name << " holds " << s.file(name) << ", not " << expected;
+}
+
+// Whether no message window opens within a while.
+bool no_message(Session &s) {
+    pause_ms(static_cast<int>(500 * slowness()));
+    return s.find_window("Сообщение") == 0;
+}
+
+} // namespace
+
+TEST(Session, SignalsAndALostDisplayKeepEveryFinishedGame) {
+    {
+        // 30: the handicap fills the board and the game is won at once; saved before any exit.
+        Session s;
+        s.put_rating("30");
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        EXPECT_TRUE(file_becomes(s, "30.500000"));
+        kill(s.pid, SIGTERM);
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+        EXPECT_EQ("30.500000", s.rating_file());
+    }
+    {
+        // A game given up through the new-game button is saved; the half-played one after it is not charged.
+        Session s;
+        s.put_rating("2.000000");
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        s.new_game_button();
+        EXPECT_TRUE(file_becomes(s, "1.500000"));
+        ASSERT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; })) << s.board().text();
+        const BOARD_SEEN board = s.board();
+        s.click_point(board.code[2][2] == EMPTY ? 2 : 1, 2);
+        const BOARD_SEEN after = after_move(s, board);
+        kill(s.pid, SIGHUP);
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+        // Should that move have ended the game, it is charged as any finished game.
+        const char *expected = !ended(after) ? "1.500000" : after.count(WHITE_DEAD) ? "2.000000" : "1.000000";
+        EXPECT_EQ(expected, s.rating_file()) << after.text();
+    }
+    {
+        // The reset is saved; Ctrl-C in the terminal ends the game through its exit.
+        Session s;
+        s.put_rating("-1.000000");
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        ASSERT_NO_FATAL_FAILURE(s.game_menu(2));
+        EXPECT_TRUE(file_becomes(s, "0.000000"));
+        kill(s.pid, SIGINT);
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+        EXPECT_EQ("0.000000", s.rating_file());
+    }
+    {
+        // The X server drops the connection: the program cannot go on, but the game given up is saved.
+        Session s;
+        s.put_rating("1.000000");
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        s.new_game_button();
+        EXPECT_TRUE(file_becomes(s, "0.500000"));
+        XKillClient(s.display, s.main);
+        XSync(s.display, False);
+        EXPECT_NE(-1, s.wait_exit()) << "the program did not end";
+        EXPECT_EQ("0.500000", s.rating_file());
+        EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+    }
+}
+
+TEST(Session, UserFilesTheLinkAndTheModeOfTheRatingFileStayAsTheyWere) {
+    {
+        // korvani.ini links to a private file in another folder; beside both lie the user's own files.
+        Session s;
+        s.as_user = true;
+        std::filesystem::create_directory(s.folder + "/saves");
+        std::filesystem::create_symlink("saves/rating", s.folder + "/korvani.ini");
+        std::ofstream(s.folder + "/saves/rating") << "2.000000";
+        std::filesystem::permissions(s.folder + "/saves/rating", std::filesystem::perms::owner_read |
+                                                                     std::filesystem::perms::owner_write);
+        const std::vector<std::string> mine = {"korvani.ini.2024v1", "korvani.ini.backup", "korvani.ini.saved1",
+                                               "saves/rating.backup", "saves/rating.XXXXXX"};
+        for (const std::string &name : mine) std::ofstream(s.folder + "/" + name) << "mine: " << name;
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        s.new_game_button();
+        EXPECT_TRUE(file_becomes(s, "1.500000", "saves/rating"));
+        int x = 0;
+        int y = 0;
+        s.origin(s.main, &x, &y);
+        xdotool("mousemove " + std::to_string(x + 100) + " " + std::to_string(y + 200) + " key Escape");
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+
+        EXPECT_TRUE(std::filesystem::is_symlink(s.folder + "/korvani.ini"));
+        EXPECT_EQ("1.500000", s.file("saves/rating"));
+        EXPECT_EQ(0600, s.mode("saves/rating"));
+        for (const std::string &name : mine) EXPECT_EQ("mine: " + name, s.file(name));
+        EXPECT_EQ((std::vector<std::string>{"korvani.ini", "korvani.ini.2024v1", "korvani.ini.backup",
+                                            "korvani.ini.saved1", "saves"}),
+                  s.folder_entries());
+    }
+    {
+        // A read-only rating file in a folder the user may write to stays read-only.
+        Session s;
+        s.as_user = true;
+        s.put_rating("1.000000");
+        std::filesystem::permissions(s.folder + "/korvani.ini", std::filesystem::perms::owner_read |
+                                                                    std::filesystem::perms::group_read |
+                                                                    std::filesystem::perms::others_read);
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        s.new_game_button();
+        EXPECT_TRUE(file_becomes(s, "0.500000"));
+        s.close_by_frame(s.main);
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+        EXPECT_EQ("0.500000", s.rating_file());
+        EXPECT_EQ(0444, s.mode("korvani.ini"));
+    }
+}
+
+TEST(Session, AnUnreadableRatingFileIsNeverReplaced) {
+    Session s;
+    s.as_user = true;
+    s.put_rating("3.500000");
+    ASSERT_EQ(0, chmod((s.folder + "/korvani.ini").c_str(), 0));
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    // The window says so at once; the session plays from 0: no handicap.
+    const Window box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message about the file";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    EXPECT_EQ(25, s.settled_board().count(EMPTY)) << s.board().text();
+    // A game given up: the change cannot be saved, and the user, told already, is not asked again.
+    s.new_game_button();
+    EXPECT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; })) << s.board().text();
+    EXPECT_TRUE(no_message(s));
+    s.close_by_frame(s.main);
+    // The session's rating is not saved: the exit says so, as any failed save does.
+    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    EXPECT_NE(std::string::npos, s.stderr_tail().find("Error: rating_write"));
+    EXPECT_EQ("3.500000", s.rating_file());
+    EXPECT_EQ(0, s.mode("korvani.ini"));
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+}
+
+TEST(Session, AFifoAsTheRatingFileDoesNotHoldUpTheStart) {
+    Session s;
+    ASSERT_EQ(0, mkfifo((s.folder + "/korvani.ini").c_str(), 0644));
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const Window box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message about the file";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    s.close_by_frame(s.main);
+    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    struct stat info {};
+    ASSERT_EQ(0, lstat((s.folder + "/korvani.ini").c_str(), &info));
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST(Session, AFailedSaveIsToldInTheWindowAndTriedAgainWithTheNextChange) {
+    Session s;
+    s.as_user = true;
+    s.put_rating("1.000000");
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const std::string folder = s.folder;
+    ASSERT_EQ(0, chmod(folder.c_str(), 0555));
+    s.new_game_button();
+    const Window box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message about the failed save";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    // Failing again: told once is enough.
+    s.new_game_button();
+    EXPECT_TRUE(no_message(s));
+    EXPECT_EQ("1.000000", s.rating_file());
+    // The folder writable again: the next change saves all three games given up.
+    ASSERT_EQ(0, chmod(folder.c_str(), 0755));
+    s.new_game_button();
+    EXPECT_TRUE(file_becomes(s, "-0.500000"));
+    // At the exit a failed save keeps its line and its status.
+    ASSERT_EQ(0, chmod(folder.c_str(), 0555));
+    s.close_by_frame(s.main);
+    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    EXPECT_NE(std::string::npos, s.stderr_tail().find("Error: rating_write"));
+    ASSERT_EQ(0, chmod(folder.c_str(), 0755));
+    EXPECT_EQ("-0.500000", s.rating_file());
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+}
+
+TEST(Session, TwoCopiesInOneFolderKeepTheGamesOfBoth) {
+    Session a;
+    a.put_rating("3.000000");
+    ASSERT_NO_FATAL_FAILURE(a.start());
+    Session b;
+    b.share_folder(a);
+    b.args = {"-geometry", "+300+0"};
+    ASSERT_NO_FATAL_FAILURE(b.start());
+    // Each gives a game up in turn; each new game takes its handicap from what the file holds.
+    a.new_game_button();
+    EXPECT_TRUE(file_becomes(a, "2.500000"));
+    b.new_game_button();
+    EXPECT_TRUE(file_becomes(a, "2.000000"));
+    EXPECT_TRUE(wait_for([&] { return b.settled_board().count(WHITE) == 2; })) << b.board().text();
+    a.new_game_button();
+    EXPECT_TRUE(file_becomes(a, "1.500000"));
+    EXPECT_TRUE(wait_for([&] { return a.settled_board().count(WHITE) == 1; })) << a.board().text();
+    a.close_by_frame(a.main);
+    EXPECT_EQ(0, a.wait_exit()) << a.stderr_tail();
+    b.close_by_frame(b.main);
+    EXPECT_EQ(0, b.wait_exit()) << b.stderr_tail();
+    EXPECT_EQ("1.500000", a.rating_file());
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, a.folder_entries());
 }

@@ -34,6 +34,32 @@ TEST(RatingFile, ReadsTheNumberAtTheStartOrZero) {
     }
 }
 
+TEST(RatingFile, ReadsOnlyTheFirstKilobytesAndNeverWaitsOnWhatIsNotAFile) {
+    {
+        // However large the file, only its start is read: a number behind a long run of blanks is not seen.
+        TEMP_DIR dir;
+        write_file("korvani.ini", std::string(RATING_READ_MAX - 1, ' ') + "7");
+        app_state *app = app_new("tiku2", 5);
+        EXPECT_EQ(7.0, app->rating);
+        delete app;
+        write_file("korvani.ini", std::string(16 << 20, ' ') + "7");
+        app = app_new("tiku2", 5);
+        EXPECT_EQ(0.0, app->rating);
+        EXPECT_STREQ("", app->problem);
+        delete app;
+    }
+    // A FIFO without a writer (a plain open would wait for one) and a folder: rating 0, and the reason.
+    for (const char *kind : {"fifo", "folder"}) {
+        SCOPED_TRACE(kind);
+        TEMP_DIR dir;
+        ASSERT_EQ(0, std::string(kind) == "fifo" ? mkfifo("korvani.ini", 0644) : mkdir("korvani.ini", 0755));
+        app_state app{};
+        EXPECT_EQ(0, rating_read(&app));
+        EXPECT_EQ(0.0, app.rating);
+        EXPECT_STREQ(std::string(kind) == "fifo" ? "это не обычный файл" : "на его месте папка", app.problem);
+    }
+}
+
 struct WRITE_CASE {
     double rating;
     const char *bytes;

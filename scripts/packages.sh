@@ -13,8 +13,8 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# What building the game needs.
-BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fonts-dejavu-core fonts-liberation2)
+# What building the game needs. FLTK's CMake files name the fluid program, and CMake stops when it is missing.
+BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fluid fonts-dejavu-core fonts-liberation2)
 # What the tests need on top: the test framework and a virtual X server with its helpers, and the
 # benchmark library (the benchmarks are built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps imagemagick libbenchmark-dev)

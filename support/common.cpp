@@ -40,27 +40,56 @@ struct ErrorStreamBuffer {
 // Set up before main, before anything is written to the stream.
 const ErrorStreamBuffer error_stream_buffered;
 
-// The escapes of the colour table's codes, made once: formatting them for every block was the other
-// half of the trace's cost.
+// The escapes of the codes 0 to 99, made at compile time: formatting them for every block was the
+// other half of the trace's cost. Each is kept in 8 bytes, so that it goes into the stream's buffer as
+// one store ("ESC[ 99 m", the longest, has 7).
 constexpr int ESCAPE_CACHE = 100;
-constexpr int ESCAPE_SIZE = 16;
+constexpr int ESCAPE_SIZE = 8;
 struct Escape {
     char text[ESCAPE_SIZE];
-    int length; // 0 until made
+    int length;
 };
-Escape escapes[ESCAPE_CACHE];
 
-const Escape *escape_of(int code) {
-    if (code < 0 || code >= ESCAPE_CACHE) return nullptr;
-    Escape &escape = escapes[code];
-    if (escape.length == 0) escape.length = std::snprintf(escape.text, ESCAPE_SIZE, "\033[ %d m", code);
-    return &escape;
+constexpr Escape make_escape(int code) {
+    Escape escape{{}, 0};
+    const char head[] = "\033[ ";
+    for (int k = 0; k < 3; ++k) escape.text[escape.length++] = head[k];
+    if (code >= 10) escape.text[escape.length++] = static_cast<char>('0' + code / 10);
+    escape.text[escape.length++] = static_cast<char>('0' + code % 10);
+    escape.text[escape.length++] = ' ';
+    escape.text[escape.length++] = 'm';
+    return escape;
 }
 
-int trace_level = 0;
-int depth = 0;
+struct EscapeTable {
+    Escape of[ESCAPE_CACHE];
+    constexpr EscapeTable() : of{} {
+        for (int code = 0; code < ESCAPE_CACHE; ++code) of[code] = make_escape(code);
+    }
+};
+constexpr EscapeTable escapes;
+
+// Writes the escape's bytes to the error stream. With glibc, when the stream's buffer has room for the
+// whole 8-byte block, they are stored straight into it, which is what putc does a character at a time
+// (the bytes past the escape's length lie beyond the stream's write pointer, which the next write
+// overwrites). Otherwise, and on other libraries, the plain write.
+void write_escape(const Escape &escape) {
+    FILE *stream = stderr;
+#if defined(__GLIBC__)
+    if (stream->_IO_write_end - stream->_IO_write_ptr >= ESCAPE_SIZE) {
+        std::memcpy(stream->_IO_write_ptr, escape.text, ESCAPE_SIZE);
+        stream->_IO_write_ptr += escape.length;
+        return;
+    }
+#endif
+    fwrite_unlocked(escape.text, 1, static_cast<size_t>(escape.length), stream);
+}
+
 Indent indent = make_indent();
-char block_names[NAME_SLOTS][NAME_SIZE];
+// The name of each open block: its own copy in block_copies when its lines were printed at its opening,
+// else the caller's text (see YBeg).
+const char *block_names[NAME_SLOTS];
+char block_copies[NAME_SLOTS][NAME_SIZE];
 
 // SGR codes per depth: reset, cyan, white, green, cyan, white, then reset for every deeper block.
 const int colour_table[NAME_SLOTS] = {0, 36, 37, 32, 36, 37};
@@ -86,26 +115,25 @@ void indent_shrink() {
 
 } // namespace
 
-void YTraceLevel(int level) { trace_level = level; }
+namespace ytrace_state {
+int depth = 0;
+int level = 0;
+} // namespace ytrace_state
+
+using ytrace_state::depth;
+
+void YTraceLevel(int level) { ytrace_state::level = level; }
 
 int YTraceDepth() { return depth; }
 
-int YTraceActive() { return depth <= trace_level ? 1 : 0; }
-
 void YTraceColor(int code) {
-    const Escape *escape = escape_of(code);
-    if (escape) {
-        // Straight into the stream's buffer, without its lock (the trace is single-threaded like the
-        // rest): a few instructions a character, a tenth of what a formatted write cost.
-        for (int k = 0; k < escape->length; ++k) putc_unlocked(escape->text[k], stderr);
-    } else {
-        std::fprintf(stderr, "\033[ %d m", code);
-    }
+    if (code >= 0 && code < ESCAPE_CACHE) write_escape(escapes.of[code]);
+    else std::fprintf(stderr, "\033[ %d m", code);
     if (depth == 0) std::fflush(stderr);
 }
 
 void YTrace(const char *format, ...) {
-    if (depth > trace_level) return;
+    if (!YTraceActive()) return;
     std::fputs(indent.text, stderr);
     va_list args;
     va_start(args, format);
@@ -123,20 +151,26 @@ void YBeg(const char *name, int condition) {
     // Growing the indentation of a 48th block would move its terminator past the buffer.
     if (indent.length + 2 >= INDENT_SIZE) YFatal("YBeg");
     ++depth;
-    // Only the name itself is copied: padding the slot with zeros, as a plain strncpy does, costs more
-    // than the rest of the block.
-    const size_t length = strnlen(name, NAME_SIZE - 1);
-    std::memcpy(block_names[depth], name, length);
-    block_names[depth][length] = '\0';
-    YTraceColor(colour_table[depth]);
-    YTrace("BEG: %s \n", name);
+    write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
+    if (YTraceActive()) {
+        // A block whose lines print gets a copy of its name, as a caller's text may go before the block
+        // closes. A silent one, every block of the running program, only refers to it: the copy was a
+        // fifth of a block's cost, for an "END" line that is not printed.
+        const size_t length = strnlen(name, NAME_SIZE - 1);
+        std::memcpy(block_copies[depth], name, length);
+        block_copies[depth][length] = '\0';
+        block_names[depth] = block_copies[depth];
+        YTrace("BEG: %s \n", name);
+    } else {
+        block_names[depth] = name;
+    }
     indent_grow();
 }
 
 void YEnd() {
     if (depth <= 0) YFatal("YEnd");
     indent_shrink();
-    YTrace("END: %s \n", block_names[depth]);
+    if (YTraceActive()) YTrace("END: %s \n", block_names[depth]);
     --depth;
     YTraceColor(colour_table[depth]);
 }

@@ -1,0 +1,83 @@
+// A board of at most 5 x 5 points as bit masks, and its groups and dame as masks: a fast mirror of a
+// BOARD (model/board.h) and of the counts of the GROUPS analysis (engine/groups.h), for searches that
+// look at many positions. It mirrors what those records hold, not how they hold it:
+//  - BB_BOARD: the stones of a BOARD's cells, one bit per point; White and Black apart, and every other
+//    code (the dead codes, a stray value) only as an occupied point;
+//  - BB_GROUPS: the groups of White and of Black as GROUPS finds them (the same sets of stones, the same
+//    sets of dame), as masks and counts, in an order of its own; groups of other codes are not kept.
+// So the fewest dame of a colour here is groups_dame_min of GROUPS, for White and for Black. The stone
+// and dame lists of GROUPS, in the order of its fill, are not mirrored.
+#pragma once
+
+#include <cstdint>
+
+#include "model/board.h"
+
+// Bit 5i + j is the point (i, j), whatever the board's width: a board narrower or shorter than 5 x 5
+// uses the top-left corner of the layout, and its mask says which points it has.
+typedef uint32_t BB_MASK;
+
+enum { BB_SIDE = 5, BB_POINTS = BB_SIDE * BB_SIDE };
+
+constexpr BB_MASK bb_bit(int q) { return BB_MASK{1} << q; }
+constexpr int bb_point(int i, int j) { return BB_SIDE * i + j; }
+
+// The points of a layout column, and of the whole 5 x 5 layout.
+constexpr BB_MASK BB_COLUMN_0 = 0x0108421;
+constexpr BB_MASK BB_COLUMN_4 = BB_COLUMN_0 << 4;
+constexpr BB_MASK BB_ALL = (BB_MASK{1} << BB_POINTS) - 1;
+
+// The points next to those of the set, within the 5 x 5 layout (the caller masks with its board): a
+// shift by one column is cut at the layout's sides, so that it cannot wrap onto the next row.
+constexpr BB_MASK bb_around(BB_MASK set) {
+    return (((set & ~BB_COLUMN_0) >> 1) | ((set & ~BB_COLUMN_4) << 1) | (set << BB_SIDE) | (set >> BB_SIDE)) & BB_ALL;
+}
+
+// The number of points in a set (a plain bit count: the build does not assume the popcnt instruction).
+inline int bb_count(BB_MASK set) {
+    set = set - ((set >> 1) & 0x55555555u);
+    set = (set & 0x33333333u) + ((set >> 2) & 0x33333333u);
+    set = (set + (set >> 4)) & 0x0f0f0f0fu;
+    return static_cast<int>((set * 0x01010101u) >> 24);
+}
+
+struct BB_BOARD {
+    BB_MASK board;  // the points of the board
+    BB_MASK white;  // STONE_WHITE
+    BB_MASK black;  // STONE_BLACK
+    BB_MASK stones; // every point that does not hold STONE_NONE
+};
+
+struct BB_GROUP {
+    BB_MASK stones; // its stones
+    BB_MASK dame;   // its dame: the empty points next to its stones
+    int colour;     // STONE_WHITE or STONE_BLACK
+    int dame_count; // the points of dame
+};
+
+struct BB_GROUPS {
+    int num;                     // groups found
+    BB_GROUP groups[BB_POINTS];  // a board of 25 points holds at most 25 groups
+};
+
+// 1 when the board fits the layout (at most 5 rows and 5 columns), else 0.
+int bb_fits(const BOARD *board);
+// The masks of a board that fits.
+BB_BOARD bb_from_board(const BOARD *board);
+inline BB_MASK bb_empty(const BB_BOARD &b) { return b.board & ~b.stones; }
+// The board after a stone of colour STONE_WHITE or STONE_BLACK on the empty point q.
+BB_BOARD bb_play(const BB_BOARD &b, int q, int colour);
+
+// The groups of White and Black, with their dame.
+void bb_groups_find(const BB_BOARD &b, BB_GROUPS *groups);
+
+// The fewest dame of the groups of each colour, as groups_dame_min gives them: index STONE_WHITE and
+// STONE_BLACK; -1 when the colour has no group.
+struct BB_DAME_MIN {
+    int of[3];
+};
+BB_DAME_MIN bb_dame_min(const BB_GROUPS &groups);
+
+// The same after a stone of colour (White or Black) on the empty point q, from the analysis of the board
+// before it (groups) and that board's empty points, without analysing the new board.
+BB_DAME_MIN bb_dame_min_after(const BB_GROUPS &groups, BB_MASK empty, int q, int colour);

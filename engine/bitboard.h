@@ -61,12 +61,20 @@ struct BB_GROUPS {
 };
 
 // 1 when the board fits the layout (at most 5 rows and 5 columns), else 0.
-int bb_fits(const BOARD *board);
+inline int bb_fits(const BOARD *board) {
+    return board->rows >= 0 && board->cols >= 0 && board->rows <= BB_SIDE && board->cols <= BB_SIDE;
+}
 // The masks of a board that fits.
 BB_BOARD bb_from_board(const BOARD *board);
 inline BB_MASK bb_empty(const BB_BOARD &b) { return b.board & ~b.stones; }
 // The board after a stone of colour STONE_WHITE or STONE_BLACK on the empty point q.
-BB_BOARD bb_play(const BB_BOARD &b, int q, int colour);
+inline BB_BOARD bb_play(const BB_BOARD &b, int q, int colour) {
+    BB_BOARD after = b;
+    after.stones |= bb_bit(q);
+    if (colour == STONE_WHITE) after.white |= bb_bit(q);
+    else after.black |= bb_bit(q);
+    return after;
+}
 
 // The groups of White and Black, with their dame.
 void bb_groups_find(const BB_BOARD &b, BB_GROUPS *groups);
@@ -78,6 +86,42 @@ struct BB_DAME_MIN {
 };
 BB_DAME_MIN bb_dame_min(const BB_GROUPS &groups);
 
-// The same after a stone of colour (White or Black) on the empty point q, from the analysis of the board
-// before it (groups) and that board's empty points, without analysing the new board.
-BB_DAME_MIN bb_dame_min_after(const BB_GROUPS &groups, BB_MASK empty, int q, int colour);
+// groups_dame_min's start value, beyond any count of dame, and its result from the two running values.
+enum { BB_NO_GROUP = 1000 };
+inline BB_DAME_MIN bb_dame_min_of(int white, int black) {
+    return BB_DAME_MIN{{0, white == BB_NO_GROUP ? -1 : white, black == BB_NO_GROUP ? -1 : black}};
+}
+
+// The fewest dame of each side after a stone of colour (White or Black) on the empty point q, from the
+// analysis of the board before it (groups) and that board's empty points, without analysing the new
+// board: *own for the stone's colour, *other for the other colour, BB_NO_GROUP for a colour without a
+// group. The search values most of its positions this way; inline, as it is the whole of that work.
+inline void bb_dame_min_after(const BB_GROUPS &groups, BB_MASK empty, int q, int colour, int *own, int *other) {
+    // A stone at q joins every group of its colour next to q into one group, whose dame are theirs and
+    // the empty points next to q. No other group gains or loses a stone: a group next to q of the other
+    // colour, or one of the stone's colour away from q, stays as it was. Every group had q among its
+    // dame exactly when q was next to it, and loses it now that q holds a stone. So the new board's
+    // groups are the untouched groups, each with q taken from its dame, and the joined group, and their
+    // fewest dame are what groups_find and groups_dame_min would give for it.
+    const BB_MASK bit = bb_bit(q);
+    const BB_MASK next = bb_around(bit);
+    BB_MASK joined_dame = next & empty;
+    int least_own = BB_NO_GROUP;
+    int least_other = BB_NO_GROUP;
+    for (int k = 0; k < groups.num; ++k) {
+        const BB_GROUP &group = groups.groups[k];
+        if (group.colour == colour) {
+            if (group.stones & next) {
+                joined_dame |= group.dame;
+            } else if (group.dame_count < least_own) { // q is not next to it: its dame stay
+                least_own = group.dame_count;
+            }
+        } else {
+            const int dame = group.dame_count - ((group.dame & bit) != 0);
+            if (dame < least_other) least_other = dame;
+        }
+    }
+    const int joined = bb_count(joined_dame & ~bit);
+    *own = joined < least_own ? joined : least_own;
+    *other = least_other;
+}

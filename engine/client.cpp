@@ -25,15 +25,23 @@
 // On a board of at most 5 x 5 points, with White and Black to move, each level is a FAST_NODE instead:
 // the position with its board, the same board as masks (engine/bitboard.h), and, once the node has a
 // child, the analysis of its groups. Its children are then evaluated from that analysis and the one
-// stone each adds, and listed from the masks.
+// stone each adds, and listed from the masks. A child's board is its parent's with one stone more, so
+// while the parent stays the same, the next child's board is the last one's with that stone taken
+// back.
 struct FAST_NODE {
     POSITION position;       // what the search is handed; its board is the one below
     BOARD board;
     int cells[BB_POINTS];
     const POSITION *source;  // the position the masks describe: this node's own, or one made elsewhere (the root)
     BB_BOARD bits;           // the board as masks
+    int empty;               // its number of empty points
+    int level;               // the search's level of the node
     int stone;               // the point (5i + j) of the stone that made it from the level above; -1 if none
+    int stone_cell;          // that point's index in cells
     int mover;               // the colour of that stone
+    FAST_NODE *parent;       // the node it was made from
+    int from_parent;         // 1 while cells are its parent's board and the last stone made: cleared when
+                             // the parent is made or described again
     int analysed;            // 1 when groups is the analysis of bits
     BB_GROUPS groups;
 };
@@ -52,6 +60,7 @@ struct SEARCH_STORE {
     FAST_NODE fast[FAST_LEVELS];             // [d]: the node of level d on a board that fits the masks
     MOVE bit_moves[BB_POINTS];               // [5i + j]: the move (i, j)
     int last_level = -2;                     // the level at which player_best_move's search stops; -2 outside it
+    FAST_NODE *last_made = nullptr;          // the node make_move made last, which the search lists and values next
 };
 
 namespace {
@@ -108,17 +117,12 @@ SEARCH_STORE *store_new() {
         node.board = BOARD{0, 0, node.cells};
         node.source = nullptr;
         node.stone = -1;
+        node.parent = nullptr;
+        node.from_parent = 0;
         node.analysed = 0;
     }
     for (int q = 0; q < BB_POINTS; ++q) store->bit_moves[q] = MOVE{q / BB_SIDE, q % BB_SIDE, 0};
     return store;
-}
-
-// The fast node of a level of the search, if the position is one of those that level can take.
-FAST_NODE *fast_node(SEARCH_STORE *store, int level, const POSITION *position) {
-    if (level < 0 || level >= FAST_LEVELS) return nullptr;
-    FAST_NODE *node = &store->fast[level];
-    return position == &node->position ? node : nullptr;
 }
 
 bool is_fast_position(const SEARCH_STORE *store, const POSITION *position) {
@@ -133,8 +137,13 @@ FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     FAST_NODE *node = &store->fast[level];
     node->source = position;
     node->bits = bb_from_board(position->board);
+    node->empty = bb_count(bb_empty(node->bits));
+    node->level = level;
     node->stone = -1;
     node->mover = 0;
+    node->parent = nullptr;
+    if (level + 1 < FAST_LEVELS) store->fast[level + 1].from_parent = 0;
+    store->last_made = nullptr; // its children are made from the new analysis
     bb_groups_find(node->bits, &node->groups);
     node->analysed = 1;
     return node;
@@ -211,22 +220,12 @@ void player_best_move(PLAYER *player, int *i, int *j) {
     store_drop(player->store);
 }
 
-int gen_empty_moves(void *user, void *position, void **moves) {
-    PLAYER *player = static_cast<PLAYER *>(user);
-    const BOARD *board = static_cast<POSITION *>(position)->board;
+namespace {
+
+__attribute__((noinline)) int gen_moves_other(PLAYER *player, const BOARD *board, void **moves) {
     const int points = board->rows * board->cols;
     int count = 0;
-    const int level = search_level(player);
-    if (const FAST_NODE *node = fast_node(player->store, level, static_cast<POSITION *>(position))) {
-        BB_MASK empty = bb_empty(node->bits);
-        // At the level where player_best_move's search stops, the search reads the count alone: the
-        // node is a leaf, and only an expanded node goes through its list.
-        if (level == player->store->last_level) return bb_count(empty);
-        // The empty points in the order of their bits, 5i + j: row by row, as below.
-        for (; empty != 0; empty &= empty - 1) moves[count++] = &player->store->bit_moves[__builtin_ctz(empty)];
-        return count;
-    }
-    if (level >= 0) {
+    if (search_level(player) >= 0) {
         MOVE *point = point_moves(player->store, board);
         const int *cells = board->cells; // in a local: the stores into the list could alias the record
         if (points <= MM_MAX_MOVES) {
@@ -255,25 +254,18 @@ int gen_empty_moves(void *user, void *position, void **moves) {
     return count;
 }
 
-int eval_dame_margin(void *user, void *position) {
-    PLAYER *player = static_cast<PLAYER *>(user);
-    const POSITION *pos = static_cast<POSITION *>(position);
+__attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
     const int me = player->colour;
     const int opponent = 3 - me;
     const int last_mover = 3 - pos->colour;
-
     if (plays_white_or_black(me) && bb_fits(pos->board)) {
-        // The same counts from the masks: the fewest dame of White and of Black are those of groups_find
-        // and groups_dame_min (engine/bitboard.h). A node made by make_move is valued from its parent's
-        // analysis and its one new stone; any other position (the root) is analysed whole, and kept for
-        // the children make_move will make of it.
+        // The fewest dame of White and of Black from the masks are those of groups_find and
+        // groups_dame_min (engine/bitboard.h). A position that starts a level of the search (the root)
+        // is kept, analysed, for the children make_move will make of it.
         SEARCH_STORE *store = player->store;
         const int level = search_level(player);
         BB_DAME_MIN least;
-        if (const FAST_NODE *node = level >= 1 ? fast_node(store, level, pos) : nullptr) {
-            const FAST_NODE &parent = store->fast[level - 1]; // analysed by make_move when it made the node
-            least = bb_dame_min_after(parent.groups, bb_empty(parent.bits), node->stone, node->mover);
-        } else if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
+        if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
             least = bb_dame_min(describe(store, level, pos)->groups);
         } else {
             BB_GROUPS groups;
@@ -282,11 +274,106 @@ int eval_dame_margin(void *user, void *position) {
         }
         return margin_value(me, last_mover, least.of[me], least.of[opponent]);
     }
-
     groups_find(player->groups, pos->board);
     const int m = groups_dame_min(player->groups, static_cast<short>(me));
     const int o = groups_dame_min(player->groups, static_cast<short>(opponent));
     return margin_value(me, last_mover, m, o);
+}
+
+// The child of a parent node on a board that fits the masks, in the next level's node, which follows
+// the parent's in the store.
+POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent, const MOVE *mv) {
+    if (!parent->analysed) {
+        bb_groups_find(parent->bits, &parent->groups);
+        parent->analysed = 1;
+    }
+    const POSITION *old = parent->source;
+    const BOARD *board = old->board;
+    const int colour = old->colour;
+    const int cell = mv->i * board->cols + mv->j;
+    const int stone = bb_point(mv->i, mv->j);
+    FAST_NODE *child = parent + 1;
+    int *cells = child->cells;
+    if (child->from_parent) {
+        cells[child->stone_cell] = STONE_NONE; // the last child's stone
+    } else {
+        const int points = board->rows * board->cols;
+        if (points == BB_POINTS) std::memcpy(cells, board->cells, sizeof child->cells);
+        else std::memcpy(cells, board->cells, sizeof(int) * static_cast<size_t>(points));
+        child->board.rows = board->rows;
+        child->board.cols = board->cols;
+        child->parent = parent;
+        child->from_parent = 1;
+        child->level = parent->level + 1;
+        child->source = &child->position;
+    }
+    child->stone_cell = cell;
+    child->position.colour = stone_opponent(colour);
+    child->stone = stone;
+    child->mover = colour;
+    child->bits = bb_play(parent->bits, stone, colour);
+    child->empty = parent->empty - 1;
+    child->analysed = 0;
+    // Its own children copy its board afresh.
+    if (child + 1 < store->fast + FAST_LEVELS) child[1].from_parent = 0;
+    store->last_made = child;
+    cells[cell] = colour;
+    return &child->position;
+}
+
+__attribute__((noinline)) void *make_move_other(PLAYER *player, const POSITION *old, const MOVE *mv) {
+    const BOARD *board = old->board;
+    if (mv->i < 0 || mv->i > board->rows - 1 || mv->j < 0 || mv->j > board->cols - 1) return nullptr;
+    if (board->cells[mv->i * board->cols + mv->j] != STONE_NONE) return nullptr;
+    SEARCH_STORE *store = player->store;
+    const int level = search_level(player);
+    // A position made elsewhere (the root) at a level of the search, on a board that fits the masks: its
+    // level's node describes it, as evaluating it did already unless someone else evaluated it (the
+    // search evaluates every node before it makes its children). A node of another level is left to the
+    // plain way, as it is out of the search's order.
+    if (level >= 0 && level + 1 < FAST_LEVELS && plays_white_or_black(old->colour) && bb_fits(board) &&
+        !is_fast_position(store, old)) {
+        FAST_NODE *parent = &store->fast[level];
+        if (parent->source != old || parent->stone >= 0) describe(store, level, old);
+        return make_fast_child(store, parent, mv);
+    }
+    POSITION *child = level >= 0 ? level_position(store, level + 1, old) : store_position(store, old);
+    child->board->cells[mv->i * board->cols + mv->j] = old->colour;
+    child->colour = stone_opponent(old->colour);
+    return child;
+}
+
+} // namespace
+
+int gen_empty_moves(void *user, void *position, void **moves) {
+    PLAYER *player = static_cast<PLAYER *>(user);
+    const FAST_NODE *node = player->store->last_made;
+    if (!node || position != &node->position) return gen_moves_other(player, static_cast<POSITION *>(position)->board, moves);
+    // At the level where player_best_move's search stops, the search reads the count alone: the node
+    // is a leaf, and only an expanded node goes through its list.
+    if (node->level == player->store->last_level) return node->empty;
+    // The empty points in the order of their bits, 5i + j: row by row, as the plain listing.
+    int count = 0;
+    for (BB_MASK empty = bb_empty(node->bits); empty != 0; empty &= empty - 1)
+        moves[count++] = &player->store->bit_moves[__builtin_ctz(empty)];
+    return count;
+}
+
+int eval_dame_margin(void *user, void *position) {
+    PLAYER *player = static_cast<PLAYER *>(user);
+    const FAST_NODE *node = player->store->last_made;
+    const int me = player->colour;
+    if (!node || position != &node->position || !plays_white_or_black(me))
+        return eval_other(player, static_cast<POSITION *>(position));
+    // The node make_move made last is valued from its parent's analysis, which make_move made, and the
+    // one stone it adds (bb_dame_min_after); its last mover is that stone's colour.
+    const FAST_NODE &parent = *node->parent;
+    int own = 0;
+    int other = 0;
+    bb_dame_min_after(parent.groups, bb_empty(parent.bits), node->stone, node->mover, &own, &other);
+    // The mover's side always has a group now, its new stone's; the other may have none (-1).
+    if (other == BB_NO_GROUP) other = -1;
+    return node->mover == me ? margin_value(me, me, own, other) : margin_value(me, 3 - me, other, own);
 }
 
 void *make_move(void *user, void *position, void *move) {
@@ -294,44 +381,19 @@ void *make_move(void *user, void *position, void *move) {
     const POSITION *old = static_cast<const POSITION *>(position);
     assert(old != NULL);
     const MOVE *mv = static_cast<const MOVE *>(move);
-    const BOARD *board = old->board;
-    if (mv->i < 0 || mv->i > board->rows - 1 || mv->j < 0 || mv->j > board->cols - 1) return nullptr;
-    if (board->cells[mv->i * board->cols + mv->j] != STONE_NONE) return nullptr;
-
     const int level = search_level(player);
-    SEARCH_STORE *store = player->store;
-    if (level >= 0 && level + 1 < FAST_LEVELS && plays_white_or_black(old->colour) && bb_fits(board)) {
-        // The parent: this level's node, or the position the level's node was made to describe when it
-        // was evaluated (the search evaluates every node before it makes its children), or else described now.
-        FAST_NODE *parent = &store->fast[level];
-        if (old != &parent->position && (old != parent->source || parent->stone >= 0)) {
-            if (is_fast_position(store, old)) goto plain; // a node of another level: not this search's order
-            describe(store, level, old);
+    if (level >= 1 && level + 1 < FAST_LEVELS) {
+        FAST_NODE *parent = &player->store->fast[level];
+        if (old == &parent->position) {
+            // The tests of the plain way, on the masks: off the board, or not empty, gives none.
+            if (static_cast<unsigned>(mv->i) >= static_cast<unsigned>(parent->board.rows) ||
+                static_cast<unsigned>(mv->j) >= static_cast<unsigned>(parent->board.cols) ||
+                (parent->bits.stones & bb_bit(bb_point(mv->i, mv->j))))
+                return nullptr;
+            return make_fast_child(player->store, parent, mv);
         }
-        if (!parent->analysed) {
-            bb_groups_find(parent->bits, &parent->groups);
-            parent->analysed = 1;
-        }
-        FAST_NODE *child = &store->fast[level + 1];
-        const int points = board->rows * board->cols;
-        if (points == BB_POINTS) std::memcpy(child->cells, board->cells, sizeof child->cells);
-        else std::memcpy(child->cells, board->cells, sizeof(int) * static_cast<size_t>(points));
-        child->board.rows = board->rows;
-        child->board.cols = board->cols;
-        child->cells[mv->i * board->cols + mv->j] = old->colour;
-        child->position.colour = stone_opponent(old->colour);
-        child->source = &child->position;
-        child->stone = bb_point(mv->i, mv->j);
-        child->mover = old->colour;
-        child->bits = bb_play(parent->bits, child->stone, old->colour);
-        child->analysed = 0;
-        return &child->position;
     }
-plain:
-    POSITION *child = level >= 0 ? level_position(store, level + 1, old) : store_position(store, old);
-    child->board->cells[mv->i * board->cols + mv->j] = old->colour;
-    child->colour = stone_opponent(old->colour);
-    return child;
+    return make_move_other(player, old, mv);
 }
 
 const char *move_text(void *move, void *user) {
@@ -350,12 +412,14 @@ const char *move_text(void *move, void *user) {
 }
 
 int after_move(void *user, void *position) {
-    (void)user;
     if (!position) YError("board == NULL");
     const BOARD *board = static_cast<POSITION *>(position)->board;
     // A board of at most 5 x 5 always fits board_print's canvas, which then prints through the trace
     // alone: nothing to do when the trace would not print.
-    if (!YTraceActive() && bb_fits(board)) return 0;
+    if (!YTraceActive()) {
+        const FAST_NODE *node = static_cast<PLAYER *>(user)->store->last_made;
+        if ((node && position == &node->position) || bb_fits(board)) return 0;
+    }
     board_print(board);
     return 0;
 }

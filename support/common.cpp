@@ -9,22 +9,30 @@
 namespace {
 
 constexpr int INDENT_SIZE = 96;
-constexpr int INDENT_SPACES = 42;
 constexpr int NAME_SLOTS = 80;
 constexpr int NAME_SIZE = 80;
 
 // The indentation is a run of spaces with a movable terminator: the empty text followed by 42 spaces.
-// Growing writes a space over the terminator and moves it two places on, so up to 21 open blocks give
-// exactly two spaces each; beyond that the initial run ends and the text stays at 43 spaces.
-struct Indent {
-    char text[INDENT_SIZE];
-    int length;
+// Growing writes a space over the terminator and moves it two places on, shrinking writes a space over
+// it and moves it two places back. Only even places are ever written, and those below the terminator
+// always hold spaces; the odd places keep their first value, a space up to place 41 and a terminator
+// from 43 on. So with d blocks open the text is 2d spaces up to 21 blocks, and 43 from 22 on: the text
+// follows from the depth alone, and the trace keeps the depth only.
+constexpr int INDENT_MOST = 43;
+// A 48th block would have moved the terminator past the buffer's end.
+constexpr int DEPTH_MOST = (INDENT_SIZE - 2) / 2;
+struct Spaces {
+    char text[INDENT_MOST + 1];
+    constexpr Spaces() : text{} {
+        for (int k = 0; k < INDENT_MOST; ++k) text[k] = ' ';
+    }
 };
+constexpr Spaces indent_spaces;
 
-Indent make_indent() {
-    Indent indent{};
-    for (int k = 1; k <= INDENT_SPACES; ++k) indent.text[k] = ' ';
-    return indent;
+// The indentation with d blocks open.
+const char *indent_text(int d) {
+    const int length = 2 * d < INDENT_MOST ? 2 * d : INDENT_MOST;
+    return indent_spaces.text + (INDENT_MOST - length);
 }
 
 // The error stream gets a buffer of its own. Unbuffered, every search node cost two write calls for its
@@ -73,7 +81,7 @@ constexpr EscapeTable escapes;
 // whole 8-byte block, they are stored straight into it, which is what putc does a character at a time
 // (the bytes past the escape's length lie beyond the stream's write pointer, which the next write
 // overwrites). Otherwise, and on other libraries, the plain write.
-void write_escape(const Escape &escape) {
+__attribute__((always_inline)) inline void write_escape(const Escape &escape) {
     FILE *stream = stderr;
 #if defined(__GLIBC__)
     if (stream->_IO_write_end - stream->_IO_write_ptr >= ESCAPE_SIZE) {
@@ -85,7 +93,6 @@ void write_escape(const Escape &escape) {
     fwrite_unlocked(escape.text, 1, static_cast<size_t>(escape.length), stream);
 }
 
-Indent indent = make_indent();
 // The name of each open block: its own copy in block_copies when its lines were printed at its opening,
 // else the caller's text (see YBeg).
 const char *block_names[NAME_SLOTS];
@@ -93,18 +100,6 @@ char block_copies[NAME_SLOTS][NAME_SIZE];
 
 // SGR codes per depth: reset, cyan, white, green, cyan, white, then reset for every deeper block.
 const int colour_table[NAME_SLOTS] = {0, 36, 37, 32, 36, 37};
-
-void indent_grow() {
-    indent.text[indent.length] = ' ';
-    indent.length += 2;
-    indent.text[indent.length] = '\0';
-}
-
-void indent_shrink() {
-    indent.text[indent.length] = ' ';
-    indent.length -= 2;
-    indent.text[indent.length] = '\0';
-}
 
 [[noreturn]] void fatal_line(const char *format, const char *text) {
     std::fprintf(stderr, format, text);
@@ -132,15 +127,32 @@ void YTraceColor(int code) {
     if (depth == 0) std::fflush(stderr);
 }
 
-void YTrace(const char *format, ...) {
-    if (!YTraceActive()) return;
-    std::fputs(indent.text, stderr);
-    va_list args;
-    va_start(args, format);
+namespace {
+
+// A printed trace line with the indentation of d open blocks.
+void trace_line(int d, const char *format, va_list args) {
+    std::fputs(indent_text(d), stderr);
     std::vfprintf(stderr, format, args);
-    va_end(args);
     // A printed line shows at once, as on the unbuffered stream, even if the program dies right after.
     std::fflush(stderr);
+}
+
+// A block's "BEG" and "END" lines: filtered by the block's depth, indented as the enclosing level.
+__attribute__((format(printf, 1, 2))) void block_line(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    trace_line(depth - 1, format, args);
+    va_end(args);
+}
+
+} // namespace
+
+void YTrace(const char *format, ...) {
+    if (!YTraceActive()) return;
+    va_list args;
+    va_start(args, format);
+    trace_line(depth, format, args);
+    va_end(args);
 }
 
 void YBeg(const char *name, int condition) {
@@ -148,8 +160,7 @@ void YBeg(const char *name, int condition) {
     const int expression = condition;
     assert(expression);
     (void)expression;
-    // Growing the indentation of a 48th block would move its terminator past the buffer.
-    if (indent.length + 2 >= INDENT_SIZE) YFatal("YBeg");
+    if (ytrace_state::depth >= DEPTH_MOST) YFatal("YBeg");
     ++depth;
     write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
     if (YTraceActive()) {
@@ -160,19 +171,18 @@ void YBeg(const char *name, int condition) {
         std::memcpy(block_copies[depth], name, length);
         block_copies[depth][length] = '\0';
         block_names[depth] = block_copies[depth];
-        YTrace("BEG: %s \n", name);
+        block_line("BEG: %s \n", name);
     } else {
         block_names[depth] = name;
     }
-    indent_grow();
 }
 
 void YEnd() {
     if (depth <= 0) YFatal("YEnd");
-    indent_shrink();
-    if (YTraceActive()) YTrace("END: %s \n", block_names[depth]);
+    if (YTraceActive()) block_line("END: %s \n", block_names[depth]);
     --depth;
-    YTraceColor(colour_table[depth]);
+    write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
+    if (depth == 0) std::fflush(stderr);
 }
 
 void YFatal(const char *text) { fatal_line("ERROR: %s \n", text); }

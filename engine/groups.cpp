@@ -43,17 +43,17 @@ namespace {
 // The recursive fill is a tree of calls, one per visited point, each call's children being its four
 // neighbours in the order left, right, down, up; its stones and dame are appended in the preorder of
 // that tree. A stack onto which each stone pushes its neighbours in the reverse order pops them in that
-// same preorder, so the stone and dame lists come out identical. Points that would stop the fill at
-// once whenever they were visited (off the board, or a stone of another colour, since the board does
-// not change) are not pushed. The evaluation analyses every position of a search, and the recursion
-// and its repeated bound tests were most of its cost.
+// same preorder: the first neighbour and everything it leads to come off before the second. So the
+// stone and dame lists come out identical, provided that a point popped does what its call would do at
+// that moment: a stone reached meanwhile through another path is passed over, as is a dame already
+// counted. A neighbour whose call would do nothing whenever it came (off the board, a stone of another
+// colour, a stone or dame already reached when pushed) is not pushed, since the board does not change.
+// The evaluation analysed every position of a search this way, and the recursion and its repeated bound
+// tests were most of its cost.
 //
 // Points are numbered 8i + j, so sets of points are 64-bit masks in which column 7 and row 7 never hold
 // a point of the board (a side is at most 7): a shift by one column or one row cannot wrap onto the board.
 constexpr uint64_t point_bit(int q) { return uint64_t{1} << q; }
-
-// The points next to those of the set, on the board or not (the caller masks with the board).
-constexpr uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
 
 // A stack entry: the point, and whether it is empty (it stays so: the board is not written).
 constexpr int EMPTY_FLAG = 64;
@@ -79,71 +79,53 @@ uint64_t colour_mask(const Masks &m, int colour, const int *cells, int stride) {
     return mask;
 }
 
-void add_dame(GROUP *group, uint64_t *dame, int q) {
-    if (*dame & point_bit(q)) return; // a dame is counted once per group
-    *dame |= point_bit(q);
-    group->dame_i[group->dame] = q >> 3;
-    group->dame_j[group->dame] = q & 7;
-    ++group->dame;
-}
-
 void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t *reached) {
     uint64_t dame = 0;
     uint64_t seen = *reached;
-    // Each stone pushes at most three points: 3 x 49 entries are enough.
-    unsigned char stack[3 * GROUPS_MAX];
+    // In locals, not through the record: its lists are ints, which the counts would alias.
+    int stones = 0;
+    int dames = 0;
+    int *stone_i = group->stone_i;
+    int *stone_j = group->stone_j;
+    int *dame_i = group->dame_i;
+    int *dame_j = group->dame_j;
+    // Each stone pushes at most its four neighbours: 4 x 49 entries are enough.
+    unsigned char stack[4 * GROUPS_MAX];
     int top = 0;
-
-    int q = start; // a stone of the group not yet reached
-    for (;;) {
-        seen |= point_bit(q);
-        group->stone_i[group->stones] = q >> 3;
-        group->stone_j[group->stones] = q & 7;
-        ++group->stones;
-
-        // The neighbours that would do something if visited now: new dame, stones of the group not yet
-        // reached; in the order of the fill, left, right, down, up (off the board: -1).
-        const uint64_t next = around(point_bit(q)) & ((m.empty & ~dame) | (same & ~seen));
-        const int order[4] = {q - 1, q + 1, q + 8, q - 8};
-        int k = 0;
-        int stone = -1;
-        // Dame met before the first stone are visited right away, as nothing comes between.
-        for (; k < 4; ++k) {
-            const int n = order[k];
-            if (n < 0 || !(next & point_bit(n))) continue;
-            if (m.empty & point_bit(n)) {
-                add_dame(group, &dame, n);
-            } else {
-                stone = n;
-                ++k;
-                break;
-            }
-        }
-        if (stone >= 0) {
-            // The neighbours after it are visited once its part of the group is done: onto the stack in
-            // reverse, so that the first of them comes off first.
-            for (int r = 3; r >= k; --r) {
-                const int n = order[r];
-                if (n >= 0 && (next & point_bit(n)))
-                    stack[top++] = static_cast<unsigned char>(m.empty & point_bit(n) ? n | EMPTY_FLAG : n);
-            }
-            q = stone;
+    stack[top++] = static_cast<unsigned char>(start);
+    while (top > 0) {
+        const int entry = stack[--top];
+        const int q = entry & (EMPTY_FLAG - 1);
+        const uint64_t bit = point_bit(q);
+        if (entry & EMPTY_FLAG) {
+            if (dame & bit) continue; // a dame is counted once per group
+            dame |= bit;
+            dame_i[dames] = q >> 3;
+            dame_j[dames] = q & 7;
+            ++dames;
             continue;
         }
-        // Back to the neighbours left waiting.
-        q = -1;
-        while (top > 0) {
-            const int entry = stack[--top];
-            const int n = entry & (EMPTY_FLAG - 1);
-            if (entry & EMPTY_FLAG) {
-                add_dame(group, &dame, n);
-            } else if (!(seen & point_bit(n))) { // not reached meanwhile through another path
-                q = n;
-                break;
-            }
-        }
-        if (q < 0) break;
+        if (seen & bit) continue; // reached meanwhile through another path
+        seen |= bit;
+        stone_i[stones] = q >> 3;
+        stone_j[stones] = q & 7;
+        ++stones;
+        // The neighbours that would do something if visited now, pushed up, down, right, left, so that
+        // left comes off first. A step off the board lands outside both sets, or below bit 0.
+        const uint64_t empty_next = m.empty & ~dame;
+        const uint64_t stone_next = same & ~seen;
+        const uint64_t up = bit >> 8, down = bit << 8, right = bit << 1, left = bit >> 1;
+        if (empty_next & up) stack[top++] = static_cast<unsigned char>((q - 8) | EMPTY_FLAG);
+        else if (stone_next & up) stack[top++] = static_cast<unsigned char>(q - 8);
+        if (empty_next & down) stack[top++] = static_cast<unsigned char>((q + 8) | EMPTY_FLAG);
+        else if (stone_next & down) stack[top++] = static_cast<unsigned char>(q + 8);
+        if (empty_next & right) stack[top++] = static_cast<unsigned char>((q + 1) | EMPTY_FLAG);
+        else if (stone_next & right) stack[top++] = static_cast<unsigned char>(q + 1);
+        if (empty_next & left) stack[top++] = static_cast<unsigned char>((q - 1) | EMPTY_FLAG);
+        else if (stone_next & left) stack[top++] = static_cast<unsigned char>(q - 1);
     }
+    group->stones = stones;
+    group->dame = dames;
     *reached = seen;
 }
 
@@ -189,8 +171,6 @@ void groups_find(GROUPS *groups, BOARD *board) {
         const int q = __builtin_ctzll(left);
         GROUP *group = &groups->groups[groups->groups_num];
         group->colour = cells[(q >> 3) * stride + (q & 7)];
-        group->stones = 0;
-        group->dame = 0;
         fill_group(group, m, colour_mask(m, group->colour, cells, stride), q, &reached);
         ++groups->groups_num;
     }

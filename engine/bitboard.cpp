@@ -18,6 +18,7 @@ BB_BOARD bb_from_board(const BOARD *board) {
 void bb_groups_find(const BB_BOARD &b, BB_GROUPS *groups) {
     const BB_MASK empty = bb_empty(b);
     groups->num = 0;
+    for (BB_LEAST &least : groups->least) least = BB_LEAST{BB_NO_GROUP, 0, 0};
     BB_MASK left = b.white | b.black;
     while (left != 0) {
         // A group is its lowest stone not yet in a group, grown by its neighbours of its colour until
@@ -29,11 +30,21 @@ void bb_groups_find(const BB_BOARD &b, BB_GROUPS *groups) {
         BB_MASK stones = start;
         for (BB_MASK grown = (stones | bb_around(stones)) & same; grown != stones; grown = (stones | bb_around(stones)) & same)
             stones = grown;
-        BB_GROUP &group = groups->groups[groups->num++];
+        const int index = groups->num++;
+        BB_GROUP &group = groups->groups[index];
         group.stones = stones;
         group.dame = bb_around(stones) & empty;
         group.colour = colour;
         group.dame_count = bb_count(group.dame);
+        for (BB_MASK s = stones; s != 0; s &= s - 1) groups->of[__builtin_ctz(s)] = static_cast<signed char>(index);
+        BB_LEAST &least = groups->least[colour];
+        const BB_MASK near = bb_around(stones) & b.board;
+        if (group.dame_count < least.dame_count) {
+            least = BB_LEAST{group.dame_count, group.dame, near};
+        } else if (group.dame_count == least.dame_count) {
+            least.dame |= group.dame;
+            least.all_near &= near;
+        }
         left &= ~stones;
     }
 }

@@ -17,6 +17,9 @@
 // uses the top-left corner of the layout, and its mask says which points it has.
 typedef uint32_t BB_MASK;
 
+// groups_dame_min's start value, beyond any count of dame: a colour without a group.
+enum { BB_NO_GROUP = 1000 };
+
 enum { BB_SIDE = 5, BB_POINTS = BB_SIDE * BB_SIDE };
 
 constexpr BB_MASK bb_bit(int q) { return BB_MASK{1} << q; }
@@ -55,9 +58,18 @@ struct BB_GROUP {
     int dame_count; // the points of dame
 };
 
+// What a colour's groups with the fewest dame have in common, for the fewest dame after one more stone.
+struct BB_LEAST {
+    int dame_count;    // the fewest dame of a group of the colour; BB_NO_GROUP when it has no group
+    BB_MASK dame;      // the dame of its groups with that many, together
+    BB_MASK all_near;  // the points next to every one of those groups (none when it has no group)
+};
+
 struct BB_GROUPS {
     int num;                     // groups found
     BB_GROUP groups[BB_POINTS];  // a board of 25 points holds at most 25 groups
+    signed char of[BB_POINTS];   // [q]: the group of the stone at q, for White and Black stones
+    BB_LEAST least[3];           // [STONE_WHITE], [STONE_BLACK]
 };
 
 // 1 when the board fits the layout (at most 5 rows and 5 columns), else 0.
@@ -87,41 +99,55 @@ struct BB_DAME_MIN {
 BB_DAME_MIN bb_dame_min(const BB_GROUPS &groups);
 
 // groups_dame_min's start value, beyond any count of dame, and its result from the two running values.
-enum { BB_NO_GROUP = 1000 };
+// (BB_NO_GROUP is declared before the records that use it.)
 inline BB_DAME_MIN bb_dame_min_of(int white, int black) {
     return BB_DAME_MIN{{0, white == BB_NO_GROUP ? -1 : white, black == BB_NO_GROUP ? -1 : black}};
 }
 
+// The points next to each point: BB_NEAR.of[q] is bb_around(bb_bit(q)).
+struct BB_NEAR_TABLE {
+    BB_MASK of[BB_POINTS];
+    constexpr BB_NEAR_TABLE() : of{} {
+        for (int q = 0; q < BB_POINTS; ++q) of[q] = bb_around(bb_bit(q));
+    }
+};
+inline constexpr BB_NEAR_TABLE BB_NEAR{};
+
 // The fewest dame of each side after a stone of colour (White or Black) on the empty point q, from the
-// analysis of the board before it (groups) and that board's empty points, without analysing the new
-// board: *own for the stone's colour, *other for the other colour, BB_NO_GROUP for a colour without a
-// group. The search values most of its positions this way; inline, as it is the whole of that work.
-inline void bb_dame_min_after(const BB_GROUPS &groups, BB_MASK empty, int q, int colour, int *own, int *other) {
+// board before it and its analysis, without analysing the new board: *own for the stone's colour, *other
+// for the other colour, BB_NO_GROUP for a colour without a group. The search values most of its
+// positions this way; inline, as it is the whole of that work.
+inline void bb_dame_min_after(const BB_BOARD &before, const BB_GROUPS &groups, int q, int colour, int *own,
+                              int *other) {
     // A stone at q joins every group of its colour next to q into one group, whose dame are theirs and
     // the empty points next to q. No other group gains or loses a stone: a group next to q of the other
     // colour, or one of the stone's colour away from q, stays as it was. Every group had q among its
     // dame exactly when q was next to it, and loses it now that q holds a stone. So the new board's
     // groups are the untouched groups, each with q taken from its dame, and the joined group, and their
-    // fewest dame are what groups_find and groups_dame_min would give for it.
+    // fewest dame are what groups_find and groups_dame_min would give for it. Without going through
+    // the groups one by one:
     const BB_MASK bit = bb_bit(q);
-    const BB_MASK next = bb_around(bit);
-    BB_MASK joined_dame = next & empty;
-    int least_own = BB_NO_GROUP;
-    int least_other = BB_NO_GROUP;
-    for (int k = 0; k < groups.num; ++k) {
-        const BB_GROUP &group = groups.groups[k];
-        if (group.colour == colour) {
-            if (group.stones & next) {
-                joined_dame |= group.dame;
-            } else if (group.dame_count < least_own) { // q is not next to it: its dame stay
-                least_own = group.dame_count;
-            }
-        } else {
-            const int dame = group.dame_count - ((group.dame & bit) != 0);
-            if (dame < least_other) least_other = dame;
+    const BB_MASK near = BB_NEAR.of[q];
+    const BB_LEAST &theirs = groups.least[3 - colour];
+    const BB_LEAST &mine = groups.least[colour];
+    // 1. The other colour: its fewest, less one when q was a dame of one of its groups with the fewest.
+    //    A group with more had at least that many left.
+    *other = theirs.dame_count - ((theirs.dame & bit) != 0);
+    // 2. The untouched groups of the stone's colour keep their dame. When one of those with the fewest
+    //    is away from q, that is their fewest; else every one of them joins, and the rest are looked at.
+    int untouched = mine.dame_count;
+    if (mine.all_near & bit) {
+        untouched = BB_NO_GROUP;
+        for (int k = 0; k < groups.num; ++k) {
+            const BB_GROUP &group = groups.groups[k];
+            if (group.colour == colour && !(group.stones & near) && group.dame_count < untouched)
+                untouched = group.dame_count;
         }
     }
+    // 3. The joined group: the dame of the groups of the stones next to q, and q's empty neighbours.
+    BB_MASK joined_dame = near & ~before.stones & before.board;
+    for (BB_MASK next = near & (colour == STONE_WHITE ? before.white : before.black); next != 0; next &= next - 1)
+        joined_dame |= groups.groups[groups.of[__builtin_ctz(next)]].dame;
     const int joined = bb_count(joined_dame & ~bit);
-    *own = joined < least_own ? joined : least_own;
-    *other = least_other;
+    *own = joined < untouched ? joined : untouched;
 }

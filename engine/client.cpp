@@ -34,6 +34,7 @@ struct FAST_NODE {
     int cells[BB_POINTS];
     const POSITION *source;  // the position the masks describe: this node's own, or one made elsewhere (the root)
     BB_BOARD bits;           // the board as masks
+    int cols;                // the columns of the board described
     int empty;               // its number of empty points
     int level;               // the search's level of the node
     int stone;               // the point (5i + j) of the stone that made it from the level above; -1 if none
@@ -137,6 +138,8 @@ FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     FAST_NODE *node = &store->fast[level];
     node->source = position;
     node->bits = bb_from_board(position->board);
+    node->cols = position->board->cols;
+    node->from_parent = 0; // its cells are no longer what it describes
     node->empty = bb_count(bb_empty(node->bits));
     node->level = level;
     node->stone = -1;
@@ -282,7 +285,8 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
 
 // The child of a parent node on a board that fits the masks, in the next level's node, which follows
 // the parent's in the store.
-POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent, const MOVE *mv) {
+__attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent,
+                                                                 const MOVE *mv) {
     if (!parent->analysed) {
         bb_groups_find(parent->bits, &parent->groups);
         parent->analysed = 1;
@@ -290,7 +294,7 @@ POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent, const MOVE *mv
     const POSITION *old = parent->source;
     const BOARD *board = old->board;
     const int colour = old->colour;
-    const int cell = mv->i * board->cols + mv->j;
+    const int cell = mv->i * parent->cols + mv->j;
     const int stone = bb_point(mv->i, mv->j);
     FAST_NODE *child = parent + 1;
     int *cells = child->cells;
@@ -302,6 +306,7 @@ POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent, const MOVE *mv
         else std::memcpy(cells, board->cells, sizeof(int) * static_cast<size_t>(points));
         child->board.rows = board->rows;
         child->board.cols = board->cols;
+        child->cols = board->cols;
         child->parent = parent;
         child->from_parent = 1;
         child->level = parent->level + 1;
@@ -370,7 +375,7 @@ int eval_dame_margin(void *user, void *position) {
     const FAST_NODE &parent = *node->parent;
     int own = 0;
     int other = 0;
-    bb_dame_min_after(parent.groups, bb_empty(parent.bits), node->stone, node->mover, &own, &other);
+    bb_dame_min_after(parent.bits, parent.groups, node->stone, node->mover, &own, &other);
     // The mover's side always has a group now, its new stone's; the other may have none (-1).
     if (other == BB_NO_GROUP) other = -1;
     return node->mover == me ? margin_value(me, me, own, other) : margin_value(me, 3 - me, other, own);

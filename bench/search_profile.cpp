@@ -4,7 +4,8 @@
 //   korvani_search_profile LEVEL N middle    ... from the fixed middle game
 //   korvani_search_profile LEVEL N random    ... from the random middle games, one after the other
 //   korvani_search_profile groups N          N passes of the group analysis over the typical positions
-// One search (or pass) runs first, outside the count: it makes the records the player reuses.
+// One search (or pass) runs first, outside the count: it makes the records the player reuses. The
+// program prints the number of units counted (positions analysed, or searches); scripts/bench divides.
 //   valgrind --tool=callgrind --toggle-collect='profiled_work*' korvani_search_profile 2 100 random
 //   callgrind_annotate --inclusive=yes callgrind.out.<pid>
 #include <cstdio>
@@ -78,6 +79,8 @@ int main(int argc, char **argv) {
     }
     run_work(work, 1); // outside the count: makes the records reused later
     profiled_work(work, n);
+    // What the count is to be divided by: positions analysed, or searches.
+    std::printf("units: %zu\n", groups ? static_cast<size_t>(n) * work.boards.size() : static_cast<size_t>(n));
     for (BOARD *board : work.boards) board_free(board);
     if (work.groups) groups_free(work.groups);
     if (game) game_free(game);

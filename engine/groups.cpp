@@ -39,24 +39,17 @@ int groups_add_move(GROUPS *groups, int stone, int i, int j) {
 
 namespace {
 
-// groups_find collects each group as group_fill would, and in the same order, without the recursion.
-// The recursive fill is a tree of calls, one per visited point, each call's children being its four
-// neighbours in the order left, right, down, up; its stones and dame are appended in the preorder of
-// that tree. A stack onto which each stone pushes its neighbours in the reverse order pops them in that
-// same preorder: the first neighbour and everything it leads to come off before the second. So the
-// stone and dame lists come out identical, provided that a point popped does what its call would do at
-// that moment: a stone reached meanwhile through another path is passed over, as is a dame already
-// counted. A neighbour whose call would do nothing whenever it came (off the board, a stone of another
-// colour, a stone or dame already reached when pushed) is not pushed, since the board does not change.
-// The evaluation analysed every position of a search this way, and the recursion and its repeated bound
-// tests were most of its cost.
+// groups_find collects each group as group_fill would, and in the same order: the same recursion
+// over the neighbours in the order left, right, down, up, with the stones and dame appended as it goes,
+// but with the board's points as bit masks. A neighbour off the board lands outside every mask, so there
+// is no bound test, and a dame already counted is a bit already set, so there is no search of the dame
+// list; a call for a point that would stop at once (off the board, a stone of another colour or one
+// already reached) is not made, since the board does not change. The evaluation analysed every
+// position of a search this way, and the bound tests and the dame search were most of its cost.
 //
 // Points are numbered 8i + j, so sets of points are 64-bit masks in which column 7 and row 7 never hold
 // a point of the board (a side is at most 7): a shift by one column or one row cannot wrap onto the board.
 constexpr uint64_t point_bit(int q) { return uint64_t{1} << q; }
-
-// A stack entry: the point, and whether it is empty (it stays so: the board is not written).
-constexpr int EMPTY_FLAG = 64;
 
 // The masks of one analysis: the board's points, its empty points, the stones of each colour.
 struct Masks {
@@ -79,54 +72,48 @@ uint64_t colour_mask(const Masks &m, int colour, const int *cells, int stride) {
     return mask;
 }
 
+// One group's fill: the masks it reads, what it has reached, and the lists it appends to.
+struct Fill {
+    uint64_t empty;
+    uint64_t same;  // the stones of the group's colour
+    uint64_t seen;  // the stones reached, by this fill or an earlier one
+    uint64_t dame;  // the group's dame so far
+    GROUP *group;
+    int stones;
+    int dames;
+};
+
+void fill_dame(Fill &f, int q) {
+    if (f.dame & point_bit(q)) return; // a dame is counted once per group
+    f.dame |= point_bit(q);
+    f.group->dame_i[f.dames] = q >> 3;
+    f.group->dame_j[f.dames] = q & 7;
+    ++f.dames;
+}
+
+// The call of group_fill for a stone of the group not yet reached, and those it makes in turn.
+void fill_stone(Fill &f, int q) {
+    f.seen |= point_bit(q);
+    f.group->stone_i[f.stones] = q >> 3;
+    f.group->stone_j[f.stones] = q & 7;
+    ++f.stones;
+    const uint64_t b = point_bit(q);
+    if (f.empty & (b >> 1)) fill_dame(f, q - 1);
+    else if (f.same & ~f.seen & (b >> 1)) fill_stone(f, q - 1);
+    if (f.empty & (b << 1)) fill_dame(f, q + 1);
+    else if (f.same & ~f.seen & (b << 1)) fill_stone(f, q + 1);
+    if (f.empty & (b << 8)) fill_dame(f, q + 8);
+    else if (f.same & ~f.seen & (b << 8)) fill_stone(f, q + 8);
+    if (f.empty & (b >> 8)) fill_dame(f, q - 8);
+    else if (f.same & ~f.seen & (b >> 8)) fill_stone(f, q - 8);
+}
+
 void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t *reached) {
-    uint64_t dame = 0;
-    uint64_t seen = *reached;
-    // In locals, not through the record: its lists are ints, which the counts would alias.
-    int stones = 0;
-    int dames = 0;
-    int *stone_i = group->stone_i;
-    int *stone_j = group->stone_j;
-    int *dame_i = group->dame_i;
-    int *dame_j = group->dame_j;
-    // Each stone pushes at most its four neighbours: 4 x 49 entries are enough.
-    unsigned char stack[4 * GROUPS_MAX];
-    int top = 0;
-    stack[top++] = static_cast<unsigned char>(start);
-    while (top > 0) {
-        const int entry = stack[--top];
-        const int q = entry & (EMPTY_FLAG - 1);
-        const uint64_t bit = point_bit(q);
-        if (entry & EMPTY_FLAG) {
-            if (dame & bit) continue; // a dame is counted once per group
-            dame |= bit;
-            dame_i[dames] = q >> 3;
-            dame_j[dames] = q & 7;
-            ++dames;
-            continue;
-        }
-        if (seen & bit) continue; // reached meanwhile through another path
-        seen |= bit;
-        stone_i[stones] = q >> 3;
-        stone_j[stones] = q & 7;
-        ++stones;
-        // The neighbours that would do something if visited now, pushed up, down, right, left, so that
-        // left comes off first. A step off the board lands outside both sets, or below bit 0.
-        const uint64_t empty_next = m.empty & ~dame;
-        const uint64_t stone_next = same & ~seen;
-        const uint64_t up = bit >> 8, down = bit << 8, right = bit << 1, left = bit >> 1;
-        if (empty_next & up) stack[top++] = static_cast<unsigned char>((q - 8) | EMPTY_FLAG);
-        else if (stone_next & up) stack[top++] = static_cast<unsigned char>(q - 8);
-        if (empty_next & down) stack[top++] = static_cast<unsigned char>((q + 8) | EMPTY_FLAG);
-        else if (stone_next & down) stack[top++] = static_cast<unsigned char>(q + 8);
-        if (empty_next & right) stack[top++] = static_cast<unsigned char>((q + 1) | EMPTY_FLAG);
-        else if (stone_next & right) stack[top++] = static_cast<unsigned char>(q + 1);
-        if (empty_next & left) stack[top++] = static_cast<unsigned char>((q - 1) | EMPTY_FLAG);
-        else if (stone_next & left) stack[top++] = static_cast<unsigned char>(q - 1);
-    }
-    group->stones = stones;
-    group->dame = dames;
-    *reached = seen;
+    Fill f{m.empty, same, *reached, 0, group, 0, 0};
+    fill_stone(f, start);
+    group->stones = f.stones;
+    group->dame = f.dames;
+    *reached = f.seen;
 }
 
 } // namespace

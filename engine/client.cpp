@@ -17,7 +17,7 @@
 // next child's position, the previous child and everything below it are finished. So one position per
 // level of the tree serves the whole search, the level being the context's counter. And the search
 // only reads its moves, so every node lists the same record for a point: one move per point of the
-// board. A level-4 search from the empty board makes 317 850 positions and lists 7 280 000 moves; this
+// board. A level-4 search from the empty board makes 317 849 positions and lists millions of moves; this
 // way it touches five positions and 25 moves, and allocates nothing after the first search. Calls from
 // outside such a search (the counter at -1) get records of their own, kept until the player's next
 // search.
@@ -34,7 +34,8 @@ struct FAST_NODE {
     int cells[BB_POINTS];
     const POSITION *source;  // the position the masks describe: this node's own, or one made elsewhere (the root)
     BB_BOARD bits;           // the board as masks
-    int cols;                // the columns of the board described
+    int rows;                // the size of the board described
+    int cols;
     int empty;               // its number of empty points
     int level;               // the search's level of the node
     int stone;               // the point (5i + j) of the stone that made it from the level above; -1 if none
@@ -132,12 +133,13 @@ bool is_fast_position(const SEARCH_STORE *store, const POSITION *position) {
     return false;
 }
 
-// Makes the node of the level describe a position made elsewhere (the root of a search): its masks, its
-// analysis. Its board stays the position's own.
+// Makes the node of the level describe a position made elsewhere (the root of a search), with White or
+// Black to move: its masks, its analysis. Its board stays the position's own.
 FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     FAST_NODE *node = &store->fast[level];
     node->source = position;
     node->bits = bb_from_board(position->board);
+    node->rows = position->board->rows;
     node->cols = position->board->cols;
     node->from_parent = 0; // its cells are no longer what it describes
     node->empty = bb_count(bb_empty(node->bits));
@@ -215,6 +217,9 @@ void player_best_move(PLAYER *player, int *i, int *j) {
     player->store->last_level = player->level;
     mm_minimax(player->mm, &root, player->level, &best, player);
     player->store->last_level = -2;
+    // The root goes with this call: no later position at its address may pass for it.
+    for (FAST_NODE &node : player->store->fast)
+        if (node.source == &root) node.source = nullptr;
     if (best) {
         const MOVE *move = static_cast<const MOVE *>(best);
         *i = move->i;
@@ -261,15 +266,23 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
     const int me = player->colour;
     const int opponent = 3 - me;
     const int last_mover = 3 - pos->colour;
+    SEARCH_STORE *store = player->store;
+    const int level = search_level(player);
+    // A position that starts a level of the search (the root) is kept, analysed, for the children
+    // make_move will make of it; any other leaves that level's node describing nothing, so that no
+    // earlier position at the same address passes for it.
+    FAST_NODE *node = nullptr;
+    if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
+        store->fast[level].source = nullptr;
+        if (plays_white_or_black(me) && plays_white_or_black(pos->colour) && bb_fits(pos->board))
+            node = describe(store, level, pos);
+    }
     if (plays_white_or_black(me) && bb_fits(pos->board)) {
         // The fewest dame of White and of Black from the masks are those of groups_find and
-        // groups_dame_min (engine/bitboard.h). A position that starts a level of the search (the root)
-        // is kept, analysed, for the children make_move will make of it.
-        SEARCH_STORE *store = player->store;
-        const int level = search_level(player);
+        // groups_dame_min (engine/bitboard.h).
         BB_DAME_MIN least;
-        if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
-            least = bb_dame_min(describe(store, level, pos)->groups);
+        if (node) {
+            least = bb_dame_min(node->groups);
         } else {
             BB_GROUPS groups;
             bb_groups_find(bb_from_board(pos->board), &groups);
@@ -306,6 +319,7 @@ __attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *st
         else std::memcpy(cells, board->cells, sizeof(int) * static_cast<size_t>(points));
         child->board.rows = board->rows;
         child->board.cols = board->cols;
+        child->rows = board->rows;
         child->cols = board->cols;
         child->parent = parent;
         child->from_parent = 1;
@@ -332,16 +346,13 @@ __attribute__((noinline)) void *make_move_other(PLAYER *player, const POSITION *
     if (board->cells[mv->i * board->cols + mv->j] != STONE_NONE) return nullptr;
     SEARCH_STORE *store = player->store;
     const int level = search_level(player);
-    // A position made elsewhere (the root) at a level of the search, on a board that fits the masks: its
-    // level's node describes it, as evaluating it did already unless someone else evaluated it (the
-    // search evaluates every node before it makes its children). A node of another level is left to the
-    // plain way, as it is out of the search's order.
+    // A position made elsewhere at a level of the search, that the level's node does not describe yet
+    // (evaluating it did not go through this player's evaluation), on a board that fits the masks: the
+    // node describes it now. A node of another level is left to the plain way, as it is out of the
+    // search's order.
     if (level >= 0 && level + 1 < FAST_LEVELS && plays_white_or_black(old->colour) && bb_fits(board) &&
-        !is_fast_position(store, old)) {
-        FAST_NODE *parent = &store->fast[level];
-        if (parent->source != old || parent->stone >= 0) describe(store, level, old);
-        return make_fast_child(store, parent, mv);
-    }
+        !is_fast_position(store, old))
+        return make_fast_child(store, describe(store, level, old), mv);
     POSITION *child = level >= 0 ? level_position(store, level + 1, old) : store_position(store, old);
     child->board->cells[mv->i * board->cols + mv->j] = old->colour;
     child->colour = stone_opponent(old->colour);
@@ -387,12 +398,15 @@ void *make_move(void *user, void *position, void *move) {
     assert(old != NULL);
     const MOVE *mv = static_cast<const MOVE *>(move);
     const int level = search_level(player);
-    if (level >= 1 && level + 1 < FAST_LEVELS) {
+    if (level >= 0 && level + 1 < FAST_LEVELS) {
+        // The position this level's node describes: the node made for it, or the root it was made to
+        // describe when the search evaluated it (the search evaluates every node before it makes the
+        // node's children).
         FAST_NODE *parent = &player->store->fast[level];
-        if (old == &parent->position) {
+        if (old == parent->source) {
             // The tests of the plain way, on the masks: off the board, or not empty, gives none.
-            if (static_cast<unsigned>(mv->i) >= static_cast<unsigned>(parent->board.rows) ||
-                static_cast<unsigned>(mv->j) >= static_cast<unsigned>(parent->board.cols) ||
+            if (static_cast<unsigned>(mv->i) >= static_cast<unsigned>(parent->rows) ||
+                static_cast<unsigned>(mv->j) >= static_cast<unsigned>(parent->cols) ||
                 (parent->bits.stones & bb_bit(bb_point(mv->i, mv->j))))
                 return nullptr;
             return make_fast_child(player->store, parent, mv);

@@ -561,6 +561,52 @@ TEST(SearchEquivalence, WithTheTracePrintingThePlayerWritesWhatPlainOperationsWr
     }
 }
 
+// The player's context searched directly, as any caller of mm_minimax may: one player and one root
+// record for every round, so that each search starts from the same address with another board, and
+// roots with no side to move (STONE_NONE), which the player's own searches never have.
+TEST(SearchEquivalence, DirectSearchesOfThePlayersContextMatchPlainOperations) {
+    std::srand(99);
+    BOARD *b = board_new(5, 5);
+    PLAYER player{};
+    player_init(&player, "tiku3", STONE_WHITE, b);
+    POSITION root{b, 0};
+    for (int round = 0; round < 30; ++round) {
+        BOARD *picture = random_board(5, 5, 55 + std::rand() % 30);
+        std::copy(picture->cells, picture->cells + 25, b->cells);
+        board_free(picture);
+        player.colour = static_cast<short>(1 + std::rand() % 2);
+        root.colour = std::rand() % 3;
+        const int level = 1 + std::rand() % 3;
+        const unsigned seed = static_cast<unsigned>(std::rand());
+        SCOPED_TRACE("round " + std::to_string(round) + ": " + std::to_string(root.colour) + " to move on " +
+                     board_picture(b));
+
+        void *best = nullptr;
+        std::srand(seed);
+        const std::string err = capture_stderr([&] { mm_minimax(player.mm, &root, level, &best, &player); });
+        const int next = std::rand();
+        const int i = best ? static_cast<MOVE *>(best)->i : -1;
+        const int j = best ? static_cast<MOVE *>(best)->j : -1;
+
+        PlainUser user{player.colour, b, {}, {}};
+        MM *mm = mm_create(plain_gen, plain_eval, plain_make, plain_text, plain_after);
+        void *plain_best = nullptr;
+        std::srand(seed);
+        const std::string plain = capture_stderr([&] { mm_minimax(mm, &root, level, &plain_best, &user); });
+        const int plain_next = std::rand();
+        mm_free(mm);
+
+        EXPECT_TRUE(err == plain) << "error stream differs: " << err.size() << " bytes against " << plain.size();
+        EXPECT_EQ(next, plain_next);
+        EXPECT_EQ(i, plain_best ? static_cast<MOVE *>(plain_best)->i : -1);
+        EXPECT_EQ(j, plain_best ? static_cast<MOVE *>(plain_best)->j : -1);
+        std::srand(seed);
+        if (HasFailure()) break;
+    }
+    player_release(&player);
+    board_free(b);
+}
+
 // However the error stream is buffered, a finished search has written all its bytes, the closing reset
 // escape included, so that a terminal shows the normal colours again before the window goes on.
 TEST(SearchEquivalence, AFinishedSearchHasWrittenEveryByteWithoutAFlush) {

@@ -98,8 +98,7 @@ struct BB_DAME_MIN {
 };
 BB_DAME_MIN bb_dame_min(const BB_GROUPS &groups);
 
-// groups_dame_min's start value, beyond any count of dame, and its result from the two running values.
-// (BB_NO_GROUP is declared before the records that use it.)
+// The fewest dame from the two running values, BB_NO_GROUP standing for a colour without a group.
 inline BB_DAME_MIN bb_dame_min_of(int white, int black) {
     return BB_DAME_MIN{{0, white == BB_NO_GROUP ? -1 : white, black == BB_NO_GROUP ? -1 : black}};
 }

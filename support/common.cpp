@@ -89,8 +89,10 @@ __attribute__((always_inline)) inline void write_escape(const Escape &escape) {
         stream->_IO_write_ptr += escape.length;
         return;
     }
-#endif
     fwrite_unlocked(escape.text, 1, static_cast<size_t>(escape.length), stream);
+#else
+    std::fwrite(escape.text, 1, static_cast<size_t>(escape.length), stream);
+#endif
 }
 
 // The name of each open block: its own copy in block_copies when its lines were printed at its opening,
@@ -166,7 +168,7 @@ void YBeg(const char *name, int condition) {
     if (YTraceActive()) {
         // A block whose lines print gets a copy of its name, as a caller's text may go before the block
         // closes. A silent one, every block of the running program, only refers to it: the copy was a
-        // fifth of a block's cost, for an "END" line that is not printed.
+        // third of YBeg's instructions, for an "END" line that is not printed.
         const size_t length = strnlen(name, NAME_SIZE - 1);
         std::memcpy(block_copies[depth], name, length);
         block_copies[depth][length] = '\0';

@@ -34,21 +34,51 @@ void BM_GroupAnalysis(benchmark::State &state) {
 }
 BENCHMARK(BM_GroupAnalysis);
 
+// Counts the evaluations of a search: the player's own evaluation, called through a counter.
+long evaluations = 0;
+int counted_eval(void *player, void *position) {
+    ++evaluations;
+    return eval_dame_margin(player, position);
+}
+
+long evaluations_of_search(PLAYER *player) {
+    MM_EVALUATE own = player->mm->evaluate;
+    player->mm->evaluate = counted_eval;
+    evaluations = 0;
+    int i = -1;
+    int j = -1;
+    player_best_move(player, &i, &j);
+    player->mm->evaluate = own;
+    return evaluations;
+}
+
 // One computer move (White, to move) of the player at the level given by the first argument, from the
-// empty board (second argument 0) or from the fixed middle game (1).
+// empty board (second argument 0) or from the random middle games (1): 100 boards of ten stones, one
+// after the other, as one repeated position would flatter the branch predictor.
 void BM_BestMove(benchmark::State &state) {
     const int level = static_cast<int>(state.range(0));
     const bool middle = state.range(1) != 0;
     int n = 0;
-    GAME *game = bench::search_game(level, middle, &n);
+    GAME *game = bench::search_game(level, false, &n);
+    PLAYER *player = &game->players[n];
+    std::vector<BOARD *> boards;
+    if (middle) boards = bench::random_middle_games(100);
+    const size_t points = sizeof(int) * 25;
+    if (!middle) state.counters["evaluations"] = static_cast<double>(evaluations_of_search(player));
     int i = -1;
     int j = -1;
+    size_t k = 0;
     for (auto _ : state) {
-        player_best_move(&game->players[n], &i, &j);
+        if (middle) {
+            std::memcpy(game->board->cells, boards[k]->cells, points);
+            if (++k == boards.size()) k = 0;
+        }
+        player_best_move(player, &i, &j);
         benchmark::DoNotOptimize(i);
         benchmark::DoNotOptimize(j);
     }
-    state.SetLabel(middle ? "middle game" : "empty board");
+    state.SetLabel(middle ? "random middle games" : "empty board");
+    for (BOARD *board : boards) board_free(board);
     game_free(game);
 }
 BENCHMARK(BM_BestMove)

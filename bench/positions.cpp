@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/groups.h"
 #include "model/game.h"
 
 namespace bench {
@@ -44,6 +45,29 @@ std::vector<BOARD *> typical_positions() {
         game_free(game);
     }
     return positions;
+}
+
+std::vector<BOARD *> random_middle_games(int count) {
+    std::vector<BOARD *> boards;
+    GROUPS *groups = groups_create(5, 5, nullptr);
+    std::srand(20261207);
+    while (static_cast<int>(boards.size()) < count) {
+        BOARD *board = board_new(5, 5);
+        for (int stone = 0; stone < 10; ++stone) {
+            int i = 0;
+            int j = 0;
+            board_random_empty(board, &i, &j);
+            board->cells[i * 5 + j] = stone % 2 == 0 ? STONE_BLACK : STONE_WHITE;
+        }
+        groups_find(groups, board);
+        if (groups_find_dead(groups, STONE_WHITE) || groups_find_dead(groups, STONE_BLACK)) {
+            board_free(board);
+            continue;
+        }
+        boards.push_back(board);
+    }
+    groups_free(groups);
+    return boards;
 }
 
 GAME *search_game(int level, bool middle, int *player) {

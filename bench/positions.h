@@ -20,6 +20,11 @@ extern const char MIDDLE_GAME[];
 // what the evaluation meets in the search, minus the empty board. The caller owns the boards.
 std::vector<BOARD *> typical_positions();
 
+// Random middle games: count 5 x 5 boards of ten stones, five of each colour on random points, with no
+// group short of dame (so that a search from them is not cut short at its root), from a fixed seed.
+// The caller owns the boards.
+std::vector<BOARD *> random_middle_games(int count);
+
 // A 5 x 5 game, empty or holding the middle game, with one White player "tiku<level>" at *player and
 // rand() seeded with 1, ready for player_best_move. The caller owns the game.
 GAME *search_game(int level, bool middle, int *player);

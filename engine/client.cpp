@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/bitboard.h"
 #include "model/print.h"
 #include "support/common.h"
 
@@ -16,10 +17,40 @@
 // next child's position, the previous child and everything below it are finished. So one position per
 // level of the tree serves the whole search, the level being the context's counter. And the search
 // only reads its moves, so every node lists the same record for a point: one move per point of the
-// board. A level-4 search from the empty board makes 318 026 positions and lists 7 280 000 moves; this
+// board. A level-4 search from the empty board makes 317 849 positions and lists millions of moves; this
 // way it touches five positions and 25 moves, and allocates nothing after the first search. Calls from
 // outside such a search (the counter at -1) get records of their own, kept until the player's next
 // search.
+//
+// On a board of at most 5 x 5 points, with White and Black to move, each level is a FAST_NODE instead:
+// the position with its board, the same board as masks (engine/bitboard.h), and, once the node has a
+// child, the analysis of its groups. Its children are then evaluated from that analysis and the one
+// stone each adds, and listed from the masks. A child's board is its parent's with one stone more, so
+// while the parent stays the same, the next child's board is the last one's with that stone taken
+// back.
+struct FAST_NODE {
+    POSITION position;       // what the search is handed; its board is the one below
+    BOARD board;
+    int cells[BB_POINTS];
+    const POSITION *source;  // the position the masks describe: this node's own, or one made elsewhere (the root)
+    BB_BOARD bits;           // the board as masks
+    int rows;                // the size of the board described
+    int cols;
+    int empty;               // its number of empty points
+    int level;               // the search's level of the node
+    int stone;               // the point (5i + j) of the stone that made it from the level above; -1 if none
+    int stone_cell;          // that point's index in cells
+    int mover;               // the colour of that stone
+    FAST_NODE *parent;       // the node it was made from
+    int from_parent;         // 1 while cells are its parent's board and the last stone made: cleared when
+                             // the parent is made or described again
+    int analysed;            // 1 when groups is the analysis of bits
+    BB_GROUPS groups;
+};
+
+// A search from a board of 25 points places at most 25 stones below its root.
+enum { FAST_LEVELS = BB_POINTS + 2 };
+
 struct SEARCH_STORE {
     std::vector<POSITION *> level_positions; // [d]: the position made for a node of level d (d >= 1)
     std::vector<MOVE> point_moves;           // [i * cols + j]: the move (i, j), for boards of point_cols
@@ -28,6 +59,10 @@ struct SEARCH_STORE {
     std::vector<MOVE *> moves;
     size_t positions_used = 0;
     size_t moves_used = 0;
+    FAST_NODE fast[FAST_LEVELS];             // [d]: the node of level d on a board that fits the masks
+    MOVE bit_moves[BB_POINTS];               // [5i + j]: the move (i, j)
+    int last_level = -2;                     // the level at which player_best_move's search stops; -2 outside it
+    FAST_NODE *last_made = nullptr;          // the node make_move made last, which the search lists and values next
 };
 
 namespace {
@@ -77,6 +112,65 @@ void store_drop(SEARCH_STORE *store) {
     store->moves_used = 0;
 }
 
+SEARCH_STORE *store_new() {
+    SEARCH_STORE *store = new SEARCH_STORE;
+    for (FAST_NODE &node : store->fast) {
+        node.position = POSITION{&node.board, 0};
+        node.board = BOARD{0, 0, node.cells};
+        node.source = nullptr;
+        node.stone = -1;
+        node.parent = nullptr;
+        node.from_parent = 0;
+        node.analysed = 0;
+    }
+    for (int q = 0; q < BB_POINTS; ++q) store->bit_moves[q] = MOVE{q / BB_SIDE, q % BB_SIDE, 0};
+    return store;
+}
+
+bool is_fast_position(const SEARCH_STORE *store, const POSITION *position) {
+    for (const FAST_NODE &node : store->fast)
+        if (position == &node.position) return true;
+    return false;
+}
+
+// Makes the node of the level describe a position made elsewhere (the root of a search), with White or
+// Black to move: its masks, its analysis. Its board stays the position's own.
+FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
+    FAST_NODE *node = &store->fast[level];
+    node->source = position;
+    node->bits = bb_from_board(position->board);
+    node->rows = position->board->rows;
+    node->cols = position->board->cols;
+    node->from_parent = 0; // its cells are no longer what it describes
+    node->empty = bb_count(bb_empty(node->bits));
+    node->level = level;
+    node->stone = -1;
+    node->mover = 0;
+    node->parent = nullptr;
+    if (level + 1 < FAST_LEVELS) store->fast[level + 1].from_parent = 0;
+    store->last_made = nullptr; // its children are made from the new analysis
+    bb_groups_find(node->bits, &node->groups);
+    node->analysed = 1;
+    return node;
+}
+
+// The value of the evaluation from the fewest dame of each side (the rule of eval_dame_margin).
+int margin_value(int me, int last_mover, int m, int o) {
+    // Decided positions: a capture beats a lost group of the mover's own, as in the end test; losing by
+    // one's own move (-101) is worse than being captured (-100), and the opponent's suicide (101) is
+    // better than a capture (100).
+    if (last_mover == me) {
+        if (o == 0) return 100;
+        if (m == 0) return -101;
+    } else if (last_mover == 3 - me) {
+        if (m == 0) return -100;
+        if (o == 0) return 101;
+    }
+    return m - o;
+}
+
+bool plays_white_or_black(int colour) { return colour == STONE_WHITE || colour == STONE_BLACK; }
+
 void store_free(SEARCH_STORE *store) {
     if (!store) return;
     for (POSITION *position : store->level_positions) position_free(position);
@@ -103,7 +197,7 @@ void player_init(PLAYER *player, const char *name, short colour, BOARD *board) {
     if (!player->mm) std::exit(EXIT_FAILURE);
     player->board = board;
     player->groups = groups_create(board->rows, board->cols, board);
-    player->store = new SEARCH_STORE;
+    player->store = store_new();
 }
 
 void player_release(PLAYER *player) {
@@ -119,7 +213,13 @@ void player_best_move(PLAYER *player, int *i, int *j) {
     // The root refers to the game's board itself; the search only reads it.
     POSITION root{player->board, player->colour};
     void *best = nullptr;
+    // Below this level nothing reads a node's move list; the operations know it only from here.
+    player->store->last_level = player->level;
     mm_minimax(player->mm, &root, player->level, &best, player);
+    player->store->last_level = -2;
+    // The root goes with this call: no later position at its address may pass for it.
+    for (FAST_NODE &node : player->store->fast)
+        if (node.source == &root) node.source = nullptr;
     if (best) {
         const MOVE *move = static_cast<const MOVE *>(best);
         *i = move->i;
@@ -128,9 +228,9 @@ void player_best_move(PLAYER *player, int *i, int *j) {
     store_drop(player->store);
 }
 
-int gen_empty_moves(void *user, void *position, void **moves) {
-    PLAYER *player = static_cast<PLAYER *>(user);
-    const BOARD *board = static_cast<POSITION *>(position)->board;
+namespace {
+
+__attribute__((noinline)) int gen_moves_other(PLAYER *player, const BOARD *board, void **moves) {
     const int points = board->rows * board->cols;
     int count = 0;
     if (search_level(player) >= 0) {
@@ -162,28 +262,134 @@ int gen_empty_moves(void *user, void *position, void **moves) {
     return count;
 }
 
-int eval_dame_margin(void *user, void *position) {
-    PLAYER *player = static_cast<PLAYER *>(user);
-    const POSITION *pos = static_cast<POSITION *>(position);
+__attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
     const int me = player->colour;
     const int opponent = 3 - me;
     const int last_mover = 3 - pos->colour;
-
+    SEARCH_STORE *store = player->store;
+    const int level = search_level(player);
+    // A position that starts a level of the search (the root) is kept, analysed, for the children
+    // make_move will make of it; any other leaves that level's node describing nothing, so that no
+    // earlier position at the same address passes for it.
+    FAST_NODE *node = nullptr;
+    if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
+        store->fast[level].source = nullptr;
+        if (plays_white_or_black(me) && plays_white_or_black(pos->colour) && bb_fits(pos->board))
+            node = describe(store, level, pos);
+    }
+    if (plays_white_or_black(me) && bb_fits(pos->board)) {
+        // The fewest dame of White and of Black from the masks are those of groups_find and
+        // groups_dame_min (engine/bitboard.h).
+        BB_DAME_MIN least;
+        if (node) {
+            least = bb_dame_min(node->groups);
+        } else {
+            BB_GROUPS groups;
+            bb_groups_find(bb_from_board(pos->board), &groups);
+            least = bb_dame_min(groups);
+        }
+        return margin_value(me, last_mover, least.of[me], least.of[opponent]);
+    }
     groups_find(player->groups, pos->board);
     const int m = groups_dame_min(player->groups, static_cast<short>(me));
     const int o = groups_dame_min(player->groups, static_cast<short>(opponent));
+    return margin_value(me, last_mover, m, o);
+}
 
-    // Decided positions: a capture beats a lost group of the mover's own, as in the end test; losing by
-    // one's own move (-101) is worse than being captured (-100), and the opponent's suicide (101) is
-    // better than a capture (100).
-    if (last_mover == me) {
-        if (o == 0) return 100;
-        if (m == 0) return -101;
-    } else if (last_mover == opponent) {
-        if (m == 0) return -100;
-        if (o == 0) return 101;
+// The child of a parent node on a board that fits the masks, in the next level's node, which follows
+// the parent's in the store.
+__attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent,
+                                                                 const MOVE *mv) {
+    if (!parent->analysed) {
+        bb_groups_find(parent->bits, &parent->groups);
+        parent->analysed = 1;
     }
-    return m - o;
+    const POSITION *old = parent->source;
+    const BOARD *board = old->board;
+    const int colour = old->colour;
+    const int cell = mv->i * parent->cols + mv->j;
+    const int stone = bb_point(mv->i, mv->j);
+    FAST_NODE *child = parent + 1;
+    int *cells = child->cells;
+    if (child->from_parent) {
+        cells[child->stone_cell] = STONE_NONE; // the last child's stone
+    } else {
+        const int points = board->rows * board->cols;
+        if (points == BB_POINTS) std::memcpy(cells, board->cells, sizeof child->cells);
+        else std::memcpy(cells, board->cells, sizeof(int) * static_cast<size_t>(points));
+        child->board.rows = board->rows;
+        child->board.cols = board->cols;
+        child->rows = board->rows;
+        child->cols = board->cols;
+        child->parent = parent;
+        child->from_parent = 1;
+        child->level = parent->level + 1;
+        child->source = &child->position;
+    }
+    child->stone_cell = cell;
+    child->position.colour = stone_opponent(colour);
+    child->stone = stone;
+    child->mover = colour;
+    child->bits = bb_play(parent->bits, stone, colour);
+    child->empty = parent->empty - 1;
+    child->analysed = 0;
+    // Its own children copy its board afresh.
+    if (child + 1 < store->fast + FAST_LEVELS) child[1].from_parent = 0;
+    store->last_made = child;
+    cells[cell] = colour;
+    return &child->position;
+}
+
+__attribute__((noinline)) void *make_move_other(PLAYER *player, const POSITION *old, const MOVE *mv) {
+    const BOARD *board = old->board;
+    if (mv->i < 0 || mv->i > board->rows - 1 || mv->j < 0 || mv->j > board->cols - 1) return nullptr;
+    if (board->cells[mv->i * board->cols + mv->j] != STONE_NONE) return nullptr;
+    SEARCH_STORE *store = player->store;
+    const int level = search_level(player);
+    // A position made elsewhere at a level of the search, that the level's node does not describe yet
+    // (evaluating it did not go through this player's evaluation), on a board that fits the masks: the
+    // node describes it now. A node of another level is left to the plain way, as it is out of the
+    // search's order.
+    if (level >= 0 && level + 1 < FAST_LEVELS && plays_white_or_black(old->colour) && bb_fits(board) &&
+        !is_fast_position(store, old))
+        return make_fast_child(store, describe(store, level, old), mv);
+    POSITION *child = level >= 0 ? level_position(store, level + 1, old) : store_position(store, old);
+    child->board->cells[mv->i * board->cols + mv->j] = old->colour;
+    child->colour = stone_opponent(old->colour);
+    return child;
+}
+
+} // namespace
+
+int gen_empty_moves(void *user, void *position, void **moves) {
+    PLAYER *player = static_cast<PLAYER *>(user);
+    const FAST_NODE *node = player->store->last_made;
+    if (!node || position != &node->position) return gen_moves_other(player, static_cast<POSITION *>(position)->board, moves);
+    // At the level where player_best_move's search stops, the search reads the count alone: the node
+    // is a leaf, and only an expanded node goes through its list.
+    if (node->level == player->store->last_level) return node->empty;
+    // The empty points in the order of their bits, 5i + j: row by row, as the plain listing.
+    int count = 0;
+    for (BB_MASK empty = bb_empty(node->bits); empty != 0; empty &= empty - 1)
+        moves[count++] = &player->store->bit_moves[__builtin_ctz(empty)];
+    return count;
+}
+
+int eval_dame_margin(void *user, void *position) {
+    PLAYER *player = static_cast<PLAYER *>(user);
+    const FAST_NODE *node = player->store->last_made;
+    const int me = player->colour;
+    if (!node || position != &node->position || !plays_white_or_black(me))
+        return eval_other(player, static_cast<POSITION *>(position));
+    // The node make_move made last is valued from its parent's analysis, which make_move made, and the
+    // one stone it adds (bb_dame_min_after); its last mover is that stone's colour.
+    const FAST_NODE &parent = *node->parent;
+    int own = 0;
+    int other = 0;
+    bb_dame_min_after(parent.bits, parent.groups, node->stone, node->mover, &own, &other);
+    // The mover's side always has a group now, its new stone's; the other may have none (-1).
+    if (other == BB_NO_GROUP) other = -1;
+    return node->mover == me ? margin_value(me, me, own, other) : margin_value(me, 3 - me, other, own);
 }
 
 void *make_move(void *user, void *position, void *move) {
@@ -191,15 +397,22 @@ void *make_move(void *user, void *position, void *move) {
     const POSITION *old = static_cast<const POSITION *>(position);
     assert(old != NULL);
     const MOVE *mv = static_cast<const MOVE *>(move);
-    const BOARD *board = old->board;
-    if (mv->i < 0 || mv->i > board->rows - 1 || mv->j < 0 || mv->j > board->cols - 1) return nullptr;
-    if (board->cells[mv->i * board->cols + mv->j] != STONE_NONE) return nullptr;
-
     const int level = search_level(player);
-    POSITION *child = level >= 0 ? level_position(player->store, level + 1, old) : store_position(player->store, old);
-    child->board->cells[mv->i * board->cols + mv->j] = old->colour;
-    child->colour = stone_opponent(old->colour);
-    return child;
+    if (level >= 0 && level + 1 < FAST_LEVELS) {
+        // The position this level's node describes: the node made for it, or the root it was made to
+        // describe when the search evaluated it (the search evaluates every node before it makes the
+        // node's children).
+        FAST_NODE *parent = &player->store->fast[level];
+        if (old == parent->source) {
+            // The tests of the plain way, on the masks: off the board, or not empty, gives none.
+            if (static_cast<unsigned>(mv->i) >= static_cast<unsigned>(parent->rows) ||
+                static_cast<unsigned>(mv->j) >= static_cast<unsigned>(parent->cols) ||
+                (parent->bits.stones & bb_bit(bb_point(mv->i, mv->j))))
+                return nullptr;
+            return make_fast_child(player->store, parent, mv);
+        }
+    }
+    return make_move_other(player, old, mv);
 }
 
 const char *move_text(void *move, void *user) {
@@ -218,8 +431,14 @@ const char *move_text(void *move, void *user) {
 }
 
 int after_move(void *user, void *position) {
-    (void)user;
     if (!position) YError("board == NULL");
-    board_print(static_cast<POSITION *>(position)->board);
+    const BOARD *board = static_cast<POSITION *>(position)->board;
+    // A board of at most 5 x 5 always fits board_print's canvas, which then prints through the trace
+    // alone: nothing to do when the trace would not print.
+    if (!YTraceActive()) {
+        const FAST_NODE *node = static_cast<PLAYER *>(user)->store->last_made;
+        if ((node && position == &node->position) || bb_fits(board)) return 0;
+    }
+    board_print(board);
     return 0;
 }

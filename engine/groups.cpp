@@ -39,24 +39,17 @@ int groups_add_move(GROUPS *groups, int stone, int i, int j) {
 
 namespace {
 
-// groups_find collects each group as group_fill would, and in the same order, without the recursion.
-// The recursive fill is a tree of calls, one per visited point, each call's children being its four
-// neighbours in the order left, right, down, up; its stones and dame are appended in the preorder of
-// that tree. A stack onto which each stone pushes its neighbours in the reverse order pops them in that
-// same preorder, so the stone and dame lists come out identical. Points that would stop the fill at
-// once whenever they were visited (off the board, or a stone of another colour, since the board does
-// not change) are not pushed. The evaluation analyses every position of a search, and the recursion
-// and its repeated bound tests were most of its cost.
+// groups_find collects each group as group_fill would, and in the same order: the same recursion
+// over the neighbours in the order left, right, down, up, with the stones and dame appended as it goes,
+// but with the board's points as bit masks. A neighbour off the board lands outside every mask, so there
+// is no bound test, and a dame already counted is a bit already set, so there is no search of the dame
+// list; a call for a point that would stop at once (off the board, a stone of another colour or one
+// already reached) is not made, since the board does not change. The evaluation analysed every
+// position of a search this way, and the bound tests and the dame search were most of its cost.
 //
 // Points are numbered 8i + j, so sets of points are 64-bit masks in which column 7 and row 7 never hold
 // a point of the board (a side is at most 7): a shift by one column or one row cannot wrap onto the board.
 constexpr uint64_t point_bit(int q) { return uint64_t{1} << q; }
-
-// The points next to those of the set, on the board or not (the caller masks with the board).
-constexpr uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
-
-// A stack entry: the point, and whether it is empty (it stays so: the board is not written).
-constexpr int EMPTY_FLAG = 64;
 
 // The masks of one analysis: the board's points, its empty points, the stones of each colour.
 struct Masks {
@@ -79,72 +72,48 @@ uint64_t colour_mask(const Masks &m, int colour, const int *cells, int stride) {
     return mask;
 }
 
-void add_dame(GROUP *group, uint64_t *dame, int q) {
-    if (*dame & point_bit(q)) return; // a dame is counted once per group
-    *dame |= point_bit(q);
-    group->dame_i[group->dame] = q >> 3;
-    group->dame_j[group->dame] = q & 7;
-    ++group->dame;
+// One group's fill: the masks it reads, what it has reached, and the lists it appends to.
+struct Fill {
+    uint64_t empty;
+    uint64_t same;  // the stones of the group's colour
+    uint64_t seen;  // the stones reached, by this fill or an earlier one
+    uint64_t dame;  // the group's dame so far
+    GROUP *group;
+    int stones;
+    int dames;
+};
+
+void fill_dame(Fill &f, int q) {
+    if (f.dame & point_bit(q)) return; // a dame is counted once per group
+    f.dame |= point_bit(q);
+    f.group->dame_i[f.dames] = q >> 3;
+    f.group->dame_j[f.dames] = q & 7;
+    ++f.dames;
+}
+
+// The call of group_fill for a stone of the group not yet reached, and those it makes in turn.
+void fill_stone(Fill &f, int q) {
+    f.seen |= point_bit(q);
+    f.group->stone_i[f.stones] = q >> 3;
+    f.group->stone_j[f.stones] = q & 7;
+    ++f.stones;
+    const uint64_t b = point_bit(q);
+    if (f.empty & (b >> 1)) fill_dame(f, q - 1);
+    else if (f.same & ~f.seen & (b >> 1)) fill_stone(f, q - 1);
+    if (f.empty & (b << 1)) fill_dame(f, q + 1);
+    else if (f.same & ~f.seen & (b << 1)) fill_stone(f, q + 1);
+    if (f.empty & (b << 8)) fill_dame(f, q + 8);
+    else if (f.same & ~f.seen & (b << 8)) fill_stone(f, q + 8);
+    if (f.empty & (b >> 8)) fill_dame(f, q - 8);
+    else if (f.same & ~f.seen & (b >> 8)) fill_stone(f, q - 8);
 }
 
 void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t *reached) {
-    uint64_t dame = 0;
-    uint64_t seen = *reached;
-    // Each stone pushes at most three points: 3 x 49 entries are enough.
-    unsigned char stack[3 * GROUPS_MAX];
-    int top = 0;
-
-    int q = start; // a stone of the group not yet reached
-    for (;;) {
-        seen |= point_bit(q);
-        group->stone_i[group->stones] = q >> 3;
-        group->stone_j[group->stones] = q & 7;
-        ++group->stones;
-
-        // The neighbours that would do something if visited now: new dame, stones of the group not yet
-        // reached; in the order of the fill, left, right, down, up (off the board: -1).
-        const uint64_t next = around(point_bit(q)) & ((m.empty & ~dame) | (same & ~seen));
-        const int order[4] = {q - 1, q + 1, q + 8, q - 8};
-        int k = 0;
-        int stone = -1;
-        // Dame met before the first stone are visited right away, as nothing comes between.
-        for (; k < 4; ++k) {
-            const int n = order[k];
-            if (n < 0 || !(next & point_bit(n))) continue;
-            if (m.empty & point_bit(n)) {
-                add_dame(group, &dame, n);
-            } else {
-                stone = n;
-                ++k;
-                break;
-            }
-        }
-        if (stone >= 0) {
-            // The neighbours after it are visited once its part of the group is done: onto the stack in
-            // reverse, so that the first of them comes off first.
-            for (int r = 3; r >= k; --r) {
-                const int n = order[r];
-                if (n >= 0 && (next & point_bit(n)))
-                    stack[top++] = static_cast<unsigned char>(m.empty & point_bit(n) ? n | EMPTY_FLAG : n);
-            }
-            q = stone;
-            continue;
-        }
-        // Back to the neighbours left waiting.
-        q = -1;
-        while (top > 0) {
-            const int entry = stack[--top];
-            const int n = entry & (EMPTY_FLAG - 1);
-            if (entry & EMPTY_FLAG) {
-                add_dame(group, &dame, n);
-            } else if (!(seen & point_bit(n))) { // not reached meanwhile through another path
-                q = n;
-                break;
-            }
-        }
-        if (q < 0) break;
-    }
-    *reached = seen;
+    Fill f{m.empty, same, *reached, 0, group, 0, 0};
+    fill_stone(f, start);
+    group->stones = f.stones;
+    group->dame = f.dames;
+    *reached = f.seen;
 }
 
 } // namespace
@@ -189,8 +158,6 @@ void groups_find(GROUPS *groups, BOARD *board) {
         const int q = __builtin_ctzll(left);
         GROUP *group = &groups->groups[groups->groups_num];
         group->colour = cells[(q >> 3) * stride + (q & 7)];
-        group->stones = 0;
-        group->dame = 0;
         fill_group(group, m, colour_mask(m, group->colour, cells, stride), q, &reached);
         ++groups->groups_num;
     }

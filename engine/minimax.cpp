@@ -41,6 +41,39 @@ MM *mm_create(MM_GEN_MOVES gen_moves, MM_EVALUATE evaluate, MM_MAKE_MOVE make_mo
 
 void mm_free(MM *mm) { delete mm; }
 
+namespace {
+
+// Steps 8 and 9 for a node that is not a leaf: every move searched in list order. Apart from the leaf
+// steps, so that the leaves, most of the nodes, run through a short function.
+__attribute__((noinline)) int expand(MM *mm, void *position, int maxlev, void **moves, int num_moves,
+                                     void **best_move, void *user) {
+    const bool maximising = mm->numlev % 2 == 0;
+    int result = maximising ? MAX_START : MIN_START;
+    for (int k = 0; k < num_moves; ++k) {
+        void *move = moves[k];
+        if (YTraceActive()) YTrace("move: %s \n", mm->move_text(move, user));
+        void *child = mm->make_move(user, position, move);
+        if (mm->after_move) mm->after_move(user, child);
+        const int v = mm_minimax(mm, child, maxlev, nullptr, user);
+        if (YTraceActive()) YTrace("minimax= % d \n", v);
+        if (accepts(mm->numlev, v, result, *best_move)) {
+            result = v;
+            *best_move = move;
+        }
+    }
+    return result;
+}
+
+// Step 9: the node's best line.
+__attribute__((noinline)) void trace_best(MM *mm, int result, void *best_move, void *user) {
+    if (mm->numlev % 2 == 0)
+        YTrace("BestMax= % d  Move= %s \n", result, mm->move_text(best_move, user));
+    else
+        YTrace("BestMin= % d  Move= %s \n", result, mm->move_text(best_move, user));
+}
+
+} // namespace
+
 int mm_minimax(MM *mm, void *position, int maxlev, void **best, void *user) {
     void *best_move = nullptr;
     YBeg("mm_minimax", 1);
@@ -58,29 +91,9 @@ int mm_minimax(MM *mm, void *position, int maxlev, void **best, void *user) {
 
     int result = value;
     const bool leaf = mm->numlev == maxlev || num_moves == 0 || is_decided(value);
-    if (!leaf) {
-        const bool maximising = mm->numlev % 2 == 0;
-        result = maximising ? MAX_START : MIN_START;
-        for (int k = 0; k < num_moves; ++k) {
-            void *move = moves[k];
-            if (YTraceActive()) YTrace("move: %s \n", mm->move_text(move, user));
-            void *child = mm->make_move(user, position, move);
-            if (mm->after_move) mm->after_move(user, child);
-            const int v = mm_minimax(mm, child, maxlev, nullptr, user);
-            if (YTraceActive()) YTrace("minimax= % d \n", v);
-            if (accepts(mm->numlev, v, result, best_move)) {
-                result = v;
-                best_move = move;
-            }
-        }
-    }
+    if (!leaf) result = expand(mm, position, maxlev, moves, num_moves, &best_move, user);
 
-    if (YTraceActive()) {
-        if (mm->numlev % 2 == 0)
-            YTrace("BestMax= % d  Move= %s \n", result, mm->move_text(best_move, user));
-        else
-            YTrace("BestMin= % d  Move= %s \n", result, mm->move_text(best_move, user));
-    }
+    if (YTraceActive()) trace_best(mm, result, best_move, user);
     --mm->numlev;
     YEnd();
     if (best) *best = best_move;

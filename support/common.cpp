@@ -9,22 +9,30 @@
 namespace {
 
 constexpr int INDENT_SIZE = 96;
-constexpr int INDENT_SPACES = 42;
 constexpr int NAME_SLOTS = 80;
 constexpr int NAME_SIZE = 80;
 
 // The indentation is a run of spaces with a movable terminator: the empty text followed by 42 spaces.
-// Growing writes a space over the terminator and moves it two places on, so up to 21 open blocks give
-// exactly two spaces each; beyond that the initial run ends and the text stays at 43 spaces.
-struct Indent {
-    char text[INDENT_SIZE];
-    int length;
+// Growing writes a space over the terminator and moves it two places on, shrinking writes a space over
+// it and moves it two places back. Only even places are ever written, and those below the terminator
+// always hold spaces; the odd places keep their first value, a space up to place 41 and a terminator
+// from 43 on. So with d blocks open the text is 2d spaces up to 21 blocks, and 43 from 22 on: the text
+// follows from the depth alone, and the trace keeps the depth only.
+constexpr int INDENT_MOST = 43;
+// A 48th block would have moved the terminator past the buffer's end.
+constexpr int DEPTH_MOST = (INDENT_SIZE - 2) / 2;
+struct Spaces {
+    char text[INDENT_MOST + 1];
+    constexpr Spaces() : text{} {
+        for (int k = 0; k < INDENT_MOST; ++k) text[k] = ' ';
+    }
 };
+constexpr Spaces indent_spaces;
 
-Indent make_indent() {
-    Indent indent{};
-    for (int k = 1; k <= INDENT_SPACES; ++k) indent.text[k] = ' ';
-    return indent;
+// The indentation with d blocks open.
+const char *indent_text(int d) {
+    const int length = 2 * d < INDENT_MOST ? 2 * d : INDENT_MOST;
+    return indent_spaces.text + (INDENT_MOST - length);
 }
 
 // The error stream gets a buffer of its own. Unbuffered, every search node cost two write calls for its
@@ -40,42 +48,60 @@ struct ErrorStreamBuffer {
 // Set up before main, before anything is written to the stream.
 const ErrorStreamBuffer error_stream_buffered;
 
-// The escapes of the colour table's codes, made once: formatting them for every block was the other
-// half of the trace's cost.
+// The escapes of the codes 0 to 99, made at compile time: formatting them for every block was the
+// other half of the trace's cost. Each is kept in 8 bytes, so that it goes into the stream's buffer as
+// one store ("ESC[ 99 m", the longest, has 7).
 constexpr int ESCAPE_CACHE = 100;
-constexpr int ESCAPE_SIZE = 16;
+constexpr int ESCAPE_SIZE = 8;
 struct Escape {
     char text[ESCAPE_SIZE];
-    int length; // 0 until made
+    int length;
 };
-Escape escapes[ESCAPE_CACHE];
 
-const Escape *escape_of(int code) {
-    if (code < 0 || code >= ESCAPE_CACHE) return nullptr;
-    Escape &escape = escapes[code];
-    if (escape.length == 0) escape.length = std::snprintf(escape.text, ESCAPE_SIZE, "\033[ %d m", code);
-    return &escape;
+constexpr Escape make_escape(int code) {
+    Escape escape{{}, 0};
+    const char head[] = "\033[ ";
+    for (int k = 0; k < 3; ++k) escape.text[escape.length++] = head[k];
+    if (code >= 10) escape.text[escape.length++] = static_cast<char>('0' + code / 10);
+    escape.text[escape.length++] = static_cast<char>('0' + code % 10);
+    escape.text[escape.length++] = ' ';
+    escape.text[escape.length++] = 'm';
+    return escape;
 }
 
-int trace_level = 0;
-int depth = 0;
-Indent indent = make_indent();
-char block_names[NAME_SLOTS][NAME_SIZE];
+struct EscapeTable {
+    Escape of[ESCAPE_CACHE];
+    constexpr EscapeTable() : of{} {
+        for (int code = 0; code < ESCAPE_CACHE; ++code) of[code] = make_escape(code);
+    }
+};
+constexpr EscapeTable escapes;
+
+// Writes the escape's bytes to the error stream. With glibc, when the stream's buffer has room for the
+// whole 8-byte block, they are stored straight into it, which is what putc does a character at a time
+// (the bytes past the escape's length lie beyond the stream's write pointer, which the next write
+// overwrites). Otherwise, and on other libraries, the plain write.
+__attribute__((always_inline)) inline void write_escape(const Escape &escape) {
+    FILE *stream = stderr;
+#if defined(__GLIBC__)
+    if (stream->_IO_write_end - stream->_IO_write_ptr >= ESCAPE_SIZE) {
+        std::memcpy(stream->_IO_write_ptr, escape.text, ESCAPE_SIZE);
+        stream->_IO_write_ptr += escape.length;
+        return;
+    }
+    fwrite_unlocked(escape.text, 1, static_cast<size_t>(escape.length), stream);
+#else
+    std::fwrite(escape.text, 1, static_cast<size_t>(escape.length), stream);
+#endif
+}
+
+// The name of each open block: its own copy in block_copies when its lines were printed at its opening,
+// else the caller's text (see YBeg).
+const char *block_names[NAME_SLOTS];
+char block_copies[NAME_SLOTS][NAME_SIZE];
 
 // SGR codes per depth: reset, cyan, white, green, cyan, white, then reset for every deeper block.
 const int colour_table[NAME_SLOTS] = {0, 36, 37, 32, 36, 37};
-
-void indent_grow() {
-    indent.text[indent.length] = ' ';
-    indent.length += 2;
-    indent.text[indent.length] = '\0';
-}
-
-void indent_shrink() {
-    indent.text[indent.length] = ' ';
-    indent.length -= 2;
-    indent.text[indent.length] = '\0';
-}
 
 [[noreturn]] void fatal_line(const char *format, const char *text) {
     std::fprintf(stderr, format, text);
@@ -86,33 +112,49 @@ void indent_shrink() {
 
 } // namespace
 
-void YTraceLevel(int level) { trace_level = level; }
+namespace ytrace_state {
+int depth = 0;
+int level = 0;
+} // namespace ytrace_state
+
+using ytrace_state::depth;
+
+void YTraceLevel(int level) { ytrace_state::level = level; }
 
 int YTraceDepth() { return depth; }
 
-int YTraceActive() { return depth <= trace_level ? 1 : 0; }
-
 void YTraceColor(int code) {
-    const Escape *escape = escape_of(code);
-    if (escape) {
-        // Straight into the stream's buffer, without its lock (the trace is single-threaded like the
-        // rest): a few instructions a character, a tenth of what a formatted write cost.
-        for (int k = 0; k < escape->length; ++k) putc_unlocked(escape->text[k], stderr);
-    } else {
-        std::fprintf(stderr, "\033[ %d m", code);
-    }
+    if (code >= 0 && code < ESCAPE_CACHE) write_escape(escapes.of[code]);
+    else std::fprintf(stderr, "\033[ %d m", code);
     if (depth == 0) std::fflush(stderr);
 }
 
-void YTrace(const char *format, ...) {
-    if (depth > trace_level) return;
-    std::fputs(indent.text, stderr);
-    va_list args;
-    va_start(args, format);
+namespace {
+
+// A printed trace line with the indentation of d open blocks.
+void trace_line(int d, const char *format, va_list args) {
+    std::fputs(indent_text(d), stderr);
     std::vfprintf(stderr, format, args);
-    va_end(args);
     // A printed line shows at once, as on the unbuffered stream, even if the program dies right after.
     std::fflush(stderr);
+}
+
+// A block's "BEG" and "END" lines: filtered by the block's depth, indented as the enclosing level.
+__attribute__((format(printf, 1, 2))) void block_line(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    trace_line(depth - 1, format, args);
+    va_end(args);
+}
+
+} // namespace
+
+void YTrace(const char *format, ...) {
+    if (!YTraceActive()) return;
+    va_list args;
+    va_start(args, format);
+    trace_line(depth, format, args);
+    va_end(args);
 }
 
 void YBeg(const char *name, int condition) {
@@ -120,25 +162,29 @@ void YBeg(const char *name, int condition) {
     const int expression = condition;
     assert(expression);
     (void)expression;
-    // Growing the indentation of a 48th block would move its terminator past the buffer.
-    if (indent.length + 2 >= INDENT_SIZE) YFatal("YBeg");
+    if (ytrace_state::depth >= DEPTH_MOST) YFatal("YBeg");
     ++depth;
-    // Only the name itself is copied: padding the slot with zeros, as a plain strncpy does, costs more
-    // than the rest of the block.
-    const size_t length = strnlen(name, NAME_SIZE - 1);
-    std::memcpy(block_names[depth], name, length);
-    block_names[depth][length] = '\0';
-    YTraceColor(colour_table[depth]);
-    YTrace("BEG: %s \n", name);
-    indent_grow();
+    write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
+    if (YTraceActive()) {
+        // A block whose lines print gets a copy of its name, as a caller's text may go before the block
+        // closes. A silent one, every block of the running program, only refers to it: the copy was a
+        // third of YBeg's instructions, for an "END" line that is not printed.
+        const size_t length = strnlen(name, NAME_SIZE - 1);
+        std::memcpy(block_copies[depth], name, length);
+        block_copies[depth][length] = '\0';
+        block_names[depth] = block_copies[depth];
+        block_line("BEG: %s \n", name);
+    } else {
+        block_names[depth] = name;
+    }
 }
 
 void YEnd() {
     if (depth <= 0) YFatal("YEnd");
-    indent_shrink();
-    YTrace("END: %s \n", block_names[depth]);
+    if (YTraceActive()) block_line("END: %s \n", block_names[depth]);
     --depth;
-    YTraceColor(colour_table[depth]);
+    write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
+    if (depth == 0) std::fflush(stderr);
 }
 
 void YFatal(const char *text) { fatal_line("ERROR: %s \n", text); }

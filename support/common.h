@@ -13,12 +13,21 @@ void YTraceColor(int code);
 // Adds no newline: the formats carry it.
 void YTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
+// The trace's depth and level, for YTraceActive alone; everything else goes through the functions here.
+namespace ytrace_state {
+extern int depth;
+extern int level;
+} // namespace ytrace_state
+
 // 1 when a YTrace line written now would be printed (the depth is at most the trace level), else 0.
-// Lets a caller skip building a text that the trace would not print.
-int YTraceActive();
+// Lets a caller skip building a text that the trace would not print. Inline: the search asks at every
+// node, and a call cost more than the test.
+inline int YTraceActive() { return ytrace_state::depth <= ytrace_state::level ? 1 : 0; }
 
 // Opens a named block: depth + 1, its colour escape, "BEG: %s \n", two more spaces of indentation.
-// The condition must be non-zero (assertion). Nesting past the indentation buffer (a 48th open block)
+// The name is copied when the block's own lines are printed at its opening; otherwise only referenced,
+// so it must stay valid until the block closes (the search passes a literal). The condition must be
+// non-zero (assertion). Nesting past the indentation buffer (a 48th open block)
 // stops through YFatal("YBeg") instead of writing past it.
 void YBeg(const char *name, int condition);
 

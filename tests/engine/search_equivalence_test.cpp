@@ -1,8 +1,11 @@
 // The engine made fast must play exactly as the plain one: the same groups, the same moves, the same
-// draws from rand() and the same bytes on the error stream. Three checks:
+// draws from rand() and the same bytes on the error stream. Four checks:
 //  - groups_find against a plain recursive analysis kept here, on thousands of random boards;
-//  - whole seeded games and single searches against a plain minimax kept here, byte for byte on the
-//    error stream (every node writes the colour escapes of its trace block);
+//  - whole seeded games, single searches and searches from random positions (levels 1 to 4, boards up
+//    to 6 x 6) against a plain minimax kept here, byte for byte on the error stream (every node writes
+//    the colour escapes of its trace block);
+//  - with the trace printing, the player's operations against plain ones kept here, through the same
+//    mm_minimax: every trace line, move name and board printout;
 //  - the same games and searches against the record made by the engine as first written
 //    (search_golden.inc, with the command that made it in its header).
 #include <gtest/gtest.h>
@@ -10,7 +13,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,7 +24,9 @@
 #include "engine/client.h"
 #include "engine/groups.h"
 #include "model/game.h"
+#include "model/print.h"
 #include "support/common.h"
+#include "tests/test_board.h"
 
 namespace {
 
@@ -397,6 +404,207 @@ TEST(SearchEquivalence, SingleSearchesFindWhatThePlainMinimaxAndTheFirstRecordFi
         EXPECT_EQ(fnv1a(err), s.err_hash);
         game_free(game);
     }
+}
+
+// A random board: each point a stone with the given chance, White or Black, now and then a dead code.
+BOARD *random_board(int rows, int cols, int stone_percent) {
+    BOARD *b = board_new(rows, cols);
+    for (int k = 0; k < rows * cols; ++k) {
+        if (std::rand() % 100 >= stone_percent) continue;
+        const int pick = std::rand() % 20;
+        b->cells[k] = pick == 0 ? WHITE_DEAD : pick == 1 ? BLACK_DEAD : 1 + pick % 2;
+    }
+    return b;
+}
+
+TEST(SearchEquivalence, SearchesFromRandomPositionsAtLevelsOneToFourAsThePlainMinimax) {
+    // Mostly 5 x 5 boards; boards of 1 x 1 to 5 x 5, which the search takes through its masks, and 6 x 6,
+    // which it does not. Dense enough at the deeper levels for the plain minimax to finish in moments.
+    std::srand(777);
+    for (int round = 0; round < 240; ++round) {
+        const int level = 1 + round % 4;
+        const int shape = round % 8;
+        const int rows = shape == 7 ? 6 : shape >= 3 ? 5 : 1 + std::rand() % 5;
+        const int cols = shape == 7 ? 6 : shape >= 3 ? 5 : 1 + std::rand() % 5;
+        const int most_empty = level == 4 ? 9 : level == 3 ? 13 : 36;
+        BOARD *b = nullptr;
+        do {
+            board_free(b);
+            b = random_board(rows, cols, level <= 2 ? std::rand() % 70 : 50 + std::rand() % 50);
+        } while (std::count(b->cells, b->cells + rows * cols, STONE_NONE) > most_empty);
+        const short colour = static_cast<short>(1 + std::rand() % 2);
+        const std::string name = "tiku" + std::to_string(level);
+        const unsigned seed = static_cast<unsigned>(std::rand());
+        SCOPED_TRACE("round " + std::to_string(round) + ": " + name + " for " + std::to_string(colour) + " on " +
+                     board_picture(b));
+
+        PLAYER player{};
+        player_init(&player, name.c_str(), colour, b);
+        std::srand(seed);
+        int i = -1;
+        int j = -1;
+        testing::internal::CaptureStderr();
+        player_best_move(&player, &i, &j);
+        const std::string err = testing::internal::GetCapturedStderr();
+        const int next = std::rand();
+        player_release(&player);
+
+        std::srand(seed);
+        std::string ref_err;
+        int best = -1;
+        ref_minimax(RefPlayer{colour, level}, b, colour, 0, YTraceDepth() + 1, &best, ref_err);
+        const int ref_next = std::rand();
+
+        EXPECT_EQ(i, best < 0 ? -1 : best / cols);
+        EXPECT_EQ(j, best < 0 ? -1 : best % cols);
+        EXPECT_EQ(next, ref_next);
+        EXPECT_TRUE(err == ref_err) << "error stream differs: " << err.size() << " bytes against " << ref_err.size();
+        board_free(b);
+        std::srand(seed); // the next round's board does not depend on how many draws this one took
+        if (HasFailure()) break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Plain operations for mm_minimax: a new position per move, the plain evaluation, the board printed
+// after every move. With the trace printing, the player's operations must write exactly what these do.
+
+struct PlainUser {
+    int colour;
+    const BOARD *names; // the board whose notation names the moves
+    std::vector<std::unique_ptr<MOVE>> moves;
+    std::vector<Owned<POSITION, position_free>> positions;
+};
+
+int plain_gen(void *user, void *position, void **moves) {
+    auto *u = static_cast<PlainUser *>(user);
+    const BOARD *b = static_cast<POSITION *>(position)->board;
+    int count = 0;
+    for (int k = 0; k < b->rows * b->cols; ++k)
+        if (b->cells[k] == STONE_NONE) {
+            u->moves.push_back(std::make_unique<MOVE>(MOVE{k / b->cols, k % b->cols, 0}));
+            moves[count++] = u->moves.back().get();
+        }
+    return count;
+}
+
+int plain_eval(void *user, void *position) {
+    const auto *p = static_cast<POSITION *>(position);
+    const PlainUser *u = static_cast<PlainUser *>(user);
+    return ref_eval(RefPlayer{u->colour, 0}, p->board, p->colour);
+}
+
+void *plain_make(void *user, void *position, void *move) {
+    auto *u = static_cast<PlainUser *>(user);
+    const auto *old = static_cast<POSITION *>(position);
+    const auto *m = static_cast<MOVE *>(move);
+    u->positions.emplace_back(position_copy(nullptr, old));
+    POSITION *child = u->positions.back().get();
+    child->board->cells[m->i * old->board->cols + m->j] = old->colour;
+    child->colour = old->colour == STONE_WHITE ? STONE_BLACK : STONE_WHITE;
+    return child;
+}
+
+const char *plain_text(void *move, void *user) {
+    static std::string text;
+    if (!move) return "";
+    const auto *m = static_cast<MOVE *>(move);
+    text = board_point_name(static_cast<PlainUser *>(user)->names, m->i, m->j);
+    return text.c_str();
+}
+
+int plain_after(void *, void *position) {
+    board_print(static_cast<POSITION *>(position)->board);
+    return 0;
+}
+
+TEST(SearchEquivalence, WithTheTracePrintingThePlayerWritesWhatPlainOperationsWrite) {
+    std::srand(4242);
+    for (int round = 0; round < 12; ++round) {
+        const int trace_level = 1 + round % 4;
+        const int rows = 2 + std::rand() % 4;
+        const int cols = 2 + std::rand() % 4;
+        BOARD *b = random_board(rows, cols, 40 + std::rand() % 30);
+        const short colour = static_cast<short>(1 + round % 2);
+        const int level = 1 + round % 3;
+        const unsigned seed = static_cast<unsigned>(std::rand());
+        SCOPED_TRACE("round " + std::to_string(round) + ": trace level " + std::to_string(trace_level) + " on " +
+                     board_picture(b));
+        TraceLevelScope scope(trace_level);
+
+        PLAYER player{};
+        player_init(&player, ("tiku" + std::to_string(level)).c_str(), colour, b);
+        std::srand(seed);
+        int i = -1;
+        int j = -1;
+        const std::string err = capture_stderr([&] { player_best_move(&player, &i, &j); });
+        const int next = std::rand();
+        player_release(&player);
+
+        PlainUser user{colour, b, {}, {}};
+        MM *mm = mm_create(plain_gen, plain_eval, plain_make, plain_text, plain_after);
+        POSITION root{b, colour};
+        void *best = nullptr;
+        std::srand(seed);
+        const std::string plain = capture_stderr([&] { mm_minimax(mm, &root, level, &best, &user); });
+        const int plain_next = std::rand();
+        mm_free(mm);
+
+        ASSERT_NE(without_escapes(err).find("BEG: mm_minimax"), std::string::npos);
+        EXPECT_EQ(err, plain);
+        EXPECT_EQ(next, plain_next);
+        EXPECT_EQ(i, best ? static_cast<MOVE *>(best)->i : -1);
+        EXPECT_EQ(j, best ? static_cast<MOVE *>(best)->j : -1);
+        board_free(b);
+        std::srand(seed);
+        if (HasFailure()) break;
+    }
+}
+
+// The player's context searched directly, as any caller of mm_minimax may: one player and one root
+// record for every round, so that each search starts from the same address with another board, and
+// roots with no side to move (STONE_NONE), which the player's own searches never have.
+TEST(SearchEquivalence, DirectSearchesOfThePlayersContextMatchPlainOperations) {
+    std::srand(99);
+    BOARD *b = board_new(5, 5);
+    PLAYER player{};
+    player_init(&player, "tiku3", STONE_WHITE, b);
+    POSITION root{b, 0};
+    for (int round = 0; round < 30; ++round) {
+        BOARD *picture = random_board(5, 5, 55 + std::rand() % 30);
+        std::copy(picture->cells, picture->cells + 25, b->cells);
+        board_free(picture);
+        player.colour = static_cast<short>(1 + std::rand() % 2);
+        root.colour = std::rand() % 3;
+        const int level = 1 + std::rand() % 3;
+        const unsigned seed = static_cast<unsigned>(std::rand());
+        SCOPED_TRACE("round " + std::to_string(round) + ": " + std::to_string(root.colour) + " to move on " +
+                     board_picture(b));
+
+        void *best = nullptr;
+        std::srand(seed);
+        const std::string err = capture_stderr([&] { mm_minimax(player.mm, &root, level, &best, &player); });
+        const int next = std::rand();
+        const int i = best ? static_cast<MOVE *>(best)->i : -1;
+        const int j = best ? static_cast<MOVE *>(best)->j : -1;
+
+        PlainUser user{player.colour, b, {}, {}};
+        MM *mm = mm_create(plain_gen, plain_eval, plain_make, plain_text, plain_after);
+        void *plain_best = nullptr;
+        std::srand(seed);
+        const std::string plain = capture_stderr([&] { mm_minimax(mm, &root, level, &plain_best, &user); });
+        const int plain_next = std::rand();
+        mm_free(mm);
+
+        EXPECT_TRUE(err == plain) << "error stream differs: " << err.size() << " bytes against " << plain.size();
+        EXPECT_EQ(next, plain_next);
+        EXPECT_EQ(i, plain_best ? static_cast<MOVE *>(plain_best)->i : -1);
+        EXPECT_EQ(j, plain_best ? static_cast<MOVE *>(plain_best)->j : -1);
+        std::srand(seed);
+        if (HasFailure()) break;
+    }
+    player_release(&player);
+    board_free(b);
 }
 
 // However the error stream is buffered, a finished search has written all its bytes, the closing reset

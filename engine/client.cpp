@@ -86,7 +86,7 @@ POSITION *level_position(SEARCH_STORE *store, int level, const POSITION *source)
     while (store->level_positions.size() <= static_cast<size_t>(level)) store->level_positions.push_back(nullptr);
     POSITION *&slot = store->level_positions[level];
     const BOARD *from = source->board;
-    if (slot && slot->board->rows * slot->board->cols < from->rows * from->cols) {
+    if (slot && slot->board->room < from->rows * from->cols) {
         position_free(slot); // made for a smaller board
         slot = nullptr;
     }
@@ -116,7 +116,7 @@ SEARCH_STORE *store_new() {
     SEARCH_STORE *store = new SEARCH_STORE;
     for (FAST_NODE &node : store->fast) {
         node.position = POSITION{&node.board, 0};
-        node.board = BOARD{0, 0, node.cells};
+        node.board = BOARD{0, 0, node.cells, BB_POINTS};
         node.source = nullptr;
         node.stone = -1;
         node.parent = nullptr;

@@ -176,8 +176,27 @@ public:
     // Starts the program and waits until its window is on the screen and drawn.
     void start() {
         const char *exe = std::getenv("KORVANI_EXE");
+        // The program starts in its own folder: a relative path would no longer lead to it.
+        std::string program = std::filesystem::absolute(exe ? exe : KORVANI_EXE).string();
+        std::string lsan_options = std::getenv("LSAN_OPTIONS") ? std::getenv("LSAN_OPTIONS") : "";
         std::vector<std::string> words;
         if (as_user && geteuid() == 0) {
+            // The build may lie where nobody cannot reach it, as a clone in root's home does: the program
+            // and the leak checker's suppressions are run from copies in this session's own folder.
+            const std::string copy = top + "/korvani";
+            std::filesystem::copy_file(program, copy);
+            ASSERT_EQ(0, chmod(copy.c_str(), 0755));
+            program = copy;
+            const std::string key = "suppressions=";
+            const size_t at = lsan_options.find(key);
+            if (at != std::string::npos) {
+                const size_t from = at + key.size();
+                const size_t to = lsan_options.find(':', from);
+                const std::string supp = top + "/lsan.supp";
+                std::filesystem::copy_file(lsan_options.substr(from, to == std::string::npos ? to : to - from), supp);
+                ASSERT_EQ(0, chmod(supp.c_str(), 0644));
+                lsan_options.replace(from, to == std::string::npos ? std::string::npos : to - from, supp);
+            }
             const passwd *nobody = getpwnam("nobody");
             ASSERT_NE(nullptr, nobody);
             for (const std::string &path : {top, folder}) ASSERT_EQ(0, chown(path.c_str(), nobody->pw_uid, -1));
@@ -189,13 +208,13 @@ public:
             std::istringstream in(runner);
             for (std::string w; in >> w;) words.push_back(w);
         }
-        // The program starts in its own folder: a relative path would no longer lead to it.
-        words.push_back(std::filesystem::absolute(exe ? exe : KORVANI_EXE).string());
+        words.push_back(program);
         words.insert(words.end(), args.begin(), args.end());
         std::fflush(nullptr);
         pid = fork();
         if (pid == 0) {
             if (chdir(folder.c_str()) != 0) _exit(126);
+            if (!lsan_options.empty()) setenv("LSAN_OPTIONS", lsan_options.c_str(), 1);
             const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             dup2(fd, STDERR_FILENO);
             std::vector<char *> argv;

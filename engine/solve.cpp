@@ -224,7 +224,8 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         int my_least = std::min(left_dame, 8);
         for (int g = 0; g < mine.n; ++g)
             if (!(mine.stones[g] & next_to)) my_least = std::min(my_least, mine.dame_count[g]);
-        const uint64_t shape = static_cast<uint64_t>((5 - pressed) * 1024 + (16 - their_least) * 16 + my_least);
+        const uint64_t shape = static_cast<uint64_t>(((5 - pressed) * 1024 + (16 - their_least) * 16 + my_least) * 4 +
+                                                     solver->centrality[q]);
         candidates[n++] = CANDIDATE{q, (shape << 40) + solver->history[q]};
     }
 
@@ -264,7 +265,10 @@ SOLVER *solver_new(int size, size_t table_mb) {
     SOLVER *solver = new SOLVER();
     solver->size = size;
     for (int i = 0; i < size; ++i)
-        for (int j = 0; j < size; ++j) solver->board |= solve_bit(solve_point(i, j));
+        for (int j = 0; j < size; ++j) {
+            solver->board |= solve_bit(solve_point(i, j));
+            solver->centrality[solve_point(i, j)] = std::min(std::min(i, j), std::min(size - 1 - i, size - 1 - j));
+        }
     solver->table = table;
     solver->table_buckets = buckets;
     solver_clear(solver);

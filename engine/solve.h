@@ -37,6 +37,7 @@ struct SOLVER {
     SOLVE_ENTRY *table;     // owned: buckets of two entries
     size_t table_buckets;   // a power of two
     uint64_t history[64];   // per point: how often a move there refuted the rest, weighted by depth
+    int centrality[64];     // per point: how far it lies from the edge (0 on the edge)
     uint64_t nodes;         // positions searched since the solver was made or cleared
 };
 

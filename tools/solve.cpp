@@ -8,13 +8,17 @@
 // position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
 // adds how many plies each move wins or resists in, which takes an exact search and longer.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,6 +164,9 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The processor time of the process: on a shared machine the wall time says more about the others.
+double cpu_seconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
 double peak_megabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -192,7 +199,27 @@ std::vector<std::vector<int>> move_classes(const SOLVER *solver, SOLVE_POSITION 
         for (uint64_t o = orbit; o != 0; o &= o - 1) points.push_back(__builtin_ctzll(o));
         classes.push_back(points);
     }
+    // From the centre outward: the moves that usually win come first, which is what a run that is cut
+    // short should have proved.
+    std::stable_sort(classes.begin(), classes.end(), [solver](const std::vector<int> &a, const std::vector<int> &b) {
+        return solver->centrality[a[0]] > solver->centrality[b[0]];
+    });
     return classes;
+}
+
+// A long proof cut short (Ctrl-C, or the timeout of a run): how far it got, formatted into a local buffer
+// and written with write(), past stdio's buffers.
+const SOLVER *running = nullptr;
+std::chrono::steady_clock::time_point running_since;
+
+void on_interrupt(int signal_number) {
+    char text[160];
+    const double seconds = seconds_since(running_since);
+    const int length = std::snprintf(text, sizeof text, "korvani-solve: interrupted after %llu nodes, %.1f s\n",
+                                     static_cast<unsigned long long>(running ? running->nodes : 0), seconds);
+    if (length > 0) (void)!write(STDERR_FILENO, text, static_cast<size_t>(length));
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
 }
 
 // The board with its stones and each empty point marked by the value of playing there.
@@ -267,6 +294,7 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
     std::vector<int> value_at(64, 0);
     std::printf("%-8s %-8s %12s %10s  %s\n", "move", "value", "nodes", "time", "points");
     const auto all = std::chrono::steady_clock::now();
+    const double all_cpu = cpu_seconds();
     const uint64_t nodes_before = solver->nodes;
     for (const std::vector<int> &points : move_classes(solver, game.position)) {
         const auto start = std::chrono::steady_clock::now();
@@ -283,7 +311,7 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
         std::fflush(stdout);
     }
     std::printf("nodes: %s\n", grouped(solver->nodes - nodes_before).c_str());
-    std::printf("time: %.3f s\n", seconds_since(all));
+    std::printf("time: %.3f s (CPU %.3f s)\n", seconds_since(all), cpu_seconds() - all_cpu);
     std::printf("peak memory: %.1f MB\n", peak_megabytes());
     if (options.svg) write_svg(options.svg, solver, game, value_at);
 }
@@ -291,8 +319,10 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
 void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {
     const int mover = game.to_move;
     const auto start = std::chrono::steady_clock::now();
+    const double start_cpu = cpu_seconds();
     const int value = solve_value(solver, game.position);
     const double seconds = seconds_since(start);
+    const double cpu = cpu_seconds() - start_cpu;
     const uint64_t nodes = solver->nodes;
     std::printf("%s wins with perfect play\n", side_name(value > 0 ? mover : stone_opponent(mover)));
 
@@ -314,7 +344,7 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
         std::printf("longest resistance for %s:%s (%s)\n", side_name(mover), listed.c_str(), plies_text(score).c_str());
     }
     std::printf("nodes: %s\n", grouped(nodes).c_str());
-    std::printf("time: %.3f s\n", seconds);
+    std::printf("time: %.3f s (CPU %.3f s)\n", seconds, cpu);
     std::printf("peak memory: %.1f MB\n", peak_megabytes());
     if (options.verbose) std::printf("nodes with the moves: %s\n", grouped(solver->nodes).c_str());
 }
@@ -341,6 +371,10 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "korvani-solve: no memory for a table of %zu MB\n", table_mb);
         return 1;
     }
+    running = solver;
+    running_since = std::chrono::steady_clock::now();
+    std::signal(SIGINT, on_interrupt);
+    std::signal(SIGTERM, on_interrupt);
     std::string heading = std::to_string(options.size) + " x " + std::to_string(options.size) + ", " +
                           std::to_string(game.played) + (game.played == 1 ? " move" : " moves") + " played";
     if (!game.winner) heading += std::string(", ") + side_name(game.to_move) + " to move";

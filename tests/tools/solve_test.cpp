@@ -122,12 +122,12 @@ TEST(Solve, OpeningsUpToSymmetryAndTheirPicture) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> lines = lines_of(run.out);
     ASSERT_EQ(lines.size(), 8u) << run.out;
-    // The corner, the edge and the centre; each with the points of its class.
-    EXPECT_EQ(lines[2].substr(0, 17), "a3       loses   ");
-    EXPECT_NE(lines[2].find("a3 c3 a1 c1"), std::string::npos) << lines[2];
-    EXPECT_EQ(lines[3].substr(0, 17), "b3       wins    ");
-    EXPECT_NE(lines[3].find("b3 a2 c2 b1"), std::string::npos) << lines[3];
-    EXPECT_EQ(lines[4].substr(0, 17), "b2       wins    ");
+    // The centre first, then the edge points in board order; each with the points of its class.
+    EXPECT_EQ(lines[2].substr(0, 17), "b2       wins    ");
+    EXPECT_EQ(lines[3].substr(0, 17), "a3       loses   ");
+    EXPECT_NE(lines[3].find("a3 c3 a1 c1"), std::string::npos) << lines[3];
+    EXPECT_EQ(lines[4].substr(0, 17), "b3       wins    ");
+    EXPECT_NE(lines[4].find("b3 a2 c2 b1"), std::string::npos) << lines[4];
     const std::string picture = read_file(svg);
     std::remove(svg);
     EXPECT_EQ(picture.rfind("<svg ", 0), 0u);

@@ -3,13 +3,15 @@
 // load; scripts/bench runs them on a Release build.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/solve.h"
 
 namespace {
 
-// The points of the distinct first moves: one per class of the square's symmetries.
+// The points of the distinct first moves, one per class of the square's symmetries, from the centre
+// outward as korvani-solve --openings takes them.
 std::vector<int> distinct_openings(const SOLVER *solver) {
     std::vector<int> openings;
     uint64_t seen = 0;
@@ -19,6 +21,8 @@ std::vector<int> distinct_openings(const SOLVER *solver) {
         openings.push_back(q);
         for (int s = 0; s < 8; ++s) seen |= solve_symmetry(solver->size, s, solve_bit(q));
     }
+    std::stable_sort(openings.begin(), openings.end(),
+                     [solver](int a, int b) { return solver->centrality[a] > solver->centrality[b]; });
     return openings;
 }
 

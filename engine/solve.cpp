@@ -241,7 +241,11 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
             if (v > best) best = v;
             if (best > alpha) alpha = best;
             if (alpha >= beta) {
-                solver->history[candidates[k].point] += static_cast<uint64_t>(weight) * weight;
+                uint64_t &refuted = solver->history[candidates[k].point];
+                refuted += static_cast<uint64_t>(weight) * weight;
+                // Kept below the bits of the shape in the order, however long the search runs.
+                if (refuted >= uint64_t{1} << 39)
+                    for (uint64_t &h : solver->history) h /= 2;
                 break;
             }
         }

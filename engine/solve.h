@@ -72,7 +72,8 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
 
 // Who wins with perfect play: 1 the side to move, -1 the other. The position must not be decided.
 int solve_value(SOLVER *solver, SOLVE_POSITION position);
-// The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN).
+// The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN). The position
+// must not be decided, here and below.
 int solve_score(SOLVER *solver, SOLVE_POSITION position);
 // The value of a move seen from the side that plays it; exact, or only its sign when exact is 0.
 int solve_move_score(SOLVER *solver, SOLVE_POSITION position, int point, int exact);

@@ -198,6 +198,8 @@ void player_init(PLAYER *player, const char *name, short colour, BOARD *board) {
     player->board = board;
     player->groups = groups_create(board->rows, board->cols, board);
     player->store = store_new();
+    player->choose = nullptr;
+    player->choose_data = nullptr;
 }
 
 void player_release(PLAYER *player) {
@@ -210,6 +212,10 @@ void player_release(PLAYER *player) {
 }
 
 void player_best_move(PLAYER *player, int *i, int *j) {
+    if (player->choose) {
+        player->choose(player->choose_data, player->board, player->colour, i, j);
+        return;
+    }
     // The root refers to the game's board itself; the search only reads it.
     POSITION root{player->board, player->colour};
     void *best = nullptr;

@@ -10,6 +10,10 @@ enum { PLAYER_NAME_SIZE = 154 };
 
 struct SEARCH_STORE;
 
+// A player that chooses its moves by other means than the search (korvani-match's perfect player):
+// 1 and the point, or 0 when it has no move.
+typedef int (*PLAYER_CHOOSE)(void *data, const BOARD *board, int colour, int *i, int *j);
+
 struct PLAYER {
     short colour;                 // the side for which the evaluation counts (1 White, 2 Black)
     char name[PLAYER_NAME_SIZE];  // "tiku" and the level
@@ -18,6 +22,8 @@ struct PLAYER {
     BOARD *board;                 // the game's board, not owned: searches start from it
     GROUPS *groups;               // owned working record of the evaluation
     SEARCH_STORE *store;          // owned: the positions and moves of the current search
+    PLAYER_CHOOSE choose;         // null for the game's players, which search
+    void *choose_data;            // handed to choose, not owned
 };
 
 // The level written after the prefix: 0 for the prefix alone, -1 for "tiku-1". The prefix characters are
@@ -32,6 +38,7 @@ void player_release(PLAYER *player);
 
 // Searches from the player's board with the player's colour to move and sets (i, j) to the best move;
 // leaves them untouched when the search gives no move. What the search made is dropped when it returns.
+// A player with choose set asks it instead of searching.
 void player_best_move(PLAYER *player, int *i, int *j);
 
 // The five operations; each takes the player record as its user argument.

@@ -4,7 +4,10 @@
 //   korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND
 //
 // FIRST plays White and SECOND plays Black, which moves first, as in game_play. A player is named as
-// the game names its computer: "tiku" and its level, 1 to 25 ("tiku2" is the window's opponent).
+// the game names its computer: "tiku" and its level, 1 to 25 ("tiku2" is the window's opponent), or
+// "perfect", the solver's perfect player: the quickest win when it has one, otherwise the move that
+// resists longest, ties broken with rand() as the computer player breaks its own. One solver serves the
+// whole match, so that what it proved in one game it knows in the next.
 // "tiku" alone (or "tiku0") would search to the end of every line, which from the empty board does not
 // finish, so the tool asks for an explicit level; from level 5 on a move takes seconds and more.
 //
@@ -23,6 +26,7 @@
 #include <ctime>
 #include <string>
 
+#include "engine/solve.h"
 #include "model/game.h"
 
 namespace {
@@ -55,11 +59,15 @@ long read_number(const char *option, const char *text, long low, long high) {
     return value;
 }
 
-// "tiku" followed by a level from 1 to 25, in decimal digits only.
+const char PERFECT[] = "perfect";
+
+// "perfect", or "tiku" followed by a level from 1 to 25, in decimal digits only.
 void check_name(const char *name) {
     const std::string text = name;
+    if (text == PERFECT) return;
     const std::string prefix = "tiku";
-    const std::string what = "\"" + text + "\" is not a player: give \"tiku\" and a level from 1 to 25, e.g. tiku2";
+    const std::string what =
+        "\"" + text + "\" is not a player: give \"tiku\" and a level from 1 to 25, e.g. tiku2, or \"perfect\"";
     if (text.compare(0, prefix.size(), prefix) != 0 || text.size() == prefix.size()) fail(what);
     const std::string digits = text.substr(prefix.size());
     if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) fail(what);
@@ -85,7 +93,8 @@ OPTIONS read_options(int argc, char **argv) {
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             std::printf("%s\n\nPlays N games (1 unless given) of FIRST (White) against SECOND (Black, moves first)\n"
                         "and prints each side's wins, the average length of a game and the time per move.\n"
-                        "Players are \"tiku\" and a level from 1 to 25, e.g. tiku2, the window's opponent.\n"
+                        "Players are \"tiku\" and a level from 1 to 25, e.g. tiku2, the window's opponent,\n"
+                        "or \"perfect\", who plays the quickest win or, when lost, resists longest.\n"
                         "--seed S   seeds game k with S + k (default: the clock), so a match can be replayed\n"
                         "--verbose  prints the board after every move on the error stream, and the winner\n",
                         USAGE);
@@ -123,10 +132,22 @@ struct GAME_RESULT {
 
 // game_play, with rand() seeded after the players are made: game_play's own seeding from the clock
 // would repeat the same game for every game started within one second.
-GAME_RESULT play(const OPTIONS &options, unsigned seed) {
+int perfect_move(void *solver, const BOARD *board, int colour, int *i, int *j) {
+    return solve_perfect_move(static_cast<SOLVER *>(solver), board, colour, i, j);
+}
+
+void make_perfect(PLAYER *player, SOLVER *solver) {
+    if (std::strcmp(player->name, PERFECT) != 0) return;
+    player->choose = perfect_move;
+    player->choose_data = solver;
+}
+
+GAME_RESULT play(const OPTIONS &options, unsigned seed, SOLVER *solver) {
     GAME *game = game_new(5, 5);
     const int white = game_add_player(game, options.first, 0, STONE_WHITE);
     const int black = game_add_player(game, options.second, 0, STONE_BLACK);
+    make_perfect(&game->players[white], solver);
+    make_perfect(&game->players[black], solver);
     std::srand(seed);
     const auto start = std::chrono::steady_clock::now();
     const int winner = game_play_players(game, white, black, options.verbose);
@@ -143,6 +164,15 @@ int main(int argc, char **argv) {
     const OPTIONS options = read_options(argc, argv);
     const unsigned long seed = options.seeded ? options.seed : static_cast<unsigned long>(std::time(nullptr));
 
+    // What the perfect player proves stays in its table from game to game.
+    SOLVER *solver = nullptr;
+    if (std::strcmp(options.first, PERFECT) == 0 || std::strcmp(options.second, PERFECT) == 0) {
+        solver = solver_new(5, 256);
+        if (!solver) {
+            std::fprintf(stderr, "korvani-match: no memory for the perfect player's table\n");
+            return 1;
+        }
+    }
     long wins[3] = {0, 0, 0};
     long moves = 0;
     double seconds = 0;
@@ -151,7 +181,7 @@ int main(int argc, char **argv) {
             std::printf("game %ld of %ld\n", k + 1, options.games);
             std::fflush(stdout); // before the boards on the error stream
         }
-        const GAME_RESULT result = play(options, static_cast<unsigned>(seed + k));
+        const GAME_RESULT result = play(options, static_cast<unsigned>(seed + k), solver);
         ++wins[result.winner == STONE_WHITE ? STONE_WHITE : STONE_BLACK];
         moves += result.moves;
         seconds += result.seconds;
@@ -164,5 +194,6 @@ int main(int argc, char **argv) {
     std::printf("Black (%s) wins: %ld\n", options.second, wins[STONE_BLACK]);
     std::printf("average length: %.1f moves\n", static_cast<double>(moves) / options.games);
     std::printf("time per move: %.1f us\n", moves > 0 ? seconds * 1e6 / moves : 0.0);
+    solver_free(solver);
     return 0;
 }

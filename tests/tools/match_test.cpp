@@ -98,6 +98,7 @@ TEST(Match, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"tiku2 tiku2x", "\"tiku2x\" is not a player"},
         {"tiku2 Tiku2", "\"Tiku2\" is not a player"},
         {"tiku2 foo2", "\"foo2\" is not a player"},
+        {"tiku2 Perfect", "\"Perfect\" is not a player"},
         {"tiku2 ''", "\"\" is not a player"},
         {"--games 0 tiku1 tiku2", "--games takes a whole number from 1 to 1000000, not \"0\""},
         {"--games -3 tiku1 tiku2", "not \"-3\""},
@@ -177,6 +178,25 @@ TEST(Match, VerbosePrintsEveryBoardAndTheWinnerLineOfEachGame) {
     EXPECT_NE(run.err.find("| @ @ @ X . | 5 \n| X @ @ X X | 4 \n| X @ @ X X | 3 \n| X X @ X . | 2 \n"
                            "| @ @ @ X X | 1 \n"),
               std::string::npos);
+}
+
+// Black wins the empty board with perfect play, the quickest win taking 19 moves (korvani-solve
+// --verbose: c3 wins in 19 plies): the perfect player as Black wins every game, against itself in
+// exactly that many moves.
+TEST(Match, ThePerfectPlayerWinsEveryGameAsBlack) {
+    const RUN itself = run_match("--games 2 --seed 4 perfect perfect");
+    ASSERT_EQ(itself.status, 0) << itself.err;
+    std::vector<std::string> lines = lines_of(itself.out);
+    ASSERT_EQ(lines.size(), 5u) << itself.out;
+    EXPECT_EQ(lines[2], "Black (perfect) wins: 2");
+    EXPECT_EQ(lines[3], "average length: 19.0 moves");
+
+    const RUN against = run_match("--games 3 --seed 4 tiku2 perfect");
+    ASSERT_EQ(against.status, 0) << against.err;
+    lines = lines_of(against.out);
+    ASSERT_EQ(lines.size(), 5u) << against.out;
+    EXPECT_EQ(lines[1], "White (tiku2) wins: 0");
+    EXPECT_EQ(lines[2], "Black (perfect) wins: 3");
 }
 
 TEST(Match, TheSameSeedReplaysTheSameMatch) {

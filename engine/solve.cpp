@@ -1,0 +1,430 @@
+#include "engine/solve.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+// A table entry: the key's two sets with the value's bounds in their top bytes. On a board of at most
+// 7 x 7 a set uses bits 0 to 54, so bits 56 to 63 are free. Bounds are facts about the position (the game
+// has no passes and no ko, so a position's value does not depend on the way to it), so two entries of
+// one key may always be merged by taking the tighter bounds. All zero is a free slot: no stored bound is 0.
+struct SOLVE_ENTRY {
+    uint64_t mover_lower;
+    uint64_t other_upper;
+};
+
+namespace {
+
+constexpr uint64_t KEY_BITS = (uint64_t{1} << 56) - 1;
+constexpr int UNKNOWN_LOWER = -127;
+constexpr int UNKNOWN_UPPER = 127;
+constexpr int BELOW_ALL = -SOLVE_WIN - 1;
+
+inline uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
+#ifdef __POPCNT__
+inline int count(uint64_t set) { return __builtin_popcountll(set); }
+#else
+// Without the instruction the builtin is a library call: a quarter of the solver's time.
+inline int count(uint64_t x) {
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+    return static_cast<int>((x * 0x0101010101010101ull) >> 56);
+}
+#endif
+inline bool single(uint64_t set) { return set != 0 && (set & (set - 1)) == 0; }
+inline int lowest(uint64_t set) { return __builtin_ctzll(set); }
+
+// The group of the seed within the set of stones.
+uint64_t group_of(uint64_t seed, uint64_t stones) {
+    uint64_t group = seed;
+    for (;;) {
+        const uint64_t grown = (group | around(group)) & stones;
+        if (grown == group) return group;
+        group = grown;
+    }
+}
+
+// The groups of one side with their dame. A side has at most 25 groups on 7 x 7 (no two may touch).
+struct SIDE_GROUPS {
+    int n;
+    uint64_t stones[32];
+    uint64_t dame[32];
+    int dame_count[32];
+};
+
+void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
+    out->n = 0;
+    for (uint64_t left = stones; left != 0;) {
+        const uint64_t group = group_of(left & -left, stones);
+        out->stones[out->n] = group;
+        out->dame[out->n] = around(group) & empty;
+        out->dame_count[out->n] = count(out->dame[out->n]);
+        ++out->n;
+        left &= ~group;
+    }
+}
+
+// Values of a child seen from its parent, one ply further: a win in k for the child is a loss in k + 1 for
+// the parent, and the other way round. reach is its inverse, used to pass the parent's window down; both
+// turn the order round, and 0 (no value is 0) stays between the wins and the losses.
+inline int from_child(int child) { return child > 0 ? 1 - child : -1 - child; }
+inline int reach(int parent) { return parent < 0 ? 1 - parent : parent > 0 ? -1 - parent : 0; }
+
+// Bit reversal within each byte: a mirror of the columns of the 8 x 8 frame.
+uint64_t mirror_bytes(uint64_t x) {
+    x = ((x >> 1) & 0x5555555555555555ull) | ((x & 0x5555555555555555ull) << 1);
+    x = ((x >> 2) & 0x3333333333333333ull) | ((x & 0x3333333333333333ull) << 2);
+    x = ((x >> 4) & 0x0f0f0f0f0f0f0f0full) | ((x & 0x0f0f0f0f0f0f0f0full) << 4);
+    return x;
+}
+
+// (i, j) to (j, i) in the 8 x 8 frame, by three exchanges of blocks across the diagonal.
+uint64_t transpose(uint64_t x) {
+    uint64_t t = 0x0f0f0f0f00000000ull & (x ^ (x << 28));
+    x ^= t ^ (t >> 28);
+    t = 0x3333000033330000ull & (x ^ (x << 14));
+    x ^= t ^ (t >> 14);
+    t = 0x5500550055005500ull & (x ^ (x << 7));
+    x ^= t ^ (t >> 7);
+    return x;
+}
+
+// The rows of a size x size board reversed: a byte swap puts row i at 7 - i, the shift at size - 1 - i.
+inline uint64_t flip_rows(uint64_t x, int size) { return __builtin_bswap64(x) >> (8 * (8 - size)); }
+// Likewise the columns; no bit crosses into another row, since those above size - 1 are empty.
+inline uint64_t flip_columns(uint64_t x, int size) { return mirror_bytes(x) >> (8 - size); }
+
+inline bool less(uint64_t a_mover, uint64_t a_other, uint64_t b_mover, uint64_t b_other) {
+    return a_mover < b_mover || (a_mover == b_mover && a_other < b_other);
+}
+
+size_t bucket_of(const SOLVER *solver, SOLVE_POSITION key) {
+    uint64_t h = key.mover * 0x9E3779B97F4A7C15ull ^ (key.other + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 31;
+    return static_cast<size_t>(h) & (solver->table_buckets - 1);
+}
+
+inline int lower_of(const SOLVE_ENTRY &e) { return static_cast<int8_t>(e.mover_lower >> 56); }
+inline int upper_of(const SOLVE_ENTRY &e) { return static_cast<int8_t>(e.other_upper >> 56); }
+inline bool holds(const SOLVE_ENTRY &e, SOLVE_POSITION key) {
+    return (e.mover_lower & KEY_BITS) == key.mover && (e.other_upper & KEY_BITS) == key.other &&
+           (e.mover_lower | e.other_upper) != 0;
+}
+inline SOLVE_ENTRY make_entry(SOLVE_POSITION key, int lower, int upper) {
+    return SOLVE_ENTRY{key.mover | uint64_t{static_cast<uint8_t>(static_cast<int8_t>(lower))} << 56,
+                       key.other | uint64_t{static_cast<uint8_t>(static_cast<int8_t>(upper))} << 56};
+}
+
+const SOLVE_ENTRY *probe(const SOLVER *solver, SOLVE_POSITION key) {
+    const SOLVE_ENTRY *bucket = solver->table + 2 * bucket_of(solver, key);
+    if (holds(bucket[0], key)) return &bucket[0];
+    if (holds(bucket[1], key)) return &bucket[1];
+    return nullptr;
+}
+
+// The first slot keeps the positions nearer the root (fewer stones: more work below them); the second
+// takes whatever comes.
+void store(SOLVER *solver, SOLVE_POSITION key, int lower, int upper) {
+    SOLVE_ENTRY *bucket = solver->table + 2 * bucket_of(solver, key);
+    for (int k = 0; k < 2; ++k) {
+        if (!holds(bucket[k], key)) continue;
+        bucket[k] = make_entry(key, std::max(lower, lower_of(bucket[k])), std::min(upper, upper_of(bucket[k])));
+        return;
+    }
+    const SOLVE_ENTRY entry = make_entry(key, lower, upper);
+    const int stones = count(key.mover | key.other);
+    const bool first_free = (bucket[0].mover_lower | bucket[0].other_upper) == 0;
+    if (first_free || stones <= count((bucket[0].mover_lower | bucket[0].other_upper) & KEY_BITS)) {
+        bucket[1] = bucket[0];
+        bucket[0] = entry;
+    } else {
+        bucket[1] = entry;
+    }
+}
+
+struct CANDIDATE {
+    int point;
+    uint64_t order;
+};
+
+int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
+    ++solver->nodes;
+    const uint64_t empty = solver->board & ~(me | them);
+
+    SIDE_GROUPS theirs;
+    find_groups(them, empty, &theirs);
+    // A group of theirs with one dame: taking it wins at once, and nothing wins sooner.
+    for (int g = 0; g < theirs.n; ++g)
+        if (theirs.dame_count[g] == 1) return SOLVE_WIN - 1;
+    // No move at all: a loss, as the game flow counts a computer that gives no move.
+    if (empty == 0) return -SOLVE_WIN;
+
+    const SOLVE_POSITION key = solve_canonical(solver, SOLVE_POSITION{me, them});
+    if (const SOLVE_ENTRY *entry = probe(solver, key)) {
+        const int lower = lower_of(*entry);
+        const int upper = upper_of(*entry);
+        if (lower >= beta) return lower;
+        if (upper <= alpha) return upper;
+        if (lower == upper) return lower;
+        alpha = std::max(alpha, lower);
+        beta = std::min(beta, upper);
+    }
+
+    SIDE_GROUPS mine;
+    find_groups(me, empty, &mine);
+    uint64_t threatened = 0; // the dame of my groups that have only one: they can play there and capture
+    for (int g = 0; g < mine.n; ++g)
+        if (mine.dame_count[g] == 1) threatened |= mine.dame[g];
+    // For the order of the moves: the dame of their groups by how many they have, and their fewest.
+    uint64_t their_dame_by_count[6] = {0, 0, 0, 0, 0, 0};
+    int their_fewest = 9;
+    for (int g = 0; g < theirs.n; ++g) {
+        their_dame_by_count[std::min(theirs.dame_count[g], 5)] |= theirs.dame[g];
+        their_fewest = std::min(their_fewest, theirs.dame_count[g]);
+    }
+
+    int best = BELOW_ALL;
+    CANDIDATE candidates[64];
+    int n = 0;
+    const int weight = count(empty);
+    for (uint64_t left = empty; left != 0; left &= left - 1) {
+        const int q = lowest(left);
+        const uint64_t stone = solve_bit(q);
+        const uint64_t next_to = around(stone);
+        uint64_t dame = next_to & empty;
+        for (int g = 0; g < mine.n; ++g)
+            if (mine.stones[g] & next_to) dame |= mine.dame[g];
+        dame &= ~stone;
+        const int left_dame = count(dame);
+        // No capture is possible here (tested above), so these values are exact without a search:
+        if (left_dame == 0) { // my own last dame and no capture: lost by this very move
+            best = std::max(best, -(SOLVE_WIN - 1));
+            continue;
+        }
+        // One dame left on the new group, or a group of mine that had one dame left as it was: they play
+        // on it next and capture, which wins for them at once.
+        if (left_dame == 1 || (threatened & ~stone) != 0) {
+            best = std::max(best, -(SOLVE_WIN - 2));
+            continue;
+        }
+        // Order: first the moves that press hardest a group of theirs they touch (taking the second-last
+        // dame forces an answer), then those that leave their weakest group the fewest dame, then those
+        // that leave mine the most; the history breaks ties.
+        int pressed = 5;
+        for (int c = 2; c <= 5; ++c)
+            if (their_dame_by_count[c] & stone) {
+                pressed = c - 1;
+                break;
+            }
+        const int their_least = their_fewest < 9 && (their_dame_by_count[std::min(their_fewest, 5)] & stone)
+                                    ? their_fewest - 1
+                                    : their_fewest;
+        int my_least = std::min(left_dame, 8);
+        for (int g = 0; g < mine.n; ++g)
+            if (!(mine.stones[g] & next_to)) my_least = std::min(my_least, mine.dame_count[g]);
+        const uint64_t shape = static_cast<uint64_t>(((5 - pressed) * 1024 + (16 - their_least) * 16 + my_least) * 4 +
+                                                     solver->centrality[q]);
+        candidates[n++] = CANDIDATE{q, (shape << 40) + solver->history[q]};
+    }
+
+    const int alpha_in = alpha;
+    if (best > alpha) alpha = best;
+    if (n > 0 && alpha < beta) {
+        for (int k = 1; k < n; ++k) // insertion sort: a few dozen moves, mostly in order
+            for (int m = k; m > 0 && candidates[m].order > candidates[m - 1].order; --m)
+                std::swap(candidates[m], candidates[m - 1]);
+        for (int k = 0; k < n; ++k) {
+            const uint64_t stone = solve_bit(candidates[k].point);
+            const int v = from_child(search(solver, them, me | stone, reach(beta), reach(alpha)));
+            if (v > best) best = v;
+            if (best > alpha) alpha = best;
+            if (alpha >= beta) {
+                uint64_t &refuted = solver->history[candidates[k].point];
+                refuted += static_cast<uint64_t>(weight) * weight;
+                // Kept below the bits of the shape in the order, however long the search runs.
+                if (refuted >= uint64_t{1} << 39)
+                    for (uint64_t &h : solver->history) h /= 2;
+                break;
+            }
+        }
+    }
+
+    if (n == 0) store(solver, key, best, best); // every move was valued exactly
+    else if (best <= alpha_in) store(solver, key, UNKNOWN_LOWER, best);
+    else if (best >= beta) store(solver, key, best, UNKNOWN_UPPER);
+    else store(solver, key, best, best);
+    return best;
+}
+
+} // namespace
+
+SOLVER *solver_new(int size, size_t table_mb) {
+    if (size < SOLVE_MIN_SIZE || size > SOLVE_MAX_SIZE) return nullptr;
+    size_t buckets = 1024;
+    while (buckets * 2 * 2 * sizeof(SOLVE_ENTRY) <= table_mb * 1024 * 1024) buckets *= 2;
+    SOLVE_ENTRY *table = new (std::nothrow) SOLVE_ENTRY[2 * buckets];
+    if (!table) return nullptr;
+    SOLVER *solver = new SOLVER();
+    solver->size = size;
+    for (int i = 0; i < size; ++i)
+        for (int j = 0; j < size; ++j) {
+            solver->board |= solve_bit(solve_point(i, j));
+            solver->centrality[solve_point(i, j)] = std::min(std::min(i, j), std::min(size - 1 - i, size - 1 - j));
+        }
+    solver->table = table;
+    solver->table_buckets = buckets;
+    solver_clear(solver);
+    return solver;
+}
+
+void solver_free(SOLVER *solver) {
+    if (!solver) return;
+    delete[] solver->table;
+    delete solver;
+}
+
+void solver_clear(SOLVER *solver) {
+    std::memset(solver->table, 0, 2 * solver->table_buckets * sizeof(SOLVE_ENTRY));
+    std::memset(solver->history, 0, sizeof solver->history);
+    solver->nodes = 0;
+}
+
+int solve_position_from_board(const BOARD *board, int colour, SOLVE_POSITION *position) {
+    if (board->rows != board->cols || board->rows < SOLVE_MIN_SIZE || board->rows > SOLVE_MAX_SIZE) return 0;
+    SOLVE_POSITION p{0, 0};
+    for (int i = 0; i < board->rows; ++i)
+        for (int j = 0; j < board->cols; ++j) {
+            const int code = board->cells[i * board->cols + j];
+            if (code == STONE_NONE) continue;
+            if (code != STONE_WHITE && code != STONE_BLACK) return 0;
+            (code == colour ? p.mover : p.other) |= solve_bit(solve_point(i, j));
+        }
+    *position = p;
+    return 1;
+}
+
+uint64_t solve_symmetry(int size, int symmetry, uint64_t points) {
+    if (symmetry & 4) points = transpose(points);
+    if (symmetry & 2) points = flip_rows(points, size);
+    if (symmetry & 1) points = flip_columns(points, size);
+    return points;
+}
+
+SOLVE_POSITION solve_canonical(const SOLVER *solver, SOLVE_POSITION position) {
+    const int size = solver->size;
+    SOLVE_POSITION best = position;
+    const uint64_t mover[2] = {position.mover, transpose(position.mover)};
+    const uint64_t other[2] = {position.other, transpose(position.other)};
+    for (int t = 0; t < 2; ++t) {
+        for (int r = 0; r < 2; ++r) {
+            const uint64_t m = r ? flip_rows(mover[t], size) : mover[t];
+            const uint64_t o = r ? flip_rows(other[t], size) : other[t];
+            if (less(m, o, best.mover, best.other)) best = SOLVE_POSITION{m, o};
+            const uint64_t mc = flip_columns(m, size);
+            const uint64_t oc = flip_columns(o, size);
+            if (less(mc, oc, best.mover, best.other)) best = SOLVE_POSITION{mc, oc};
+        }
+    }
+    return best;
+}
+
+int solve_decided(const SOLVER *solver, SOLVE_POSITION position) {
+    const uint64_t empty = solver->board & ~(position.mover | position.other);
+    SIDE_GROUPS groups;
+    for (uint64_t side : {position.mover, position.other}) {
+        find_groups(side, empty, &groups);
+        for (int g = 0; g < groups.n; ++g)
+            if (groups.dame[g] == 0) return 1;
+    }
+    return 0;
+}
+
+int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_POSITION *child) {
+    const uint64_t mover = position.mover | solve_bit(point);
+    const uint64_t empty = solver->board & ~(mover | position.other);
+    SIDE_GROUPS groups;
+    // The capture comes first, as in the end test: it wins even when it fills the mover's last dame.
+    find_groups(position.other, empty, &groups);
+    for (int g = 0; g < groups.n; ++g)
+        if (groups.dame[g] == 0) return SOLVE_CAPTURE;
+    find_groups(mover, empty, &groups);
+    for (int g = 0; g < groups.n; ++g)
+        if (groups.dame[g] == 0) return SOLVE_SUICIDE;
+    *child = SOLVE_POSITION{position.other, mover};
+    return SOLVE_PLAYED;
+}
+
+int solve_value(SOLVER *solver, SOLVE_POSITION position) {
+    // Every value is a win or a loss, so a window between -1 and 1 asks only which: a boolean search.
+    return search(solver, position.mover, position.other, -1, 1) > 0 ? 1 : -1;
+}
+
+int solve_score(SOLVER *solver, SOLVE_POSITION position) {
+    return search(solver, position.mover, position.other, BELOW_ALL, SOLVE_WIN + 1);
+}
+
+int solve_move_score(SOLVER *solver, SOLVE_POSITION position, int point, int exact) {
+    SOLVE_POSITION child;
+    const int kind = solve_play(solver, position, point, &child);
+    if (kind == SOLVE_CAPTURE) return exact ? SOLVE_WIN - 1 : 1;
+    if (kind == SOLVE_SUICIDE) return exact ? -(SOLVE_WIN - 1) : -1;
+    if (!exact) return -solve_value(solver, child);
+    return from_child(solve_score(solver, child));
+}
+
+int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *score) {
+    const uint64_t empty = solver->board & ~(position.mover | position.other);
+    int moves[64];
+    int wins[64];
+    int n = 0;
+    bool winning = false;
+    // Which moves win is cheap to know; the exact values are searched only among those that count.
+    for (uint64_t left = empty; left != 0; left &= left - 1) {
+        moves[n] = lowest(left);
+        wins[n] = solve_move_score(solver, position, moves[n], 0) > 0;
+        winning = winning || wins[n];
+        ++n;
+    }
+    int best = BELOW_ALL;
+    int values[64];
+    for (int k = 0; k < n; ++k) {
+        values[k] = BELOW_ALL;
+        if (winning && !wins[k]) continue;
+        SOLVE_POSITION child;
+        const int kind = solve_play(solver, position, moves[k], &child);
+        if (kind == SOLVE_CAPTURE) values[k] = SOLVE_WIN - 1;
+        else if (kind == SOLVE_SUICIDE) values[k] = -(SOLVE_WIN - 1);
+        else {
+            // A window that keeps every value at least as good as the best so far exact, and lets
+            // worse ones fail low: ties with the best must be told from worse moves.
+            const int alpha = best == BELOW_ALL ? BELOW_ALL : best - 1;
+            values[k] = from_child(search(solver, child.mover, child.other, reach(SOLVE_WIN + 1), reach(alpha)));
+        }
+        best = std::max(best, values[k]);
+    }
+    int found = 0;
+    for (int k = 0; k < n; ++k)
+        if (values[k] == best) points[found++] = moves[k];
+    if (score) *score = best;
+    return found;
+}
+
+int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j) {
+    SOLVE_POSITION position;
+    if (board->rows != solver->size || !solve_position_from_board(board, colour, &position)) return 0;
+    if (solve_decided(solver, position)) return 0;
+    int points[64];
+    int score = 0;
+    const int n = solve_best_moves(solver, position, points, &score);
+    if (n == 0) return 0;
+    // The computer player's tie-break: each later move of the best value replaces the choice with
+    // probability 50/101.
+    int chosen = points[0];
+    for (int k = 1; k < n; ++k)
+        if (std::rand() % 101 < 50) chosen = points[k];
+    *i = chosen / 8;
+    *j = chosen % 8;
+    return 1;
+}

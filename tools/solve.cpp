@@ -1,0 +1,391 @@
+// korvani-solve: who wins with perfect play, from the empty board or after the moves given.
+//
+//   korvani-solve [--size N] [--moves "c3 b4 ..."] [--openings] [--svg FILE] [--table MB] [--verbose]
+//
+// The moves are in the game's notation, Black first and the colours alternating. Without --openings it
+// prints who wins, the winning moves (or, for a lost position, the move that resists longest), and the
+// nodes, time and peak memory of the proof. --openings gives the value of every distinct move of the
+// position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
+// adds how many plies each move wins or resists in, which takes an exact search and longer.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/solve.h"
+#include "model/board.h"
+
+namespace {
+
+const char USAGE[] =
+    "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--openings] [--svg FILE] [--table MB] [--verbose]";
+
+struct OPTIONS {
+    int size = 5;
+    std::string moves;
+    bool openings = false;
+    const char *svg = nullptr;
+    long table_mb = 0; // 0: by the size of the board
+    bool verbose = false;
+};
+
+[[noreturn]] void fail(const std::string &message) {
+    std::fprintf(stderr, "korvani-solve: %s\n%s\n", message.c_str(), USAGE);
+    std::exit(2);
+}
+
+long read_number(const char *option, const char *text, long low, long high) {
+    const std::string what = std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
+                             std::to_string(high) + ", not \"" + text + "\"";
+    if (text[0] < '0' || text[0] > '9') fail(what);
+    errno = 0;
+    char *end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < low || value > high) fail(what);
+    return value;
+}
+
+OPTIONS read_options(int argc, char **argv) {
+    OPTIONS options;
+    for (int k = 1; k < argc; ++k) {
+        const char *arg = argv[k];
+        const auto is = [&](const char *option) {
+            const size_t length = std::strlen(option);
+            return std::strncmp(arg, option, length) == 0 && (arg[length] == '\0' || arg[length] == '=');
+        };
+        const auto value = [&](const char *option, const char *what) -> const char * {
+            const size_t length = std::strlen(option);
+            if (arg[length] == '=') return arg + length + 1;
+            if (k + 1 >= argc) fail(std::string(option) + " needs " + what);
+            return argv[++k];
+        };
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::printf("%s\n\nWho wins the game with perfect play, from the empty board or after the moves given\n"
+                        "(Black first, the colours alternating), with the winning moves or the move that\n"
+                        "resists longest, the nodes searched, the time and the peak memory.\n"
+                        "--size N     the board, N x N, N from 2 to 7 (default 5)\n"
+                        "--openings   the value of every distinct move, up to the board's symmetries\n"
+                        "--svg FILE   with --openings: the board with each move marked as winning or losing\n"
+                        "--table MB   the size of the transposition table\n"
+                        "--verbose    also how many plies each move wins or resists in\n",
+                        USAGE);
+            std::exit(0);
+        } else if (is("--size")) {
+            options.size = static_cast<int>(
+                read_number("--size", value("--size", "a number"), SOLVE_MIN_SIZE, SOLVE_MAX_SIZE));
+        } else if (is("--moves")) {
+            options.moves = value("--moves", "the moves");
+        } else if (is("--svg")) {
+            options.svg = value("--svg", "a file name");
+            if (options.svg[0] == '\0') fail("--svg needs a file name");
+        } else if (is("--table")) {
+            options.table_mb = read_number("--table", value("--table", "a number"), 1, 1 << 20);
+        } else if (std::strcmp(arg, "--openings") == 0) {
+            options.openings = true;
+        } else if (std::strcmp(arg, "--verbose") == 0) {
+            options.verbose = true;
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            fail(std::string("unknown option \"") + arg + "\"");
+        } else {
+            fail(std::string("unexpected argument \"") + arg + "\"");
+        }
+    }
+    if (options.svg && !options.openings) fail("--svg draws the openings: give --openings too");
+    return options;
+}
+
+const char *side_name(int colour) { return colour == STONE_BLACK ? "Black" : "White"; }
+
+// The game so far: the position for the side to move, and how the game ended if it did.
+struct GAME_SO_FAR {
+    SOLVE_POSITION position{0, 0};
+    int to_move = STONE_BLACK;
+    int played = 0;
+    int winner = 0; // set when the last move ended the game
+};
+
+// The moves in the game's notation, each checked as the game checks a click, and the end test after each.
+// An empty error when they are all good.
+std::string replay(const SOLVER *rules, const std::string &moves, GAME_SO_FAR *game) {
+    const int size = rules->size;
+    BOARD notation{size, size, nullptr, 0}; // the notation reads only the size
+    std::istringstream in(moves);
+    for (std::string text; in >> text;) {
+        const std::string what = "move " + std::to_string(game->played + 1) + " \"" + text + "\"";
+        const bool shaped = text.size() >= 2 && text.size() <= 3 && std::isalpha(static_cast<unsigned char>(text[0])) &&
+                            text.find_first_not_of("0123456789", 1) == std::string::npos;
+        int i = -1;
+        int j = -1;
+        if (shaped) board_parse_point(&notation, text.c_str(), &i, &j);
+        if (!shaped || i < 0 || i >= size || j < 0 || j >= size)
+            return what + " is not a point of the " + std::to_string(size) + " x " + std::to_string(size) + " board";
+        if (game->winner)
+            return what + " comes after the end of the game: " + side_name(game->winner) + " won with move " +
+                   std::to_string(game->played);
+        const int point = solve_point(i, j);
+        if ((game->position.mover | game->position.other) & solve_bit(point)) return what + " is on a taken point";
+        SOLVE_POSITION child{};
+        const int kind = solve_play(rules, game->position, point, &child);
+        ++game->played;
+        if (kind == SOLVE_PLAYED) {
+            game->position = child;
+            game->to_move = stone_opponent(game->to_move);
+        } else {
+            game->winner = kind == SOLVE_CAPTURE ? game->to_move : stone_opponent(game->to_move);
+        }
+    }
+    return "";
+}
+
+std::string point_name(int size, int point) {
+    BOARD board{size, size, nullptr, 0};
+    return board_point_name(&board, point / 8, point % 8);
+}
+
+// Thousands apart, as the README writes them.
+std::string grouped(unsigned long long n) {
+    std::string digits = std::to_string(n);
+    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), " ");
+    return digits;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The processor time of the process: on a shared machine the wall time says more about the others.
+double cpu_seconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
+double peak_megabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+std::string plies_text(int score) {
+    const int plies = solve_plies(score);
+    return std::string(score > 0 ? "wins" : "loses") + " in " + std::to_string(plies) + (plies == 1 ? " ply" : " plies");
+}
+
+// The distinct moves of a position: a class for each orbit of the empty points under the symmetries
+// that leave the position as it is.
+std::vector<std::vector<int>> move_classes(const SOLVER *solver, SOLVE_POSITION position) {
+    std::vector<int> keeping;
+    for (int s = 0; s < 8; ++s)
+        if (solve_symmetry(solver->size, s, position.mover) == position.mover &&
+            solve_symmetry(solver->size, s, position.other) == position.other)
+            keeping.push_back(s);
+    std::vector<std::vector<int>> classes;
+    uint64_t seen = 0;
+    const uint64_t empty = solver->board & ~(position.mover | position.other);
+    for (uint64_t left = empty; left != 0; left &= left - 1) {
+        const int q = __builtin_ctzll(left);
+        if (seen & solve_bit(q)) continue;
+        uint64_t orbit = 0;
+        for (int s : keeping) orbit |= solve_symmetry(solver->size, s, solve_bit(q));
+        seen |= orbit;
+        std::vector<int> points;
+        for (uint64_t o = orbit; o != 0; o &= o - 1) points.push_back(__builtin_ctzll(o));
+        classes.push_back(points);
+    }
+    // From the centre outward: the moves that usually win come first, which is what a run that is cut
+    // short should have proved.
+    std::stable_sort(classes.begin(), classes.end(), [solver](const std::vector<int> &a, const std::vector<int> &b) {
+        return solver->centrality[a[0]] > solver->centrality[b[0]];
+    });
+    return classes;
+}
+
+// A long proof cut short (Ctrl-C, or the timeout of a run): how far it got, formatted into a local buffer
+// and written with write(), past stdio's buffers.
+const SOLVER *running = nullptr;
+std::chrono::steady_clock::time_point running_since;
+
+void on_interrupt(int signal_number) {
+    char text[160];
+    const double seconds = seconds_since(running_since);
+    const int length = std::snprintf(text, sizeof text, "korvani-solve: interrupted after %llu nodes, %.1f s\n",
+                                     static_cast<unsigned long long>(running ? running->nodes : 0), seconds);
+    if (length > 0) (void)!write(STDERR_FILENO, text, static_cast<size_t>(length));
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+// The board with its stones and each empty point marked by the value of playing there.
+void write_svg(const char *path, const SOLVER *solver, const GAME_SO_FAR &game, const std::vector<int> &value_at) {
+    const int size = solver->size;
+    const int step = 48;
+    const int margin = 40;
+    const int width = 2 * margin + (size - 1) * step;
+    const int height = width + 40;
+    std::string svg;
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
+                  "font-family=\"DejaVu Sans, sans-serif\">\n",
+                  width, height, width, height);
+    svg += line;
+    std::snprintf(line, sizeof line, "<rect width=\"%d\" height=\"%d\" fill=\"#e8c37e\"/>\n", width, height);
+    svg += line;
+    const int last = margin + (size - 1) * step;
+    for (int k = 0; k < size; ++k) {
+        const int at = margin + k * step;
+        std::snprintf(line, sizeof line,
+                      "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"black\"/>\n"
+                      "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"black\"/>\n",
+                      margin, at, last, at, at, margin, at, last);
+        svg += line;
+        std::snprintf(line, sizeof line,
+                      "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\">%c</text>\n"
+                      "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\">%d</text>\n",
+                      at, last + 28, board_column_letter(k), margin - 24, at + 5, size - k);
+        svg += line;
+    }
+    const char *mover_fill = game.to_move == STONE_BLACK ? "black" : "white";
+    const char *other_fill = game.to_move == STONE_BLACK ? "white" : "black";
+    for (int i = 0; i < size; ++i)
+        for (int j = 0; j < size; ++j) {
+            const int point = solve_point(i, j);
+            const int x = margin + j * step;
+            const int y = margin + i * step;
+            const char *fill = nullptr;
+            if (game.position.mover & solve_bit(point)) fill = mover_fill;
+            if (game.position.other & solve_bit(point)) fill = other_fill;
+            if (fill) {
+                std::snprintf(line, sizeof line, "<circle cx=\"%d\" cy=\"%d\" r=\"20\" fill=\"%s\" stroke=\"black\"/>\n",
+                              x, y, fill);
+            } else {
+                const bool wins = value_at[point] > 0;
+                std::snprintf(line, sizeof line,
+                              "<circle cx=\"%d\" cy=\"%d\" r=\"15\" fill=\"%s\"/>"
+                              "<text x=\"%d\" y=\"%d\" font-size=\"14\" font-weight=\"bold\" fill=\"white\" "
+                              "text-anchor=\"middle\">%s</text>\n",
+                              x, y, wins ? "#2e7d32" : "#c62828", x, y + 5, wins ? "W" : "L");
+            }
+            svg += line;
+        }
+    std::snprintf(line, sizeof line,
+                  "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\">%s to move: "
+                  "W wins, L loses (perfect play)</text>\n</svg>\n",
+                  width / 2, height - 10, side_name(game.to_move));
+    svg += line;
+
+    FILE *out = std::fopen(path, "w");
+    bool written = out && std::fwrite(svg.data(), 1, svg.size(), out) == svg.size();
+    if (out) written = std::fclose(out) == 0 && written;
+    if (!written) {
+        std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));
+        std::exit(1);
+    }
+}
+
+void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {
+    std::vector<int> value_at(64, 0);
+    std::printf("%-8s %-8s %12s %10s  %s\n", "move", "value", "nodes", "time", "points");
+    const auto all = std::chrono::steady_clock::now();
+    const double all_cpu = cpu_seconds();
+    const uint64_t nodes_before = solver->nodes;
+    for (const std::vector<int> &points : move_classes(solver, game.position)) {
+        const auto start = std::chrono::steady_clock::now();
+        const uint64_t nodes = solver->nodes;
+        const int value = solve_move_score(solver, game.position, points[0], options.verbose ? 1 : 0);
+        std::string names;
+        for (int q : points) {
+            value_at[q] = value;
+            names += (names.empty() ? "" : " ") + point_name(solver->size, q);
+        }
+        std::printf("%-8s %-8s %12s %9.3fs  %s%s\n", point_name(solver->size, points[0]).c_str(),
+                    value > 0 ? "wins" : "loses", grouped(solver->nodes - nodes).c_str(), seconds_since(start),
+                    names.c_str(), options.verbose ? (" (" + plies_text(value) + ")").c_str() : "");
+        std::fflush(stdout);
+    }
+    std::printf("nodes: %s\n", grouped(solver->nodes - nodes_before).c_str());
+    std::printf("time: %.3f s (CPU %.3f s)\n", seconds_since(all), cpu_seconds() - all_cpu);
+    std::printf("peak memory: %.1f MB\n", peak_megabytes());
+    if (options.svg) write_svg(options.svg, solver, game, value_at);
+}
+
+void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {
+    const int mover = game.to_move;
+    const auto start = std::chrono::steady_clock::now();
+    const double start_cpu = cpu_seconds();
+    const int value = solve_value(solver, game.position);
+    const double seconds = seconds_since(start);
+    const double cpu = cpu_seconds() - start_cpu;
+    const uint64_t nodes = solver->nodes;
+    std::printf("%s wins with perfect play\n", side_name(value > 0 ? mover : stone_opponent(mover)));
+
+    std::string listed;
+    if (value > 0) {
+        for (uint64_t left = solver->board & ~(game.position.mover | game.position.other); left; left &= left - 1) {
+            const int q = __builtin_ctzll(left);
+            if (solve_move_score(solver, game.position, q, 0) > 0) {
+                listed += " " + point_name(solver->size, q);
+                if (options.verbose) listed += " (" + plies_text(solve_move_score(solver, game.position, q, 1)) + ")";
+            }
+        }
+        std::printf("winning moves for %s:%s\n", side_name(mover), listed.c_str());
+    } else {
+        int points[64];
+        int score = 0;
+        const int n = solve_best_moves(solver, game.position, points, &score);
+        for (int k = 0; k < n; ++k) listed += " " + point_name(solver->size, points[k]);
+        std::printf("longest resistance for %s:%s (%s)\n", side_name(mover), listed.c_str(), plies_text(score).c_str());
+    }
+    std::printf("nodes: %s\n", grouped(nodes).c_str());
+    std::printf("time: %.3f s (CPU %.3f s)\n", seconds, cpu);
+    std::printf("peak memory: %.1f MB\n", peak_megabytes());
+    if (options.verbose) std::printf("nodes with the moves: %s\n", grouped(solver->nodes).c_str());
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const OPTIONS options = read_options(argc, argv);
+    // Enough for the 5 x 5 proofs to keep what they find; 6 x 6 and 7 x 7 need all they can get.
+    const size_t table_mb = options.table_mb > 0 ? static_cast<size_t>(options.table_mb)
+                            : options.size <= 4 ? 16
+                            : options.size == 5 ? 64
+                                                : 2048;
+    GAME_SO_FAR game;
+    {
+        // The moves are checked before the table is made: a mistake there is answered at once.
+        SOLVER *rules = solver_new(options.size, 0);
+        const std::string error = rules ? replay(rules, options.moves, &game) : "";
+        solver_free(rules);
+        if (!error.empty()) fail(error);
+    }
+    SOLVER *solver = solver_new(options.size, table_mb);
+    if (!solver) {
+        std::fprintf(stderr, "korvani-solve: no memory for a table of %zu MB\n", table_mb);
+        return 1;
+    }
+    running = solver;
+    running_since = std::chrono::steady_clock::now();
+    std::signal(SIGINT, on_interrupt);
+    std::signal(SIGTERM, on_interrupt);
+    std::string heading = std::to_string(options.size) + " x " + std::to_string(options.size) + ", " +
+                          std::to_string(game.played) + (game.played == 1 ? " move" : " moves") + " played";
+    if (!game.winner) heading += std::string(", ") + side_name(game.to_move) + " to move";
+    std::printf("%s\n", heading.c_str());
+    if (game.winner) {
+        std::printf("the game is over: %s won with move %d\n", side_name(game.winner), game.played);
+    } else if (options.openings) {
+        print_openings(solver, options, game);
+    } else {
+        print_value(solver, options, game);
+    }
+    solver_free(solver);
+    return 0;
+}

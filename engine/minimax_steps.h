@@ -35,6 +35,7 @@ inline bool accepts(int numlev, int v, int best, const void *best_move) {
 }
 
 template <class OPS> int search(MM *mm, void *position, int maxlev, void **best, void *user);
+template <class OPS> int search_steps(MM *mm, void *position, int maxlev, void **best, void *user);
 
 // Steps 8 and 9 for a node that is not a leaf: every move searched in list order. Apart from the leaf
 // steps, so that the leaves, most of the nodes, run through a short function.
@@ -48,7 +49,9 @@ __attribute__((noinline)) int expand(MM *mm, void *position, int maxlev, void **
         if (YTraceActive()) YTrace("move: %s \n", OPS::move_text(mm, move, user));
         void *child = OPS::make_move(mm, user, position, move);
         OPS::after_move(mm, user, child);
-        const int v = search<OPS>(mm, child, maxlev, nullptr, user);
+        // The child's search, its steps written out here: most children are leaves, and a call per
+        // child cost more than their steps.
+        const int v = search_steps<OPS>(mm, child, maxlev, nullptr, user);
         if (YTraceActive()) YTrace("minimax= % d \n", v);
         if (accepts(mm->numlev, v, result, *best_move)) {
             result = v;
@@ -67,7 +70,8 @@ template <class OPS> __attribute__((noinline)) void trace_best(MM *mm, int resul
 }
 
 // The search, step by step as mm_minimax is described.
-template <class OPS> int search(MM *mm, void *position, int maxlev, void **best, void *user) {
+template <class OPS>
+__attribute__((always_inline)) inline int search_steps(MM *mm, void *position, int maxlev, void **best, void *user) {
     void *best_move = nullptr;
     YBeg("mm_minimax", 1);
     ++mm->numlev;
@@ -91,6 +95,10 @@ template <class OPS> int search(MM *mm, void *position, int maxlev, void **best,
     YEnd();
     if (best) *best = best_move;
     return result;
+}
+
+template <class OPS> int search(MM *mm, void *position, int maxlev, void **best, void *user) {
+    return search_steps<OPS>(mm, position, maxlev, best, user);
 }
 
 } // namespace mm_steps

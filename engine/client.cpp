@@ -313,7 +313,7 @@ __attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *st
     const int stone = bb_point(mv->i, mv->j);
     FAST_NODE *child = parent + 1;
     child->source = &child->position;
-    child->position.colour = stone_opponent(colour);
+    child->position.colour = 3 - colour; // stone_opponent, for White or Black
     child->rows = parent->rows;
     child->cols = parent->cols;
     child->level = parent->level + 1;
@@ -382,12 +382,12 @@ __attribute__((always_inline)) inline int player_evaluate(void *user, void *posi
     return node->mover == me ? margin_value(me, me, own, other) : margin_value(me, 3 - me, other, own);
 }
 
-__attribute__((always_inline)) inline void *player_make_move(void *user, void *position, void *move) {
+// make_move, for the level of the player's own search (search_level).
+__attribute__((always_inline)) inline void *player_make_move(void *user, void *position, void *move, int level) {
     PLAYER *player = static_cast<PLAYER *>(user);
     const POSITION *old = static_cast<const POSITION *>(position);
     assert(old != NULL);
     const MOVE *mv = static_cast<const MOVE *>(move);
-    const int level = search_level(player);
     if (level >= 0 && level + 1 < FAST_LEVELS) {
         // The position this level's node describes: the node made for it, or the root it was made to
         // describe when the search evaluated it (the search evaluates every node before it makes the
@@ -422,7 +422,10 @@ __attribute__((always_inline)) inline int player_after_move(void *user, void *po
 struct PlayerOps {
     static int gen_moves(MM *, void *user, void *position, void **moves) { return player_gen_moves(user, position, moves); }
     static int evaluate(MM *, void *user, void *position) { return player_evaluate(user, position); }
-    static void *make_move(MM *, void *user, void *position, void *move) { return player_make_move(user, position, move); }
+    // The context is the player's own (player_best_move), so its level is search_level's.
+    static void *make_move(MM *mm, void *user, void *position, void *move) {
+        return player_make_move(user, position, move, mm->numlev);
+    }
     static const char *move_text(MM *, void *move, void *user) { return ::move_text(move, user); }
     static void after_move(MM *, void *user, void *position) { player_after_move(user, position); }
 };
@@ -433,7 +436,9 @@ int gen_empty_moves(void *user, void *position, void **moves) { return player_ge
 
 int eval_dame_margin(void *user, void *position) { return player_evaluate(user, position); }
 
-void *make_move(void *user, void *position, void *move) { return player_make_move(user, position, move); }
+void *make_move(void *user, void *position, void *move) {
+    return player_make_move(user, position, move, search_level(static_cast<PLAYER *>(user)));
+}
 
 const char *move_text(void *move, void *user) {
     static char text[32];

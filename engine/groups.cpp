@@ -88,7 +88,9 @@ uint64_t colour_mask(const Masks &m, int colour, const int *cells, int stride) {
 // at most 49 calls are in progress.
 void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t *reached) {
     const uint64_t empty = m.empty;
-    uint64_t seen = *reached;
+    // The stones of the group's colour not reached yet: those a call is made for.
+    const uint64_t first_open = same & ~*reached;
+    uint64_t open = first_open;
     uint64_t dame = 0;
     int stones = 0;
     int dames = 0;
@@ -105,13 +107,13 @@ void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t
     };
 enter:
     b = point_bit(q);
-    seen |= b;
+    open &= ~b;
     group->stone_i[stones] = q >> 3;
     group->stone_j[stones] = q & 7;
     ++stones;
     if (empty & (b >> 1)) {
         add_dame(q - 1, b >> 1);
-    } else if (same & ~seen & (b >> 1)) {
+    } else if (open & (b >> 1)) {
         stack[depth++] = 8 * q + 1;
         q -= 1;
         goto enter;
@@ -119,7 +121,7 @@ enter:
 right:
     if (empty & (b << 1)) {
         add_dame(q + 1, b << 1);
-    } else if (same & ~seen & (b << 1)) {
+    } else if (open & (b << 1)) {
         stack[depth++] = 8 * q + 2;
         q += 1;
         goto enter;
@@ -127,7 +129,7 @@ right:
 down:
     if (empty & (b << 8)) {
         add_dame(q + 8, b << 8);
-    } else if (same & ~seen & (b << 8)) {
+    } else if (open & (b << 8)) {
         stack[depth++] = 8 * q + 3;
         q += 8;
         goto enter;
@@ -135,7 +137,7 @@ down:
 up:
     if (empty & (b >> 8)) {
         add_dame(q - 8, b >> 8);
-    } else if (same & ~seen & (b >> 8)) {
+    } else if (open & (b >> 8)) {
         q -= 8;
         goto enter;
     }
@@ -152,7 +154,8 @@ up:
     }
     group->stones = stones;
     group->dame = dames;
-    *reached = seen;
+    *reached |= first_open & ~open; // the group's stones
+
 }
 
 } // namespace
@@ -175,42 +178,49 @@ void groups_find(GROUPS *groups, BOARD *board) {
     for (int i = 0; i < rows; ++i) {
         const int *row = cells + i * stride;
         int *marks = groups->marks[i];
-        uint64_t row_empty = 0; // bit j: the point (i, j)
-        uint64_t row_white = 0;
-        uint64_t row_black = 0;
+        int row_empty = 0; // bit j: the point (i, j)
+        int row_white = 0;
+        int row_black = 0;
 #if defined(__SSE2__)
         if (cols >= 4) {
-            // The first four points of the row and the last four, which overlap on a row of fewer than
-            // eight: every point is in one of them, and nothing beyond the row is read or written.
+            // The first four cells of the row and the last four, which overlap on a row of fewer than
+            // eight: every cell is in one of them, and nothing beyond the row is read or written.
             const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row));
             const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + cols - 4));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(marks), head);
             _mm_storeu_si128(reinterpret_cast<__m128i *>(marks + cols - 4), tail);
-            const auto holding = [&](int code) {
-                const __m128i c = _mm_set1_epi32(code);
-                const int first = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(head, c)));
-                const int last = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(tail, c)));
-                return static_cast<uint64_t>(first | (last << (cols - 4)));
-            };
-            row_empty = holding(STONE_NONE);
-            row_white = holding(STONE_WHITE);
-            row_black = holding(STONE_BLACK);
+            // The eight cells as 16-bit codes, saturated: a code beyond 16 bits becomes one beyond 16
+            // bits, so it still equals none of 0, 1 and 2. The movemasks give one bit per cell, the four
+            // of the head and then the four of the tail: the empty cells in the low byte and White in
+            // the high one, then Black.
+            const __m128i codes = _mm_packs_epi32(head, tail);
+            const int empty_white = _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(codes, _mm_set1_epi16(STONE_NONE)),
+                                                                      _mm_cmpeq_epi16(codes, _mm_set1_epi16(STONE_WHITE))));
+            const int black = _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(codes, _mm_set1_epi16(STONE_BLACK)),
+                                                                _mm_setzero_si128()));
+            // The tail's cells are the row's last four: shifted to their places, over the head's.
+            const int shift = cols - 4;
+            const int both = (empty_white & 0x0f0f) | (((empty_white >> 4) & 0x0f0f) << shift);
+            row_empty = both & 0xff;
+            row_white = both >> 8;
+            row_black = (black & 0x0f) | (((black >> 4) & 0x0f) << shift);
         } else
 #endif
         {
             for (int j = 0; j < cols; ++j) {
                 const int code = row[j];
                 marks[j] = code;
-                row_empty |= uint64_t{code == STONE_NONE} << j;
-                row_white |= uint64_t{code == STONE_WHITE} << j;
-                row_black |= uint64_t{code == STONE_BLACK} << j;
+                row_empty |= (code == STONE_NONE) << j;
+                row_white |= (code == STONE_WHITE) << j;
+                row_black |= (code == STONE_BLACK) << j;
             }
         }
-        m.empty |= row_empty << (i * 8);
-        m.white |= row_white << (i * 8);
-        m.black |= row_black << (i * 8);
-        m.board |= ((uint64_t{1} << cols) - 1) << (i * 8);
+        m.empty |= static_cast<uint64_t>(row_empty) << (i * 8);
+        m.white |= static_cast<uint64_t>(row_white) << (i * 8);
+        m.black |= static_cast<uint64_t>(row_black) << (i * 8);
     }
+    // The first cols points of each row: a row's bits repeated every 8 places, once per row.
+    if (rows > 0) m.board = ((uint64_t{1} << cols) - 1) * (0x0101010101010101u >> (8 * (8 - rows)));
     const uint64_t stones = m.board & ~m.empty;
 
     // The scan meets the groups in the order of their lowest point, row by row: the lowest stone not

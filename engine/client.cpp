@@ -170,6 +170,7 @@ FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     node->stone = -1;
     node->mover = 0;
     node->parent = nullptr;
+    if (level + 1 < FAST_LEVELS) store->fast[level + 1].parent = nullptr;
     store->last_made = nullptr; // its children are made from the new analysis
     bb_groups_find(node->bits, &node->groups);
     node->analysed = 1;
@@ -278,6 +279,7 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
     FAST_NODE *node = nullptr;
     if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
         store->fast[level].source = nullptr;
+        store->fast[level].parent = nullptr; // made again in full, should it be made as a child
         if (plays_white_or_black(me) && plays_white_or_black(pos->colour) && bb_fits(pos->board))
             node = describe(store, level, pos);
     }
@@ -312,12 +314,16 @@ __attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *st
     const int colour = parent->source->colour;
     const int stone = bb_point(mv->i, mv->j);
     FAST_NODE *child = parent + 1;
-    child->source = &child->position;
+    // What every child of the parent shares, written for its first child only: describe() leaves a
+    // node without a parent, and makes the node below it forget its parent too.
+    if (child->parent != parent) {
+        child->source = &child->position;
+        child->rows = parent->rows;
+        child->cols = parent->cols;
+        child->level = parent->level + 1;
+        child->parent = parent;
+    }
     child->position.colour = 3 - colour; // stone_opponent, for White or Black
-    child->rows = parent->rows;
-    child->cols = parent->cols;
-    child->level = parent->level + 1;
-    child->parent = parent;
     child->stone = stone;
     child->mover = colour;
     child->bits = bb_play(parent->bits, stone, colour);

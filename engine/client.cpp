@@ -140,12 +140,14 @@ FAST_NODE *fast_node_of(SEARCH_STORE *store, const POSITION *position) {
     return nullptr;
 }
 
-// The board of a position (a node's position has the node's board), with its cells written first when it is a node's made by make_move: the
-// parent's board (written first in turn, up to the root, whose board is the position it describes)
-// with the node's stone.
+// The board of a position (a node's position has the node's board), with its cells written first
+// when it is a node's made by make_move: the parent's board (written first in turn, up to the root,
+// whose board is the position it describes) with the node's stone.
 const BOARD *node_board(SEARCH_STORE *store, const POSITION *position) {
     FAST_NODE *node = fast_node_of(store, position);
-    if (!node || node->source != &node->position || node->cells_made) return position->board;
+    // A node of an earlier search, whose parent has gone, keeps the cells it has.
+    if (!node || node->source != &node->position || node->cells_made || !node->parent || !node->parent->source)
+        return position->board;
     const BOARD *from = node_board(store, node->parent->source);
     const int points = from->rows * from->cols;
     std::memcpy(node->cells, from->cells, sizeof(int) * static_cast<size_t>(points));
@@ -170,7 +172,12 @@ FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     node->stone = -1;
     node->mover = 0;
     node->parent = nullptr;
-    if (level + 1 < FAST_LEVELS) store->fast[level + 1].parent = nullptr;
+    if (level + 1 < FAST_LEVELS) {
+        // The node below is no longer a child of this one: made again in full, and meanwhile not a
+        // made node, whose cells node_board would write from a parent that has changed.
+        store->fast[level + 1].parent = nullptr;
+        store->fast[level + 1].source = nullptr;
+    }
     store->last_made = nullptr; // its children are made from the new analysis
     bb_groups_find(node->bits, &node->groups);
     node->analysed = 1;

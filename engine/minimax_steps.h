@@ -37,8 +37,8 @@ inline bool accepts(int numlev, int v, int best, const void *best_move) {
 template <class OPS> int search(MM *mm, void *position, int maxlev, void **best, void *user);
 template <class OPS> int search_steps(MM *mm, void *position, int maxlev, void **best, void *user);
 
-// Steps 8 and 9 for a node that is not a leaf: every move searched in list order. Apart from the leaf
-// steps, so that the leaves, most of the nodes, run through a short function.
+// Steps 8 and 9 for a node that is not a leaf: every move searched in list order. A function of its own,
+// so that the node's other steps, which are written out in its parent's loop, stay short.
 template <class OPS>
 __attribute__((noinline)) int expand(MM *mm, void *position, int maxlev, void **moves, int num_moves,
                                      void **best_move, void *user) {
@@ -97,6 +97,7 @@ __attribute__((always_inline)) inline int search_steps(MM *mm, void *position, i
     return result;
 }
 
+// The search as a function: mm_minimax, and the root of the player's searches.
 template <class OPS> int search(MM *mm, void *position, int maxlev, void **best, void *user) {
     return search_steps<OPS>(mm, position, maxlev, best, user);
 }

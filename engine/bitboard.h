@@ -36,13 +36,16 @@ constexpr BB_MASK bb_around(BB_MASK set) {
     return (((set & ~BB_COLUMN_0) >> 1) | ((set & ~BB_COLUMN_4) << 1) | (set << BB_SIDE) | (set >> BB_SIDE)) & BB_ALL;
 }
 
-// The number of points in a set (a plain bit count: the build does not assume the popcnt instruction).
-inline int bb_count(BB_MASK set) {
-    set = set - ((set >> 1) & 0x55555555u);
-    set = (set & 0x33333333u) + ((set >> 2) & 0x33333333u);
-    set = (set + (set >> 4)) & 0x0f0f0f0fu;
-    return static_cast<int>((set * 0x01010101u) >> 24);
-}
+// The number of points in a set of the layout's points, from a table of the counts of 13 bits: two
+// look-ups instead of a bit count of a dozen steps (the build does not assume the popcnt instruction).
+struct BB_COUNT_TABLE {
+    unsigned char of[1 << 13];
+    constexpr BB_COUNT_TABLE() : of{} {
+        for (int set = 1; set < (1 << 13); ++set) of[set] = static_cast<unsigned char>(of[set >> 1] + (set & 1));
+    }
+};
+inline constexpr BB_COUNT_TABLE BB_COUNTS{};
+inline int bb_count(BB_MASK set) { return BB_COUNTS.of[set & 0x1fff] + BB_COUNTS.of[(set >> 13) & 0x1fff]; }
 
 struct BB_BOARD {
     BB_MASK board;  // the points of the board

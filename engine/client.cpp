@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/bitboard.h"
+#include "engine/minimax_steps.h"
 #include "model/print.h"
 #include "support/common.h"
 
@@ -25,9 +26,10 @@
 // On a board of at most 5 x 5 points, with White and Black to move, each level is a FAST_NODE instead:
 // the position with its board, the same board as masks (engine/bitboard.h), and, once the node has a
 // child, the analysis of its groups. Its children are then evaluated from that analysis and the one
-// stone each adds, and listed from the masks. A child's board is its parent's with one stone more, so
-// while the parent stays the same, the next child's board is the last one's with that stone taken
-// back.
+// stone each adds, and listed from the masks. Within the search nothing else reads a made node's
+// board at trace level 0 (the board printout and the trace lines are not written), so a child is its
+// masks alone: its cells are written, from its parent's board and its stone, only when something reads
+// them (node_board).
 struct FAST_NODE {
     POSITION position;       // what the search is handed; its board is the one below
     BOARD board;
@@ -39,11 +41,9 @@ struct FAST_NODE {
     int empty;               // its number of empty points
     int level;               // the search's level of the node
     int stone;               // the point (5i + j) of the stone that made it from the level above; -1 if none
-    int stone_cell;          // that point's index in cells
     int mover;               // the colour of that stone
     FAST_NODE *parent;       // the node it was made from
-    int from_parent;         // 1 while cells are its parent's board and the last stone made: cleared when
-                             // the parent is made or described again
+    int cells_made;          // 1 when board holds what the node describes (a node made by make_move)
     int analysed;            // 1 when groups is the analysis of bits
     BB_GROUPS groups;
 };
@@ -120,7 +120,7 @@ SEARCH_STORE *store_new() {
         node.source = nullptr;
         node.stone = -1;
         node.parent = nullptr;
-        node.from_parent = 0;
+        node.cells_made = 0;
         node.analysed = 0;
     }
     for (int q = 0; q < BB_POINTS; ++q) store->bit_moves[q] = MOVE{q / BB_SIDE, q % BB_SIDE, 0};
@@ -133,6 +133,31 @@ bool is_fast_position(const SEARCH_STORE *store, const POSITION *position) {
     return false;
 }
 
+// The node whose own position this is, or null.
+FAST_NODE *fast_node_of(SEARCH_STORE *store, const POSITION *position) {
+    for (FAST_NODE &node : store->fast)
+        if (position == &node.position) return &node;
+    return nullptr;
+}
+
+// The board of a position (a node's position has the node's board), with its cells written first
+// when it is a node's made by make_move: the parent's board (written first in turn, up to the root,
+// whose board is the position it describes) with the node's stone.
+const BOARD *node_board(SEARCH_STORE *store, const POSITION *position) {
+    FAST_NODE *node = fast_node_of(store, position);
+    // A node of an earlier search, whose parent has gone, keeps the cells it has.
+    if (!node || node->source != &node->position || node->cells_made || !node->parent || !node->parent->source)
+        return position->board;
+    const BOARD *from = node_board(store, node->parent->source);
+    const int points = from->rows * from->cols;
+    std::memcpy(node->cells, from->cells, sizeof(int) * static_cast<size_t>(points));
+    node->board.rows = from->rows;
+    node->board.cols = from->cols;
+    node->cells[(node->stone / BB_SIDE) * from->cols + node->stone % BB_SIDE] = node->mover;
+    node->cells_made = 1;
+    return &node->board;
+}
+
 // Makes the node of the level describe a position made elsewhere (the root of a search), with White or
 // Black to move: its masks, its analysis. Its board stays the position's own.
 FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
@@ -141,13 +166,18 @@ FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     node->bits = bb_from_board(position->board);
     node->rows = position->board->rows;
     node->cols = position->board->cols;
-    node->from_parent = 0; // its cells are no longer what it describes
+    node->cells_made = 0; // its board is the position's own
     node->empty = bb_count(bb_empty(node->bits));
     node->level = level;
     node->stone = -1;
     node->mover = 0;
     node->parent = nullptr;
-    if (level + 1 < FAST_LEVELS) store->fast[level + 1].from_parent = 0;
+    if (level + 1 < FAST_LEVELS) {
+        // The node below is no longer a child of this one: made again in full, and meanwhile not a
+        // made node, whose cells node_board would write from a parent that has changed.
+        store->fast[level + 1].parent = nullptr;
+        store->fast[level + 1].source = nullptr;
+    }
     store->last_made = nullptr; // its children are made from the new analysis
     bb_groups_find(node->bits, &node->groups);
     node->analysed = 1;
@@ -211,29 +241,6 @@ void player_release(PLAYER *player) {
     player->store = nullptr;
 }
 
-void player_best_move(PLAYER *player, int *i, int *j) {
-    if (player->choose) {
-        player->choose(player->choose_data, player->board, player->colour, i, j);
-        return;
-    }
-    // The root refers to the game's board itself; the search only reads it.
-    POSITION root{player->board, player->colour};
-    void *best = nullptr;
-    // Below this level nothing reads a node's move list; the operations know it only from here.
-    player->store->last_level = player->level;
-    mm_minimax(player->mm, &root, player->level, &best, player);
-    player->store->last_level = -2;
-    // The root goes with this call: no later position at its address may pass for it.
-    for (FAST_NODE &node : player->store->fast)
-        if (node.source == &root) node.source = nullptr;
-    if (best) {
-        const MOVE *move = static_cast<const MOVE *>(best);
-        *i = move->i;
-        *j = move->j;
-    }
-    store_drop(player->store);
-}
-
 namespace {
 
 __attribute__((noinline)) int gen_moves_other(PLAYER *player, const BOARD *board, void **moves) {
@@ -274,12 +281,14 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
     const int last_mover = 3 - pos->colour;
     SEARCH_STORE *store = player->store;
     const int level = search_level(player);
+    node_board(store, pos); // its cells, if they wait
     // A position that starts a level of the search (the root) is kept, analysed, for the children
     // make_move will make of it; any other leaves that level's node describing nothing, so that no
     // earlier position at the same address passes for it.
     FAST_NODE *node = nullptr;
     if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
         store->fast[level].source = nullptr;
+        store->fast[level].parent = nullptr; // made again in full, should it be made as a child
         if (plays_white_or_black(me) && plays_white_or_black(pos->colour) && bb_fits(pos->board))
             node = describe(store, level, pos);
     }
@@ -303,51 +312,39 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
 }
 
 // The child of a parent node on a board that fits the masks, in the next level's node, which follows
-// the parent's in the store.
+// the parent's in the store: its masks, its position's colour, and what its evaluation reads. Its cells
+// wait until something reads them (node_board).
 __attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent,
                                                                  const MOVE *mv) {
     if (!parent->analysed) {
         bb_groups_find(parent->bits, &parent->groups);
         parent->analysed = 1;
     }
-    const POSITION *old = parent->source;
-    const BOARD *board = old->board;
-    const int colour = old->colour;
-    const int cell = mv->i * parent->cols + mv->j;
+    const int colour = parent->source->colour;
     const int stone = bb_point(mv->i, mv->j);
     FAST_NODE *child = parent + 1;
-    int *cells = child->cells;
-    if (child->from_parent) {
-        cells[child->stone_cell] = STONE_NONE; // the last child's stone
-    } else {
-        const int points = board->rows * board->cols;
-        if (points == BB_POINTS) std::memcpy(cells, board->cells, sizeof child->cells);
-        else std::memcpy(cells, board->cells, sizeof(int) * static_cast<size_t>(points));
-        child->board.rows = board->rows;
-        child->board.cols = board->cols;
-        child->rows = board->rows;
-        child->cols = board->cols;
-        child->parent = parent;
-        child->from_parent = 1;
-        child->level = parent->level + 1;
+    // What every child of the parent shares, written for its first child only: describe() leaves a
+    // node without a parent, and makes the node below it forget its parent too.
+    if (child->parent != parent) {
         child->source = &child->position;
+        child->rows = parent->rows;
+        child->cols = parent->cols;
+        child->level = parent->level + 1;
+        child->parent = parent;
     }
-    child->stone_cell = cell;
-    child->position.colour = stone_opponent(colour);
+    child->position.colour = 3 - colour; // stone_opponent, for White or Black
     child->stone = stone;
     child->mover = colour;
     child->bits = bb_play(parent->bits, stone, colour);
     child->empty = parent->empty - 1;
+    child->cells_made = 0;
     child->analysed = 0;
-    // Its own children copy its board afresh.
-    if (child + 1 < store->fast + FAST_LEVELS) child[1].from_parent = 0;
     store->last_made = child;
-    cells[cell] = colour;
     return &child->position;
 }
 
 __attribute__((noinline)) void *make_move_other(PLAYER *player, const POSITION *old, const MOVE *mv) {
-    const BOARD *board = old->board;
+    const BOARD *board = node_board(player->store, old);
     if (mv->i < 0 || mv->i > board->rows - 1 || mv->j < 0 || mv->j > board->cols - 1) return nullptr;
     if (board->cells[mv->i * board->cols + mv->j] != STONE_NONE) return nullptr;
     SEARCH_STORE *store = player->store;
@@ -367,10 +364,12 @@ __attribute__((noinline)) void *make_move_other(PLAYER *player, const POSITION *
 
 } // namespace
 
-int gen_empty_moves(void *user, void *position, void **moves) {
+namespace {
+
+__attribute__((always_inline)) inline int player_gen_moves(void *user, void *position, void **moves) {
     PLAYER *player = static_cast<PLAYER *>(user);
     const FAST_NODE *node = player->store->last_made;
-    if (!node || position != &node->position) return gen_moves_other(player, static_cast<POSITION *>(position)->board, moves);
+    if (!node || position != &node->position) return gen_moves_other(player, node_board(player->store, static_cast<POSITION *>(position)), moves);
     // At the level where player_best_move's search stops, the search reads the count alone: the node
     // is a leaf, and only an expanded node goes through its list.
     if (node->level == player->store->last_level) return node->empty;
@@ -381,7 +380,7 @@ int gen_empty_moves(void *user, void *position, void **moves) {
     return count;
 }
 
-int eval_dame_margin(void *user, void *position) {
+__attribute__((always_inline)) inline int player_evaluate(void *user, void *position) {
     PLAYER *player = static_cast<PLAYER *>(user);
     const FAST_NODE *node = player->store->last_made;
     const int me = player->colour;
@@ -398,12 +397,12 @@ int eval_dame_margin(void *user, void *position) {
     return node->mover == me ? margin_value(me, me, own, other) : margin_value(me, 3 - me, other, own);
 }
 
-void *make_move(void *user, void *position, void *move) {
+// make_move, for the level of the player's own search (search_level).
+__attribute__((always_inline)) inline void *player_make_move(void *user, void *position, void *move, int level) {
     PLAYER *player = static_cast<PLAYER *>(user);
     const POSITION *old = static_cast<const POSITION *>(position);
     assert(old != NULL);
     const MOVE *mv = static_cast<const MOVE *>(move);
-    const int level = search_level(player);
     if (level >= 0 && level + 1 < FAST_LEVELS) {
         // The position this level's node describes: the node made for it, or the root it was made to
         // describe when the search evaluated it (the search evaluates every node before it makes the
@@ -421,6 +420,41 @@ void *make_move(void *user, void *position, void *move) {
     return make_move_other(player, old, mv);
 }
 
+__attribute__((always_inline)) inline int player_after_move(void *user, void *position) {
+    if (!position) YError("board == NULL");
+    const BOARD *board = static_cast<POSITION *>(position)->board;
+    // A board of at most 5 x 5 always fits board_print's canvas, which then prints through the trace
+    // alone: nothing to do when the trace would not print.
+    if (!YTraceActive()) {
+        const FAST_NODE *node = static_cast<PLAYER *>(user)->store->last_made;
+        if ((node && position == &node->position) || bb_fits(board)) return 0;
+    }
+    board_print(node_board(static_cast<PLAYER *>(user)->store, static_cast<POSITION *>(position)));
+    return 0;
+}
+
+// The player's operations called directly, for a search whose context holds exactly them.
+struct PlayerOps {
+    static int gen_moves(MM *, void *user, void *position, void **moves) { return player_gen_moves(user, position, moves); }
+    static int evaluate(MM *, void *user, void *position) { return player_evaluate(user, position); }
+    // The context is the player's own (player_best_move), so its level is search_level's.
+    static void *make_move(MM *mm, void *user, void *position, void *move) {
+        return player_make_move(user, position, move, mm->numlev);
+    }
+    static const char *move_text(MM *, void *move, void *user) { return ::move_text(move, user); }
+    static void after_move(MM *, void *user, void *position) { player_after_move(user, position); }
+};
+
+} // namespace
+
+int gen_empty_moves(void *user, void *position, void **moves) { return player_gen_moves(user, position, moves); }
+
+int eval_dame_margin(void *user, void *position) { return player_evaluate(user, position); }
+
+void *make_move(void *user, void *position, void *move) {
+    return player_make_move(user, position, move, search_level(static_cast<PLAYER *>(user)));
+}
+
 const char *move_text(void *move, void *user) {
     static char text[32];
     if (!move) return "";
@@ -436,15 +470,34 @@ const char *move_text(void *move, void *user) {
     return text;
 }
 
-int after_move(void *user, void *position) {
-    if (!position) YError("board == NULL");
-    const BOARD *board = static_cast<POSITION *>(position)->board;
-    // A board of at most 5 x 5 always fits board_print's canvas, which then prints through the trace
-    // alone: nothing to do when the trace would not print.
-    if (!YTraceActive()) {
-        const FAST_NODE *node = static_cast<PLAYER *>(user)->store->last_made;
-        if ((node && position == &node->position) || bb_fits(board)) return 0;
+int after_move(void *user, void *position) { return player_after_move(user, position); }
+
+void player_best_move(PLAYER *player, int *i, int *j) {
+    if (player->choose) {
+        player->choose(player->choose_data, player->board, player->colour, i, j);
+        return;
     }
-    board_print(board);
-    return 0;
+    // The root refers to the game's board itself; the search only reads it.
+    POSITION root{player->board, player->colour};
+    void *best = nullptr;
+    // Below this level nothing reads a node's move list; the operations know it only from here.
+    player->store->last_level = player->level;
+    // The same search as mm_minimax's, with the operations called directly when the context holds the
+    // player's own (it always does, unless a caller has replaced them).
+    const MM *mm = player->mm;
+    if (mm->gen_moves == gen_empty_moves && mm->evaluate == eval_dame_margin && mm->make_move == make_move &&
+        mm->move_text == move_text && mm->after_move == after_move)
+        mm_steps::search<PlayerOps>(player->mm, &root, player->level, &best, player);
+    else
+        mm_minimax(player->mm, &root, player->level, &best, player);
+    player->store->last_level = -2;
+    // The root goes with this call: no later position at its address may pass for it.
+    for (FAST_NODE &node : player->store->fast)
+        if (node.source == &root) node.source = nullptr;
+    if (best) {
+        const MOVE *move = static_cast<const MOVE *>(best);
+        *i = move->i;
+        *j = move->j;
+    }
+    store_drop(player->store);
 }

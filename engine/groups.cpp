@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "support/common.h"
 
 namespace {
@@ -72,48 +76,86 @@ uint64_t colour_mask(const Masks &m, int colour, const int *cells, int stride) {
     return mask;
 }
 
-// One group's fill: the masks it reads, what it has reached, and the lists it appends to.
-struct Fill {
-    uint64_t empty;
-    uint64_t same;  // the stones of the group's colour
-    uint64_t seen;  // the stones reached, by this fill or an earlier one
-    uint64_t dame;  // the group's dame so far
-    GROUP *group;
-    int stones;
-    int dames;
-};
-
-void fill_dame(Fill &f, int q) {
-    if (f.dame & point_bit(q)) return; // a dame is counted once per group
-    f.dame |= point_bit(q);
-    f.group->dame_i[f.dames] = q >> 3;
-    f.group->dame_j[f.dames] = q & 7;
-    ++f.dames;
-}
-
-// The call of group_fill for a stone of the group not yet reached, and those it makes in turn.
-void fill_stone(Fill &f, int q) {
-    f.seen |= point_bit(q);
-    f.group->stone_i[f.stones] = q >> 3;
-    f.group->stone_j[f.stones] = q & 7;
-    ++f.stones;
-    const uint64_t b = point_bit(q);
-    if (f.empty & (b >> 1)) fill_dame(f, q - 1);
-    else if (f.same & ~f.seen & (b >> 1)) fill_stone(f, q - 1);
-    if (f.empty & (b << 1)) fill_dame(f, q + 1);
-    else if (f.same & ~f.seen & (b << 1)) fill_stone(f, q + 1);
-    if (f.empty & (b << 8)) fill_dame(f, q + 8);
-    else if (f.same & ~f.seen & (b << 8)) fill_stone(f, q + 8);
-    if (f.empty & (b >> 8)) fill_dame(f, q - 8);
-    else if (f.same & ~f.seen & (b >> 8)) fill_stone(f, q - 8);
-}
-
+// One group's fill: the calls of group_fill from its first stone, with the calls in progress kept on a
+// small stack of their own instead of the machine's, so that the masks and counts stay in registers.
+// Each call of group_fill for a stone not yet reached marks it, appends it, and then looks at its
+// neighbours left, right, down and up, in that order: an empty one is a dame (appended unless the group
+// has it already), an unreached one of the group's colour is a call, which runs to its end before the
+// next neighbour is looked at. Here a call is the label `enter`; the stack holds, for each call in
+// progress below the current one, its point and the neighbour it goes on with (8q + 1 for right, 2 for
+// down, 3 for up). The call for the up neighbour is the last thing its caller does, so it keeps no
+// place on the stack: when it returns, its caller has returned too. A group has at most 49 stones, so
+// at most 49 calls are in progress.
 void fill_group(GROUP *group, const Masks &m, uint64_t same, int start, uint64_t *reached) {
-    Fill f{m.empty, same, *reached, 0, group, 0, 0};
-    fill_stone(f, start);
-    group->stones = f.stones;
-    group->dame = f.dames;
-    *reached = f.seen;
+    const uint64_t empty = m.empty;
+    // The stones of the group's colour not reached yet: those a call is made for.
+    const uint64_t first_open = same & ~*reached;
+    uint64_t open = first_open;
+    uint64_t dame = 0;
+    int stones = 0;
+    int dames = 0;
+    int stack[GROUPS_MAX];
+    int depth = 0;
+    int q = start;
+    uint64_t b = 0;
+    auto add_dame = [&](int n, uint64_t bit) {
+        if (dame & bit) return; // a dame is counted once per group
+        dame |= bit;
+        group->dame_i[dames] = n >> 3;
+        group->dame_j[dames] = n & 7;
+        ++dames;
+    };
+enter:
+    b = point_bit(q);
+    open &= ~b;
+    group->stone_i[stones] = q >> 3;
+    group->stone_j[stones] = q & 7;
+    ++stones;
+    if (empty & (b >> 1)) {
+        add_dame(q - 1, b >> 1);
+    } else if (open & (b >> 1)) {
+        stack[depth++] = 8 * q + 1;
+        q -= 1;
+        goto enter;
+    }
+right:
+    if (empty & (b << 1)) {
+        add_dame(q + 1, b << 1);
+    } else if (open & (b << 1)) {
+        stack[depth++] = 8 * q + 2;
+        q += 1;
+        goto enter;
+    }
+down:
+    if (empty & (b << 8)) {
+        add_dame(q + 8, b << 8);
+    } else if (open & (b << 8)) {
+        stack[depth++] = 8 * q + 3;
+        q += 8;
+        goto enter;
+    }
+up:
+    if (empty & (b >> 8)) {
+        add_dame(q - 8, b >> 8);
+    } else if (open & (b >> 8)) {
+        q -= 8;
+        goto enter;
+    }
+    // The call returns: its caller goes on with its next neighbour.
+    if (depth > 0) {
+        const int call = stack[--depth];
+        q = call >> 3;
+        b = point_bit(q);
+        switch (call & 7) {
+        case 1: goto right;
+        case 2: goto down;
+        default: goto up;
+        }
+    }
+    group->stones = stones;
+    group->dame = dames;
+    *reached |= first_open & ~open; // the group's stones
+
 }
 
 } // namespace
@@ -133,22 +175,53 @@ void groups_find(GROUPS *groups, BOARD *board) {
     // Every stone ends up in a group and carries its code as its mark; an empty point keeps 0. So the
     // marks are the codes.
     Masks m{0, 0, 0, 0};
-    uint64_t stones = 0;
     for (int i = 0; i < rows; ++i) {
         const int *row = cells + i * stride;
         int *marks = groups->marks[i];
-        for (int j = 0; j < cols; ++j) {
-            const int code = row[j];
-            marks[j] = code;
-            if (code == STONE_NONE) continue;
-            const uint64_t bit = point_bit(i * 8 + j);
-            stones |= bit;
-            if (code == STONE_WHITE) m.white |= bit;
-            else if (code == STONE_BLACK) m.black |= bit;
+        int row_empty = 0; // bit j: the point (i, j)
+        int row_white = 0;
+        int row_black = 0;
+#if defined(__SSE2__)
+        if (cols >= 4) {
+            // The first four cells of the row and the last four, which overlap on a row of fewer than
+            // eight: every cell is in one of them, and nothing beyond the row is read or written.
+            const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row));
+            const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + cols - 4));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(marks), head);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(marks + cols - 4), tail);
+            // The eight cells as 16-bit codes, saturated: a code beyond 16 bits becomes one beyond 16
+            // bits, so it still equals none of 0, 1 and 2. The movemasks give one bit per cell, the four
+            // of the head and then the four of the tail: the empty cells in the low byte and White in
+            // the high one, then Black.
+            const __m128i codes = _mm_packs_epi32(head, tail);
+            const int empty_white = _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(codes, _mm_set1_epi16(STONE_NONE)),
+                                                                      _mm_cmpeq_epi16(codes, _mm_set1_epi16(STONE_WHITE))));
+            const int black = _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(codes, _mm_set1_epi16(STONE_BLACK)),
+                                                                _mm_setzero_si128()));
+            // The tail's cells are the row's last four: shifted to their places, over the head's.
+            const int shift = cols - 4;
+            const int both = (empty_white & 0x0f0f) | (((empty_white >> 4) & 0x0f0f) << shift);
+            row_empty = both & 0xff;
+            row_white = both >> 8;
+            row_black = (black & 0x0f) | (((black >> 4) & 0x0f) << shift);
+        } else
+#endif
+        {
+            for (int j = 0; j < cols; ++j) {
+                const int code = row[j];
+                marks[j] = code;
+                row_empty |= (code == STONE_NONE) << j;
+                row_white |= (code == STONE_WHITE) << j;
+                row_black |= (code == STONE_BLACK) << j;
+            }
         }
-        m.board |= ((uint64_t{1} << cols) - 1) << (i * 8);
+        m.empty |= static_cast<uint64_t>(row_empty) << (i * 8);
+        m.white |= static_cast<uint64_t>(row_white) << (i * 8);
+        m.black |= static_cast<uint64_t>(row_black) << (i * 8);
     }
-    m.empty = m.board & ~stones;
+    // The first cols points of each row: a row's bits repeated every 8 places, once per row.
+    if (rows > 0) m.board = ((uint64_t{1} << cols) - 1) * (0x0101010101010101u >> (8 * (8 - rows)));
+    const uint64_t stones = m.board & ~m.empty;
 
     // The scan meets the groups in the order of their lowest point, row by row: the lowest stone not
     // yet in a group starts the next one.

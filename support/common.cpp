@@ -20,7 +20,7 @@ constexpr int NAME_SIZE = 80;
 // follows from the depth alone, and the trace keeps the depth only.
 constexpr int INDENT_MOST = 43;
 // A 48th block would have moved the terminator past the buffer's end.
-constexpr int DEPTH_MOST = (INDENT_SIZE - 2) / 2;
+static_assert(ytrace_state::DEPTH_MOST == (INDENT_SIZE - 2) / 2, "the depth limit follows from the buffer");
 struct Spaces {
     char text[INDENT_MOST + 1];
     constexpr Spaces() : text{} {
@@ -53,10 +53,8 @@ const ErrorStreamBuffer error_stream_buffered;
 // one store ("ESC[ 99 m", the longest, has 7).
 constexpr int ESCAPE_CACHE = 100;
 constexpr int ESCAPE_SIZE = 8;
-struct Escape {
-    char text[ESCAPE_SIZE];
-    int length;
-};
+using ytrace_state::Escape;
+static_assert(sizeof Escape{}.text == ESCAPE_SIZE, "an escape is one 8-byte store");
 
 constexpr Escape make_escape(int code) {
     Escape escape{{}, 0};
@@ -95,13 +93,12 @@ __attribute__((always_inline)) inline void write_escape(const Escape &escape) {
 #endif
 }
 
-// The name of each open block: its own copy in block_copies when its lines were printed at its opening,
-// else the caller's text (see YBeg).
-const char *block_names[NAME_SLOTS];
+// A block's name: its own copy in block_copies when its lines were printed at its opening, else the
+// caller's text (see YBeg).
 char block_copies[NAME_SLOTS][NAME_SIZE];
 
 // SGR codes per depth: reset, cyan, white, green, cyan, white, then reset for every deeper block.
-const int colour_table[NAME_SLOTS] = {0, 36, 37, 32, 36, 37};
+constexpr int colour_table[NAME_SLOTS] = {0, 36, 37, 32, 36, 37};
 
 [[noreturn]] void fatal_line(const char *format, const char *text) {
     std::fprintf(stderr, format, text);
@@ -115,7 +112,22 @@ const int colour_table[NAME_SLOTS] = {0, 36, 37, 32, 36, 37};
 namespace ytrace_state {
 int depth = 0;
 int level = 0;
+const char *block_names[NAME_SLOTS];
+
+namespace {
+constexpr DepthEscapes make_depth_escapes() {
+    DepthEscapes table{};
+    for (int d = 0; d <= DEPTH_MOST; ++d) table.of[d] = escapes.of[colour_table[d]];
+    return table;
+}
+} // namespace
+
+// The escape of each depth's colour, which YBeg and YEnd write.
+const DepthEscapes depth_escapes = make_depth_escapes();
 } // namespace ytrace_state
+
+using ytrace_state::block_names;
+using ytrace_state::DEPTH_MOST;
 
 using ytrace_state::depth;
 
@@ -157,14 +169,14 @@ void YTrace(const char *format, ...) {
     va_end(args);
 }
 
-void YBeg(const char *name, int condition) {
+void ytrace_state::block_open(const char *name, int condition) {
     // The assertion reads "expression", the name the condition has always had in its message.
     const int expression = condition;
     assert(expression);
     (void)expression;
     if (ytrace_state::depth >= DEPTH_MOST) YFatal("YBeg");
     ++depth;
-    write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
+    write_escape(depth_escapes.of[depth]); // YTraceColor, knowing the code is in the table
     if (YTraceActive()) {
         // A block whose lines print gets a copy of its name, as a caller's text may go before the block
         // closes. A silent one, every block of the running program, only refers to it: the copy was a
@@ -179,11 +191,11 @@ void YBeg(const char *name, int condition) {
     }
 }
 
-void YEnd() {
+void ytrace_state::block_close() {
     if (depth <= 0) YFatal("YEnd");
     if (YTraceActive()) block_line("END: %s \n", block_names[depth]);
     --depth;
-    write_escape(escapes.of[colour_table[depth]]); // YTraceColor, knowing the code is in the table
+    write_escape(depth_escapes.of[depth]); // YTraceColor, knowing the code is in the table
     if (depth == 0) std::fflush(stderr);
 }
 

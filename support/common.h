@@ -2,6 +2,9 @@
 // No toolkit, no allocation: all state is process-wide and lives for the whole run.
 #pragma once
 
+#include <cstdio>
+#include <cstring>
+
 // Sets the trace level: a trace line is printed only while the depth of open blocks is at most this value.
 // The running program leaves it at 0, so only the colour escapes of the blocks reach the error stream.
 void YTraceLevel(int level);
@@ -13,10 +16,26 @@ void YTraceColor(int code);
 // Adds no newline: the formats carry it.
 void YTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// The trace's depth and level, for YTraceActive alone; everything else goes through the functions here.
+// The trace's state, for the inline parts below alone; everything else goes through the functions here.
 namespace ytrace_state {
 extern int depth;
 extern int level;
+// A 48th open block stops the program (YBeg).
+enum { DEPTH_MOST = 47 };
+// The colour escape written when the depth becomes d, kept in 8 bytes ("ESC[ 99 m", the longest, has 7).
+struct Escape {
+    char text[8];
+    int length;
+};
+struct DepthEscapes {
+    Escape of[DEPTH_MOST + 1];
+};
+extern const DepthEscapes depth_escapes;
+// The name of each open block (see YBeg).
+extern const char *block_names[];
+// YBeg and YEnd, every step.
+void block_open(const char *name, int condition);
+void block_close();
 } // namespace ytrace_state
 
 // 1 when a YTrace line written now would be printed (the depth is at most the trace level), else 0.
@@ -29,11 +48,46 @@ inline int YTraceActive() { return ytrace_state::depth <= ytrace_state::level ? 
 // so it must stay valid until the block closes (the search passes a literal). The condition must be
 // non-zero (assertion). Nesting past the indentation buffer (a 48th open block)
 // stops through YFatal("YBeg") instead of writing past it.
-void YBeg(const char *name, int condition);
+//
+// Inline for the case of every block of the running program, which the search opens at every node: a
+// true condition, room for another block, a "BEG" line that is not printed, and, with glibc, room in
+// the error stream's buffer for the escape's 8 bytes. Then the steps that apply are the raise of the
+// depth, the escape stored straight into the buffer (as putc would store it, a byte at a time; the
+// bytes past its length lie beyond the write pointer, which the next write overwrites) and the name
+// referenced. Any other case takes every step in block_open.
+inline void YBeg(const char *name, int condition) {
+#if defined(__GLIBC__)
+    using namespace ytrace_state;
+    FILE *stream = stderr;
+    if (condition && depth < DEPTH_MOST && depth + 1 > level && stream->_IO_write_end - stream->_IO_write_ptr >= 8) {
+        ++depth;
+        std::memcpy(stream->_IO_write_ptr, depth_escapes.of[depth].text, 8);
+        stream->_IO_write_ptr += depth_escapes.of[depth].length;
+        block_names[depth] = name;
+        return;
+    }
+#endif
+    ytrace_state::block_open(name, condition);
+}
 
 // Closes the innermost block: "END: %s \n", depth - 1, the colour escape of the new depth.
 // Stops through YFatal("YEnd") when no block is open.
-void YEnd();
+//
+// Inline for a block that is not the outermost (no flush follows) and whose "END" line is not printed,
+// as YBeg; every other case in block_close.
+inline void YEnd() {
+#if defined(__GLIBC__)
+    using namespace ytrace_state;
+    FILE *stream = stderr;
+    if (depth > 1 && depth > level && stream->_IO_write_end - stream->_IO_write_ptr >= 8) {
+        --depth;
+        std::memcpy(stream->_IO_write_ptr, depth_escapes.of[depth].text, 8);
+        stream->_IO_write_ptr += depth_escapes.of[depth].length;
+        return;
+    }
+#endif
+    ytrace_state::block_close();
+}
 
 // The number of blocks open now.
 int YTraceDepth();

@@ -607,6 +607,49 @@ TEST(SearchEquivalence, DirectSearchesOfThePlayersContextMatchPlainOperations) {
     board_free(b);
 }
 
+// A player whose context holds an operation of a caller's (here an evaluation that counts its calls)
+// searches through that operation, and plays and writes as the player with its own five.
+int counted_evaluations = 0;
+int counting_eval(void *player, void *position) {
+    ++counted_evaluations;
+    return eval_dame_margin(player, position);
+}
+
+TEST(SearchEquivalence, APlayerWithAReplacedOperationSearchesThroughItAndPlaysAlike) {
+    std::srand(31);
+    for (int round = 0; round < 6; ++round) {
+        BOARD *b = random_board(5, 5, 20 + std::rand() % 40);
+        const unsigned seed = static_cast<unsigned>(std::rand());
+        SCOPED_TRACE("round " + std::to_string(round) + " on " + board_picture(b));
+        struct Result {
+            int i = -1, j = -1, next = 0;
+            std::string err;
+        };
+        const auto search = [&](MM_EVALUATE evaluate) {
+            Result r;
+            PLAYER player{};
+            player_init(&player, "tiku2", STONE_WHITE, b);
+            player.mm->evaluate = evaluate;
+            std::srand(seed);
+            r.err = capture_stderr([&] { player_best_move(&player, &r.i, &r.j); });
+            r.next = std::rand();
+            player_release(&player);
+            return r;
+        };
+        counted_evaluations = 0;
+        const Result own = search(eval_dame_margin);
+        EXPECT_EQ(counted_evaluations, 0);
+        const Result counted = search(counting_eval);
+        EXPECT_GT(counted_evaluations, 0);
+        EXPECT_EQ(counted.i, own.i);
+        EXPECT_EQ(counted.j, own.j);
+        EXPECT_EQ(counted.next, own.next);
+        EXPECT_TRUE(counted.err == own.err);
+        board_free(b);
+        std::srand(seed);
+    }
+}
+
 // However the error stream is buffered, a finished search has written all its bytes, the closing reset
 // escape included, so that a terminal shows the normal colours again before the window goes on.
 TEST(SearchEquivalence, AFinishedSearchHasWrittenEveryByteWithoutAFlush) {

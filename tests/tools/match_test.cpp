@@ -1,58 +1,17 @@
 // korvani-match, run as a program: its arguments, its error lines and status, and small matches.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/tools/run_tool.h"
 
 namespace {
 
 const char USAGE[] = "usage: korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND";
 
-struct RUN {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs the built binary with the arguments (already quoted for the shell).
-RUN run_match(const std::string &args) {
-    char out_path[] = "/tmp/korvani_match_outXXXXXX";
-    char err_path[] = "/tmp/korvani_match_errXXXXXX";
-    const int out_fd = mkstemp(out_path);
-    const int err_fd = mkstemp(err_path);
-    close(out_fd);
-    close(err_fd);
-    const std::string command = std::string("'") + KORVANI_MATCH + "' " + args + " >" + out_path + " 2>" + err_path;
-    const int status = std::system(command.c_str());
-    RUN run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_file(out_path);
-    run.err = read_file(err_path);
-    std::remove(out_path);
-    std::remove(err_path);
-    return run;
-}
-
-std::vector<std::string> lines_of(const std::string &text) {
-    std::vector<std::string> lines;
-    std::stringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+RUN run_match(const std::string &args) { return run_tool(KORVANI_MATCH, args); }
 
 size_t count_of(const std::string &text, const std::string &piece) {
     size_t n = 0;

@@ -1,57 +1,18 @@
 // korvani-solve, run as a program: its errors and their status, a proof and the openings with their picture.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/tools/run_tool.h"
 
 namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--openings] [--svg FILE] [--table MB] [--verbose]";
 
-struct RUN {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs the built binary with the arguments (already quoted for the shell).
-RUN run_solve(const std::string &args) {
-    char out_path[] = "/tmp/korvani_solve_outXXXXXX";
-    char err_path[] = "/tmp/korvani_solve_errXXXXXX";
-    close(mkstemp(out_path));
-    close(mkstemp(err_path));
-    const std::string command = std::string("'") + KORVANI_SOLVE + "' " + args + " >" + out_path + " 2>" + err_path;
-    const int status = std::system(command.c_str());
-    RUN run;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = read_file(out_path);
-    run.err = read_file(err_path);
-    std::remove(out_path);
-    std::remove(err_path);
-    return run;
-}
-
-std::vector<std::string> lines_of(const std::string &text) {
-    std::vector<std::string> lines;
-    std::stringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+RUN run_solve(const std::string &args) { return run_tool(KORVANI_SOLVE, args); }
 
 TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
     struct ROW {

@@ -1,0 +1,49 @@
+// Running a built tool as a user runs it, for the tests of the command-line tools.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+struct RUN {
+    int status = -1; // the exit status, or -1 when the program did not exit by itself
+    std::string out;
+    std::string err;
+};
+
+inline std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs the program with the arguments (already quoted for the shell) and collects both streams.
+inline RUN run_tool(const std::string &program, const std::string &args) {
+    char out_path[] = "/tmp/korvani_tool_outXXXXXX";
+    char err_path[] = "/tmp/korvani_tool_errXXXXXX";
+    close(mkstemp(out_path));
+    close(mkstemp(err_path));
+    const std::string command = "'" + program + "' " + args + " >" + out_path + " 2>" + err_path;
+    const int status = std::system(command.c_str());
+    RUN run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = read_file(out_path);
+    run.err = read_file(err_path);
+    std::remove(out_path);
+    std::remove(err_path);
+    return run;
+}
+
+inline std::vector<std::string> lines_of(const std::string &text) {
+    std::vector<std::string> lines;
+    std::stringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}

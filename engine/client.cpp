@@ -436,13 +436,24 @@ __attribute__((always_inline)) inline int player_after_move(void *user, void *po
 // The player's operations called directly, for a search whose context holds exactly them.
 struct PlayerOps {
     static int gen_moves(MM *, void *user, void *position, void **moves) { return player_gen_moves(user, position, moves); }
-    static int evaluate(MM *, void *user, void *position) { return player_evaluate(user, position); }
+    __attribute__((always_inline)) static int evaluate(MM *, void *user, void *position) {
+        return player_evaluate(user, position);
+    }
     // The context is the player's own (player_best_move), so its level is search_level's.
-    static void *make_move(MM *mm, void *user, void *position, void *move) {
+    __attribute__((always_inline)) static void *make_move(MM *mm, void *user, void *position, void *move) {
         return player_make_move(user, position, move, mm->numlev);
     }
     static const char *move_text(MM *, void *move, void *user) { return ::move_text(move, user); }
     static void after_move(MM *, void *user, void *position) { player_after_move(user, position); }
+    // The node make_move made last: while the trace does not print, player_after_move returns at once
+    // for it, player_gen_moves only counts or lists (writing nothing but the list), and
+    // player_evaluate values it from its parent's analysis without reading the level (for a player of
+    // White or Black; another goes the plain way).
+    static bool silent_leaf(MM *, void *user, void *child) {
+        const PLAYER *player = static_cast<PLAYER *>(user);
+        const FAST_NODE *node = player->store->last_made;
+        return node && child == &node->position && plays_white_or_black(player->colour);
+    }
 };
 
 } // namespace

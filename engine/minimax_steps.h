@@ -7,7 +7,9 @@
 //
 // OPS has five static functions, each taking the context first and then the operation's arguments:
 // gen_moves, evaluate, make_move, move_text, and after_move, which calls the context's operation when it
-// has one.
+// has one. It may have a sixth, silent_leaf(mm, user, child): true when, while the trace does not print,
+// gen_moves and after_move on that child have no effect at all and evaluate reads no level (see
+// expand_leaves); without it every child takes every step.
 #pragma once
 
 #include <cstdlib>
@@ -37,11 +39,57 @@ inline bool accepts(int numlev, int v, int best, const void *best_move) {
 template <class OPS> int search(MM *mm, void *position, int maxlev, void **best, void *user);
 template <class OPS> int search_steps(MM *mm, void *position, int maxlev, void **best, void *user);
 
+template <class OPS, class = void> struct has_silent_leaf { static constexpr bool value = false; };
+template <class OPS>
+struct has_silent_leaf<OPS, decltype(void(OPS::silent_leaf(nullptr, nullptr, nullptr)))> {
+    static constexpr bool value = true;
+};
+
+// Steps 8 and 9 for a node whose children are leaves by depth, while the trace does not print. The
+// same as expand's loop, with what has no effect left out, for the children silent_leaf vouches for:
+//  - the trace lines ("move:", "numlev", "num_moves", "minimax=", the best line) are not printed: the
+//    trace does not print at this node's depth, so neither at its children's, one deeper (the level
+//    does not change during the search, and the depth is back at this node's after each child);
+//  - the child's block writes its two escapes and nothing between them: YBegEnd, the same bytes;
+//  - gen_moves and after_move have no effect (silent_leaf), and the child's list is not read, as a
+//    leaf by depth is a leaf whatever its count; its value is its evaluation, which does not read the
+//    level (so the level is not raised and lowered around it), and its best move none.
+// Any other child takes every step, as in expand.
+template <class OPS>
+__attribute__((noinline)) int expand_leaves(MM *mm, void *position, int maxlev, void **moves, int num_moves,
+                                            void **best_move, void *user) {
+    if constexpr (has_silent_leaf<OPS>::value)
+        if (mm->numlev + 1 == maxlev && !YTraceActive())
+            return expand_leaves<OPS>(mm, position, maxlev, moves, num_moves, best_move, user);
+    const bool maximising = mm->numlev % 2 == 0;
+    int result = maximising ? MAX_START : MIN_START;
+    for (int k = 0; k < num_moves; ++k) {
+        void *move = moves[k];
+        void *child = OPS::make_move(mm, user, position, move);
+        int v;
+        if (OPS::silent_leaf(mm, user, child)) {
+            v = OPS::evaluate(mm, user, child);
+            YBegEnd("mm_minimax");
+        } else {
+            OPS::after_move(mm, user, child);
+            v = search_steps<OPS>(mm, child, maxlev, nullptr, user);
+        }
+        if (accepts(mm->numlev, v, result, *best_move)) {
+            result = v;
+            *best_move = move;
+        }
+    }
+    return result;
+}
+
 // Steps 8 and 9 for a node that is not a leaf: every move searched in list order. A function of its own,
 // so that the node's other steps, which are written out in its parent's loop, stay short.
 template <class OPS>
 __attribute__((noinline)) int expand(MM *mm, void *position, int maxlev, void **moves, int num_moves,
                                      void **best_move, void *user) {
+    if constexpr (has_silent_leaf<OPS>::value)
+        if (mm->numlev + 1 == maxlev && !YTraceActive())
+            return expand_leaves<OPS>(mm, position, maxlev, moves, num_moves, best_move, user);
     const bool maximising = mm->numlev % 2 == 0;
     int result = maximising ? MAX_START : MIN_START;
     for (int k = 0; k < num_moves; ++k) {

@@ -124,6 +124,22 @@ constexpr DepthEscapes make_depth_escapes() {
 
 // The escape of each depth's colour, which YBeg and YEnd write.
 const DepthEscapes depth_escapes = make_depth_escapes();
+
+namespace {
+constexpr DepthEscapePairs make_depth_escape_pairs() {
+    DepthEscapePairs table{};
+    const DepthEscapes single = make_depth_escapes();
+    for (int d = 0; d < DEPTH_MOST; ++d) {
+        EscapePair &pair = table.of[d];
+        const Escape *both[2] = {&single.of[d + 1], &single.of[d]};
+        for (const Escape *escape : both)
+            for (int k = 0; k < escape->length; ++k) pair.text[pair.length++] = escape->text[k];
+    }
+    return table;
+}
+} // namespace
+
+const DepthEscapePairs depth_escape_pairs = make_depth_escape_pairs();
 } // namespace ytrace_state
 
 using ytrace_state::block_names;

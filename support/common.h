@@ -31,6 +31,16 @@ struct DepthEscapes {
     Escape of[DEPTH_MOST + 1];
 };
 extern const DepthEscapes depth_escapes;
+// What a block opened and closed at once writes when the depth is d: the escape of d + 1, then that of
+// d, kept in 16 bytes (two escapes of at most 7).
+struct EscapePair {
+    char text[16];
+    int length;
+};
+struct DepthEscapePairs {
+    EscapePair of[DEPTH_MOST];
+};
+extern const DepthEscapePairs depth_escape_pairs;
 // The name of each open block (see YBeg).
 extern const char *block_names[];
 // YBeg and YEnd, every step.
@@ -87,6 +97,26 @@ inline void YEnd() {
     }
 #endif
     ytrace_state::block_close();
+}
+
+// YBeg(name, 1) and at once YEnd(), with nothing written between: the same bytes and the same state
+// after. Inline, for a block inside another one (depth at least 1, so YEnd does not flush) whose lines
+// do not print, with room for 16 bytes in the stream's buffer: the conditions of the inline YBeg and of
+// the inline YEnd that follows it, so that their two escapes go into the buffer as one store. The
+// depth ends where it began, and the name is referenced as YBeg does. Any other case takes both calls.
+inline void YBegEnd(const char *name) {
+#if defined(__GLIBC__)
+    using namespace ytrace_state;
+    FILE *stream = stderr;
+    if (depth >= 1 && depth < DEPTH_MOST && depth + 1 > level && stream->_IO_write_end - stream->_IO_write_ptr >= 16) {
+        std::memcpy(stream->_IO_write_ptr, depth_escape_pairs.of[depth].text, 16);
+        stream->_IO_write_ptr += depth_escape_pairs.of[depth].length;
+        block_names[depth + 1] = name;
+        return;
+    }
+#endif
+    YBeg(name, 1);
+    YEnd();
 }
 
 // The number of blocks open now.

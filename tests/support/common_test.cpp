@@ -83,6 +83,29 @@ TEST(Trace, IndentationAndColoursFollowTheDepth) {
     EXPECT_EQ(capture_stderr([] { YTrace("after \n"); }), "after \n");
 }
 
+// A block opened and closed at once writes what YBeg and YEnd write, at every depth it may be opened
+// from, printing or not.
+TEST(Trace, BlockOpenedAndClosedAtOnceWritesAsBothCalls) {
+    for (int level : {0, 3, 100}) {
+        TraceLevelScope scope(level);
+        for (int d = 0; d < 47; ++d) {
+            (void)capture_stderr([&] {
+                for (int k = 0; k < d; ++k) YBeg("outer", 1);
+            });
+            const std::string both = capture_stderr([] {
+                YBeg("leaf", 1);
+                YEnd();
+            });
+            const std::string at_once = capture_stderr([] { YBegEnd("leaf"); });
+            EXPECT_EQ(at_once, both) << "level " << level << ", depth " << d;
+            EXPECT_EQ(YTraceDepth(), d);
+            (void)capture_stderr([&] {
+                for (int k = 0; k < d; ++k) YEnd();
+            });
+        }
+    }
+}
+
 TEST(TraceDeathTest, MisuseStops) {
     EXPECT_EXIT(for (int d = 1; d <= 48; ++d) YBeg("deep", 1), ::testing::ExitedWithCode(1),
                 "^(\033\\[ [0-9]+ m)+ERROR: YBeg \n$");

@@ -158,26 +158,12 @@ up:
 
 }
 
-} // namespace
-
-void groups_find(GROUPS *groups, BOARD *board) {
-    if (board) {
-        if (!fits(board->rows, board->cols)) YFatal("groups_find");
-        groups->board = board;
-        groups->rows = board->rows;
-        groups->cols = board->cols;
-    }
-    const int *cells = groups->board->cells;
-    const int stride = groups->board->cols;
-    const int rows = groups->rows;
-    const int cols = groups->cols;
-
-    // Every stone ends up in a group and carries its code as its mark; an empty point keeps 0. So the
-    // marks are the codes.
-    Masks m{0, 0, 0, 0};
+// The marks and masks of any board, a row at a time.
+void read_board_by_rows(const int *cells, int stride, int rows, int cols, int (*board_marks)[GROUPS_MAX_SIDE],
+                        Masks *m) {
     for (int i = 0; i < rows; ++i) {
         const int *row = cells + i * stride;
-        int *marks = groups->marks[i];
+        int *marks = board_marks[i];
         int row_empty = 0; // bit j: the point (i, j)
         int row_white = 0;
         int row_black = 0;
@@ -215,12 +201,76 @@ void groups_find(GROUPS *groups, BOARD *board) {
                 row_black |= (code == STONE_BLACK) << j;
             }
         }
-        m.empty |= static_cast<uint64_t>(row_empty) << (i * 8);
-        m.white |= static_cast<uint64_t>(row_white) << (i * 8);
-        m.black |= static_cast<uint64_t>(row_black) << (i * 8);
+        m->empty |= static_cast<uint64_t>(row_empty) << (i * 8);
+        m->white |= static_cast<uint64_t>(row_white) << (i * 8);
+        m->black |= static_cast<uint64_t>(row_black) << (i * 8);
     }
     // The first cols points of each row: a row's bits repeated every 8 places, once per row.
-    if (rows > 0) m.board = ((uint64_t{1} << cols) - 1) * (0x0101010101010101u >> (8 * (8 - rows)));
+    if (rows > 0) m->board = ((uint64_t{1} << cols) - 1) * (0x0101010101010101u >> (8 * (8 - rows)));
+}
+
+#if defined(__SSE2__)
+// The points 5i + j of a 5 x 5 board's mask as the points 8i + j of the analysis.
+uint64_t spread_rows(uint32_t set) {
+    const uint64_t s = set;
+    return (s & 0x1f) | (s & 0x1f << 5) << 3 | (s & 0x1f << 10) << 6 | (s & 0x1f << 15) << 9 | (s & 0x1f << 20) << 12;
+}
+
+// The marks and masks of the game's board, 5 x 5 with its 25 cells one after the other, read as a whole
+// instead of row by row: the same marks (the codes) and the same masks as read_board_by_rows.
+// The cells become bytes in their order, saturated: 32-bit codes to 16 bits, then to 8, so a code
+// beyond a byte becomes one beyond it (-128 or 127) and still equals none of 0, 1 and 2; the 25th cell
+// goes alone into the second half, followed by zeros, which the board's mask then leaves out. One
+// comparison per half and code gives the points in the order 5i + j.
+void read_game_board(const int *cells, int (*marks)[GROUPS_MAX_SIDE], Masks *m) {
+#pragma GCC unroll 5
+    for (int i = 0; i < 5; ++i) {
+        // The row's first four cells and its last four, which overlap: every cell is in one of them.
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(cells + 5 * i));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(cells + 5 * i + 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(marks[i]), head);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(marks[i] + 1), tail);
+    }
+    auto quad = [cells](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(cells + 4 * k)); };
+    const __m128i low = _mm_packs_epi16(_mm_packs_epi32(quad(0), quad(1)), _mm_packs_epi32(quad(2), quad(3)));
+    const __m128i last = _mm_packs_epi32(_mm_cvtsi32_si128(cells[24]), _mm_setzero_si128());
+    const __m128i high = _mm_packs_epi16(_mm_packs_epi32(quad(4), quad(5)), last);
+    auto points = [low, high](int code) {
+        const __m128i c = _mm_set1_epi8(static_cast<char>(code));
+        const uint32_t set = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, c))) |
+                             static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, c))) << 16;
+        return spread_rows(set & 0x1ffffff);
+    };
+    m->board = spread_rows(0x1ffffff);
+    m->empty = points(STONE_NONE);
+    m->white = points(STONE_WHITE);
+    m->black = points(STONE_BLACK);
+}
+#endif
+
+} // namespace
+
+void groups_find(GROUPS *groups, BOARD *board) {
+    if (board) {
+        if (!fits(board->rows, board->cols)) YFatal("groups_find");
+        groups->board = board;
+        groups->rows = board->rows;
+        groups->cols = board->cols;
+    }
+    const int *cells = groups->board->cells;
+    const int stride = groups->board->cols;
+    const int rows = groups->rows;
+    const int cols = groups->cols;
+
+    // Every stone ends up in a group and carries its code as its mark; an empty point keeps 0. So the
+    // marks are the codes.
+    Masks m{0, 0, 0, 0};
+#if defined(__SSE2__)
+    if (rows == 5 && cols == 5 && stride == 5) read_game_board(cells, groups->marks, &m);
+    else read_board_by_rows(cells, stride, rows, cols, groups->marks, &m);
+#else
+    read_board_by_rows(cells, stride, rows, cols, groups->marks, &m);
+#endif
     const uint64_t stones = m.board & ~m.empty;
 
     // The scan meets the groups in the order of their lowest point, row by row: the lowest stone not

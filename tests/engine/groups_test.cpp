@@ -75,6 +75,32 @@ TEST(Groups, Analysis) {
     }
 }
 
+// Codes whose low bits read as empty, White or Black are stones of their own code (the game's board is
+// read as a whole, its codes narrowed to bytes), up to the last point.
+TEST(Groups, StrayCodesAreNeitherEmptyNorAColourOfPlay) {
+    BoardPtr board(board_new(5, 5));
+    for (int k = 0; k < 25; ++k) board->cells[k] = 257;
+    board->cells[0] = STONE_WHITE;
+    board->cells[12] = STONE_NONE;
+    board->cells[6] = 65536;
+    board->cells[18] = -256;
+    board->cells[23] = 65538;
+    board->cells[24] = STONE_BLACK;
+    GroupsPtr groups(groups_create(5, 5, board.get()));
+    groups_find(groups.get(), nullptr);
+    // The empty centre parts the stray stones into two groups, each with it as its one dame.
+    const ExpectedGroup want[] = {{STONE_WHITE, 1, 0}, {257, 10, 1},  {257, 9, 1},         {65536, 1, 0},
+                                  {-256, 1, 0},        {65538, 1, 0}, {STONE_BLACK, 1, 0}};
+    ASSERT_EQ(groups->groups_num, 7);
+    for (int g = 0; g < 7; ++g) {
+        EXPECT_EQ(groups->groups[g].colour, want[g].colour) << "group " << g;
+        EXPECT_EQ(groups->groups[g].stones, want[g].stones) << "group " << g;
+        EXPECT_EQ(groups->groups[g].dame, want[g].dame) << "group " << g;
+    }
+    EXPECT_EQ(groups->marks[4][4], STONE_BLACK);
+    EXPECT_EQ(groups->marks[2][2], STONE_NONE);
+}
+
 // The fill on its own, started from either end of a chain.
 TEST(Groups, FillFromAnyStone) {
     BoardPtr board = board_from_picture(". . X X . / X X X . . / X . O . .");

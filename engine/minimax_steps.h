@@ -58,9 +58,6 @@ struct has_silent_leaf<OPS, decltype(void(OPS::silent_leaf(nullptr, nullptr, nul
 template <class OPS>
 __attribute__((noinline)) int expand_leaves(MM *mm, void *position, int maxlev, void **moves, int num_moves,
                                             void **best_move, void *user) {
-    if constexpr (has_silent_leaf<OPS>::value)
-        if (mm->numlev + 1 == maxlev && !YTraceActive())
-            return expand_leaves<OPS>(mm, position, maxlev, moves, num_moves, best_move, user);
     const bool maximising = mm->numlev % 2 == 0;
     int result = maximising ? MAX_START : MIN_START;
     for (int k = 0; k < num_moves; ++k) {

@@ -28,6 +28,7 @@
 
 #include "engine/solve.h"
 #include "model/game.h"
+#include "tools/cli.h"
 
 namespace {
 
@@ -42,21 +43,12 @@ struct OPTIONS {
     const char *second = nullptr; // Black, moves first
 };
 
-[[noreturn]] void fail(const std::string &message) {
-    std::fprintf(stderr, "korvani-match: %s\n%s\n", message.c_str(), USAGE);
-    std::exit(2);
-}
+const CLI cli{"korvani-match", USAGE};
 
-// A whole decimal number from low to high, or fail with what was wrong.
+[[noreturn]] void fail(const std::string &message) { cli_fail(cli, message); }
+
 long read_number(const char *option, const char *text, long low, long high) {
-    const std::string what = std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
-                             std::to_string(high) + ", not \"" + text + "\"";
-    if (text[0] < '0' || text[0] > '9') fail(what); // no sign, no blank
-    errno = 0;
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value < low || value > high) fail(what);
-    return value;
+    return cli_number(cli, option, text, low, high);
 }
 
 const char PERFECT[] = "perfect";

@@ -25,6 +25,7 @@
 
 #include "engine/solve.h"
 #include "model/board.h"
+#include "tools/cli.h"
 
 namespace {
 
@@ -40,20 +41,12 @@ struct OPTIONS {
     bool verbose = false;
 };
 
-[[noreturn]] void fail(const std::string &message) {
-    std::fprintf(stderr, "korvani-solve: %s\n%s\n", message.c_str(), USAGE);
-    std::exit(2);
-}
+const CLI cli{"korvani-solve", USAGE};
+
+[[noreturn]] void fail(const std::string &message) { cli_fail(cli, message); }
 
 long read_number(const char *option, const char *text, long low, long high) {
-    const std::string what = std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
-                             std::to_string(high) + ", not \"" + text + "\"";
-    if (text[0] < '0' || text[0] > '9') fail(what);
-    errno = 0;
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value < low || value > high) fail(what);
-    return value;
+    return cli_number(cli, option, text, low, high);
 }
 
 OPTIONS read_options(int argc, char **argv) {

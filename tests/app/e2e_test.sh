@@ -10,20 +10,29 @@ cd "$work"
 "$korvani" 2>/dev/null &
 pid=$!
 
-# The window, once it is mapped: its id from the X server's tree (there is no window manager).
+# The X clients wait on the server; should it stop answering, each gives up after 30 s and says so.
+x() {
+  local status=0
+  timeout 30 "$@" || status=$?
+  [ "$status" -ne 124 ] || { echo "e2e: $1 did not finish within 30 s"; exit 1; }
+  return "$status"
+}
+
+# The window, once it is mapped: its id from the X server's tree (there is no window manager). Up to
+# 30 s, longer on a busy machine.
 window=""
-for _ in $(seq 100); do
-  window="$(LC_ALL=C.UTF-8 xwininfo -root -tree | grep '"  КОРВАНИ"' | awk '{print $1}' | head -n1 || true)"
+for _ in $(seq 300); do
+  window="$(LC_ALL=C.UTF-8 timeout 30 xwininfo -root -tree | grep '"  КОРВАНИ"' | awk '{print $1}' | head -n1 || true)"
   [ -n "$window" ] && break
   sleep 0.1
 done
-[ -n "$window" ] || { echo "no window"; exit 1; }
+[ -n "$window" ] || { echo "e2e: the game's window did not show within 30 s"; exit 1; }
 sleep 0.5
 
 # The centre point, row 2 column 2: grid lines 29 pixels apart from (57, 142).
-xdotool mousemove --window "$window" 115 200 click 1
+x xdotool mousemove --window "$window" 115 200 click 1
 sleep 1.5
-import -window "$window" shot.png
+x import -window "$window" shot.png
 
 # The share of light pixels in a 7 x 7 patch between the grid lines below-right of a point's centre:
 # 1 on the empty board, a little less under a white stone (its outline), far less under a black one.
@@ -52,13 +61,18 @@ printf '%s' "$board"
 [ "$black" -eq 1 ] || { echo "expected one black stone in the centre, saw $black"; exit 1; }
 [ "$white" -eq 1 ] || { echo "expected one white answer, saw $white"; exit 1; }
 
-xdotool windowfocus "$window" key Escape
-for _ in $(seq 50); do
+x xdotool windowfocus "$window" key Escape
+# Up to 20 s; bash reaps the ended game by itself, so a gone process is gone from the table as well.
+for _ in $(seq 200); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-wait "$pid"
-status=$?
+if kill -0 "$pid" 2>/dev/null; then
+  echo "e2e: the game did not end within 20 s of Escape"
+  exit 1
+fi
+status=0
+wait "$pid" || status=$?
 [ "$status" -eq 0 ] || { echo "exit status $status"; exit 1; }
 [ "$(cat korvani.ini)" = "0.000000" ] || { echo "korvani.ini holds '$(cat korvani.ini)'"; exit 1; }
 echo "e2e: ok"

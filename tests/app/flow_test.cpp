@@ -1,7 +1,9 @@
 // The game as the user plays it: clicks delivered through the X server at pixel positions of the board,
 // the computer's answers, the end of the game with the lost stones painted, handicap and rating.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -46,6 +48,11 @@ struct MESSAGE_SEEN {
     std::string text;
     std::string title;
     std::string button;
+    // The X window of the box last pressed. The box stays up until its own wait reads the press, and a
+    // late repeating timeout fires again at once, so the same box is met more than once; it is told by
+    // its X window, as a new box may take the old one's place on the stack but never its window id.
+    Window pressed = 0;
+    std::chrono::steady_clock::time_point pressed_at;
 };
 MESSAGE_SEEN message_seen;
 
@@ -53,6 +60,16 @@ void press_message_button(void *) {
     Fl::repeat_timeout(0.02, press_message_button);
     Fl_Window *modal = Fl::modal();
     if (!modal) return;
+    if (fl_xid(modal) == message_seen.pressed) {
+        // A box that never reads its pressed button would hang the test run in its wait.
+        if (std::chrono::steady_clock::now() - message_seen.pressed_at > std::chrono::seconds(30)) {
+            std::fputs("the message box stayed up 30 s after its button was pressed\n", stderr);
+            std::_Exit(3);
+        }
+        return;
+    }
+    message_seen.pressed = fl_xid(modal);
+    message_seen.pressed_at = std::chrono::steady_clock::now();
     ++message_seen.count;
     message_seen.title = modal->label() ? modal->label() : "";
     for (int k = 0; k < modal->children(); ++k) {

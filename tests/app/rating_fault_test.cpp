@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "app/state.h"
+#include "tests/support/child.h"
 
 namespace {
 
@@ -78,9 +79,7 @@ int save_in_child(double rating, int (*hook)(int)) {
         rating_write(rating);
         _exit(0);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return status;
+    return wait_child(child, "the save");
 }
 
 const std::vector<std::string> ONLY_THE_FILE = {"korvani.ini"};
@@ -155,8 +154,7 @@ TEST(RatingSave, KilledAtRandomMomentsLeavesOneOfTheRatingsItWasGiven) {
         }
         std::this_thread::sleep_for(std::chrono::microseconds(pause_us(random)));
         kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
+        const int status = wait_child(child, "the saving child killed with SIGKILL");
         ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
 
         const std::string saved = bytes("korvani.ini");
@@ -226,8 +224,7 @@ TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
         }
     }
     for (pid_t child : children) {
-        int status = 0;
-        waitpid(child, &status, 0);
+        const int status = wait_child(child, "a copy's saves");
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     }
     EXPECT_EQ("151.000000", bytes("korvani.ini"));

@@ -67,8 +67,11 @@ std::string read_bytes(const std::string &path) {
 }
 
 void xdotool(const std::string &args) {
-    const std::string command = "xdotool " + args;
-    ASSERT_EQ(0, std::system(command.c_str())) << command;
+    // xdotool waits on the X server; should that never answer, the limit ends it with status 124.
+    const std::string command = "timeout 30 xdotool " + args;
+    const int status = std::system(command.c_str());
+    ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 124) << "xdotool " << args << " did not finish within 30 s";
+    ASSERT_EQ(0, status) << command;
 }
 
 // The board as the screen shows it, read at each grid point from three pixels: the centre, where the
@@ -139,7 +142,8 @@ public:
     ~Session() {
         if (pid > 0) {
             kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+            if (!wait_for([&] { return waitpid(pid, nullptr, WNOHANG) != 0; }, 10000))
+                std::fprintf(stderr, "the program (pid %d) did not end on SIGKILL; left behind\n", static_cast<int>(pid));
         }
         XCloseDisplay(display);
         std::error_code ignored;
@@ -234,7 +238,11 @@ public:
     int wait_exit(int ms = 10000) {
         int status = 0;
         const bool ended = wait_for([&] { return waitpid(pid, &status, WNOHANG) == pid; }, ms);
-        if (!ended) return -1;
+        if (!ended) {
+            std::fprintf(stderr, "the program (pid %d) did not end within %.0f s\n", static_cast<int>(pid),
+                         ms * slowness() / 1000);
+            return -1;
+        }
         pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }

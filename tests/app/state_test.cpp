@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "app/state.h"
+#include "tests/support/child.h"
 #include "tests/support/x_test.h"
 
 struct READ_CASE {
@@ -108,8 +109,7 @@ TEST(RatingFile, FailedWriteKeepsThePreviousRating) {
         rating_write(9.0);
         _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
+    const int status = wait_child(child, "the save with no room to write");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(1, WEXITSTATUS(status));
     EXPECT_EQ("4.000000", file_bytes("korvani.ini"));

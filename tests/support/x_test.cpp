@@ -1,13 +1,17 @@
 #include "tests/support/x_test.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -58,7 +62,11 @@ void settle() {
 
 void show_and_settle(Fl_Window *window) {
     window->show();
-    for (int k = 0; k < 100 && !window->visible_r(); ++k) Fl::wait(0.02);
+    // By the clock: any event ends one wait early, so a count of waits would give up too soon.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!window->visible_r() && std::chrono::steady_clock::now() < end) Fl::wait(0.02);
+    if (!window->visible_r())
+        ADD_FAILURE() << "the window \"" << (window->label() ? window->label() : "") << "\" did not show within 20 s";
     settle();
 }
 
@@ -94,8 +102,13 @@ void send_close(Fl_Window *window) {
 }
 
 void xdotool(const std::string &args) {
-    const std::string command = "xdotool " + args;
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    // xdotool waits on the X server; should that never answer, the limit ends it with status 124.
+    const std::string command = "timeout 30 xdotool " + args;
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 124)
+        ADD_FAILURE() << "xdotool " << args << " did not finish within 30 s";
+    else if (status != 0)
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
     // The injected input reaches the server before the next request of ours.
     XSync(fl_display, False);
 }

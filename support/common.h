@@ -9,7 +9,8 @@
 // The running program leaves it at 0, so only the colour escapes of the blocks reach the error stream.
 void YTraceLevel(int level);
 
-// Writes ESC "[ %d m" (with its spaces) to the error stream, whatever the trace level.
+// Writes ESC "[ %d m" (with its spaces) to the error stream, whatever the trace level, when the colour
+// escapes are on (YTraceColors); nothing when they are off.
 void YTraceColor(int code);
 
 // Writes the indentation and the formatted text when the depth is at most the trace level.

@@ -1,3 +1,11 @@
-#include "app/main_window.h"
+#include <cstdio>
 
-int main(int argc, char **argv) { return app_main(argc, argv); }
+#include "app/main_window.h"
+#include "app/options.h"
+
+int main(int argc, char **argv) {
+    // --help, --version and a mistyped option answer before any display is opened.
+    const int status = options_read(argc, argv, stdout, stderr);
+    if (status >= 0) return status;
+    return app_main(argc, argv);
+}

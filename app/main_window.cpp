@@ -185,6 +185,10 @@ int app_start(int argc, char **argv) {
     icon_pixels(pixels);
     const Fl_RGB_Image icon(pixels, ICON_SIZE, ICON_SIZE, 4);
     main_window->icon(&icon);
+    // The window's class, WM_CLASS "korvani", "Korvani", is what ties it to the desktop entry
+    // (StartupWMClass): the toolkit's default "FLTK" put it among every other FLTK program. The
+    // toolkit's -name option still overrides it.
+    main_window->xclass("korvani");
     main_window->callback(window_cb);
 
     Fl::visual(FL_DOUBLE | FL_INDEX);

@@ -13,12 +13,13 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# What building the game needs.
-BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev fonts-dejavu-core fonts-liberation2)
+# What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons).
+BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev librsvg2-bin fonts-dejavu-core fonts-liberation2)
 # What the tests need on top: the test framework and a virtual X server with its helpers, and the
 # benchmark library (the benchmarks are built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils imagemagick libbenchmark-dev)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang libclang-rt-14-dev valgrind)
-# What scripts/package needs on top of the build: the Debian package tools and the checkers of its files.
-PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream)
+# What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
+# (appstream-compose: what a software centre's catalogue makes of the package).
+PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream appstream-compose)

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int INDENT_SIZE = 96;
@@ -49,12 +51,9 @@ struct ErrorStreamBuffer {
 const ErrorStreamBuffer error_stream_buffered;
 
 // The escapes of the codes 0 to 99, made at compile time: formatting them for every block was the
-// other half of the trace's cost. Each is kept in 8 bytes, so that it goes into the stream's buffer as
-// one store ("ESC[ 99 m", the longest, has 7).
+// other half of the trace's cost.
 constexpr int ESCAPE_CACHE = 100;
-constexpr int ESCAPE_SIZE = 8;
 using ytrace_state::Escape;
-static_assert(sizeof Escape{}.text == ESCAPE_SIZE, "an escape is one 8-byte store");
 
 constexpr Escape make_escape(int code) {
     Escape escape{{}, 0};
@@ -75,22 +74,11 @@ struct EscapeTable {
 };
 constexpr EscapeTable escapes;
 
-// Writes the escape's bytes to the error stream. With glibc, when the stream's buffer has room for the
-// whole 8-byte block, they are stored straight into it, which is what putc does a character at a time
-// (the bytes past the escape's length lie beyond the stream's write pointer, which the next write
-// overwrites). Otherwise, and on other libraries, the plain write.
-__attribute__((always_inline)) inline void write_escape(const Escape &escape) {
-    FILE *stream = stderr;
-#if defined(__GLIBC__)
-    if (stream->_IO_write_end - stream->_IO_write_ptr >= ESCAPE_SIZE) {
-        std::memcpy(stream->_IO_write_ptr, escape.text, ESCAPE_SIZE);
-        stream->_IO_write_ptr += escape.length;
-        return;
-    }
-    fwrite_unlocked(escape.text, 1, static_cast<size_t>(escape.length), stream);
-#else
-    std::fwrite(escape.text, 1, static_cast<size_t>(escape.length), stream);
-#endif
+// 1 when the colour escapes are written (YTraceColors).
+int colours_on = 1;
+
+void write_escape(const Escape &escape) {
+    if (colours_on) ytrace_state::write_error_stream(escape.text, escape.length);
 }
 
 // A block's name: its own copy in block_copies when its lines were printed at its opening, else the
@@ -120,12 +108,7 @@ constexpr DepthEscapes make_depth_escapes() {
     for (int d = 0; d <= DEPTH_MOST; ++d) table.of[d] = escapes.of[colour_table[d]];
     return table;
 }
-} // namespace
 
-// The escape of each depth's colour, which YBeg and YEnd write.
-const DepthEscapes depth_escapes = make_depth_escapes();
-
-namespace {
 constexpr DepthEscapePairs make_depth_escape_pairs() {
     DepthEscapePairs table{};
     const DepthEscapes single = make_depth_escapes();
@@ -137,10 +120,42 @@ constexpr DepthEscapePairs make_depth_escape_pairs() {
     }
     return table;
 }
+
+// The escape of each depth's colour, which YBeg and YEnd write, and the empty ones of the colours off.
+constexpr DepthEscapes coloured_escapes = make_depth_escapes();
+constexpr DepthEscapes no_escapes{};
+constexpr DepthEscapePairs coloured_pairs = make_depth_escape_pairs();
+constexpr DepthEscapePairs no_pairs{};
 } // namespace
 
-const DepthEscapePairs depth_escape_pairs = make_depth_escape_pairs();
+const DepthEscapes *depth_escapes = &coloured_escapes;
+const DepthEscapePairs *depth_escape_pairs = &coloured_pairs;
 } // namespace ytrace_state
+
+int YColorWanted(int stream_is_terminal, const char *no_color, const char *clicolor_force) {
+    if (no_color && no_color[0]) return 0;
+    if (clicolor_force && clicolor_force[0] && std::strcmp(clicolor_force, "0") != 0) return 1;
+    return stream_is_terminal ? 1 : 0;
+}
+
+void YTraceColors(int on) {
+    colours_on = on ? 1 : 0;
+    ytrace_state::depth_escapes = on ? &ytrace_state::coloured_escapes : &ytrace_state::no_escapes;
+    ytrace_state::depth_escape_pairs = on ? &ytrace_state::coloured_pairs : &ytrace_state::no_pairs;
+}
+
+int YTraceColorsOn() { return colours_on; }
+
+namespace {
+// A game started from a desktop menu writes its error stream to the session's log: the escapes go
+// there only when asked for. Decided before main, before anything is written to the stream.
+struct ColoursFromEnvironment {
+    ColoursFromEnvironment() {
+        YTraceColors(YColorWanted(isatty(STDERR_FILENO), std::getenv("NO_COLOR"), std::getenv("CLICOLOR_FORCE")));
+    }
+};
+const ColoursFromEnvironment colours_from_environment;
+} // namespace
 
 using ytrace_state::block_names;
 using ytrace_state::DEPTH_MOST;
@@ -152,8 +167,10 @@ void YTraceLevel(int level) { ytrace_state::level = level; }
 int YTraceDepth() { return depth; }
 
 void YTraceColor(int code) {
-    if (code >= 0 && code < ESCAPE_CACHE) write_escape(escapes.of[code]);
-    else std::fprintf(stderr, "\033[ %d m", code);
+    if (colours_on) {
+        if (code >= 0 && code < ESCAPE_CACHE) write_escape(escapes.of[code]);
+        else std::fprintf(stderr, "\033[ %d m", code);
+    }
     if (depth == 0) std::fflush(stderr);
 }
 
@@ -192,7 +209,7 @@ void ytrace_state::block_open(const char *name, int condition) {
     (void)expression;
     if (ytrace_state::depth >= DEPTH_MOST) YFatal("YBeg");
     ++depth;
-    write_escape(depth_escapes.of[depth]); // YTraceColor, knowing the code is in the table
+    write_escape(ytrace_state::depth_escapes->of[depth]); // YTraceColor, knowing the code is in the table
     if (YTraceActive()) {
         // A block whose lines print gets a copy of its name, as a caller's text may go before the block
         // closes. A silent one, every block of the running program, only refers to it: the copy was a
@@ -211,7 +228,7 @@ void ytrace_state::block_close() {
     if (depth <= 0) YFatal("YEnd");
     if (YTraceActive()) block_line("END: %s \n", block_names[depth]);
     --depth;
-    write_escape(depth_escapes.of[depth]); // YTraceColor, knowing the code is in the table
+    write_escape(ytrace_state::depth_escapes->of[depth]); // YTraceColor, knowing the code is in the table
     if (depth == 0) std::fflush(stderr);
 }
 

@@ -9,12 +9,26 @@
 // The running program leaves it at 0, so only the colour escapes of the blocks reach the error stream.
 void YTraceLevel(int level);
 
-// Writes ESC "[ %d m" (with its spaces) to the error stream, whatever the trace level.
+// Writes ESC "[ %d m" (with its spaces) to the error stream, whatever the trace level, when the colour
+// escapes are on (YTraceColors); nothing when they are off.
 void YTraceColor(int code);
 
 // Writes the indentation and the formatted text when the depth is at most the trace level.
 // Adds no newline: the formats carry it.
 void YTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// Whether the trace's colour escapes are wanted, by the convention of terminal programs: always when
+// clicolor_force (the CLICOLOR_FORCE variable, or null when unset) is set and not "0"; otherwise never when
+// no_color (NO_COLOR) is set and not empty; otherwise when the stream is a terminal. NO_COLOR is checked
+// first: a user who asked for no colour anywhere gets none. Returns 1 or 0.
+int YColorWanted(int stream_is_terminal, const char *no_color, const char *clicolor_force);
+
+// Turns the colour escapes of YTraceColor, YBeg and YEnd on (non-zero) or off (0). Off, they write
+// nothing at all; the trace lines are the same either way. At start-up the trace sets them from
+// YColorWanted with the error stream and the environment, so a program need not call this.
+void YTraceColors(int on);
+// 1 when the colour escapes are written, else 0.
+int YTraceColorsOn();
 
 // The trace's state, for the inline parts below alone; everything else goes through the functions here.
 namespace ytrace_state {
@@ -22,7 +36,7 @@ extern int depth;
 extern int level;
 // A 48th open block stops the program (YBeg).
 enum { DEPTH_MOST = 47 };
-// The colour escape written when the depth becomes d, kept in 8 bytes ("ESC[ 99 m", the longest, has 7).
+// The colour escape written when the depth becomes d ("ESC[ 99 m", the longest, has 7 bytes).
 struct Escape {
     char text[8];
     int length;
@@ -30,9 +44,11 @@ struct Escape {
 struct DepthEscapes {
     Escape of[DEPTH_MOST + 1];
 };
-extern const DepthEscapes depth_escapes;
+// The escapes YBeg and YEnd write: the colours of each depth, or, with the colours off, a table of
+// empty escapes, so that the inline steps below need no test of their own for it.
+extern const DepthEscapes *depth_escapes;
 // What a block opened and closed at once writes when the depth is d: the escape of d + 1, then that of
-// d, kept in 16 bytes (two escapes of at most 7).
+// d (two escapes of at most 7 bytes).
 struct EscapePair {
     char text[16];
     int length;
@@ -40,12 +56,24 @@ struct EscapePair {
 struct DepthEscapePairs {
     EscapePair of[DEPTH_MOST];
 };
-extern const DepthEscapePairs depth_escape_pairs;
+extern const DepthEscapePairs *depth_escape_pairs;
 // The name of each open block (see YBeg).
 extern const char *block_names[];
 // YBeg and YEnd, every step.
 void block_open(const char *name, int condition);
 void block_close();
+
+// Writes bytes to the error stream through the stream itself, so they keep their place among every
+// other write to it. fwrite_unlocked where the library has it: the program writes from one thread, and
+// the lock was most of the cost of a short write. An empty text costs nothing.
+inline void write_error_stream(const char *text, int length) {
+    if (length == 0) return;
+#if defined(__GLIBC__)
+    fwrite_unlocked(text, 1, static_cast<size_t>(length), stderr);
+#else
+    std::fwrite(text, 1, static_cast<size_t>(length), stderr);
+#endif
+}
 } // namespace ytrace_state
 
 // 1 when a YTrace line written now would be printed (the depth is at most the trace level), else 0.
@@ -60,23 +88,18 @@ inline int YTraceActive() { return ytrace_state::depth <= ytrace_state::level ? 
 // stops through YFatal("YBeg") instead of writing past it.
 //
 // Inline for the case of every block of the running program, which the search opens at every node: a
-// true condition, room for another block, a "BEG" line that is not printed, and, with glibc, room in
-// the error stream's buffer for the escape's 8 bytes. Then the steps that apply are the raise of the
-// depth, the escape stored straight into the buffer (as putc would store it, a byte at a time; the
-// bytes past its length lie beyond the write pointer, which the next write overwrites) and the name
-// referenced. Any other case takes every step in block_open.
+// true condition, room for another block and a "BEG" line that is not printed. Then the steps that
+// apply are the raise of the depth, the escape and the name referenced. Any other case takes every step
+// in block_open.
 inline void YBeg(const char *name, int condition) {
-#if defined(__GLIBC__)
     using namespace ytrace_state;
-    FILE *stream = stderr;
-    if (condition && depth < DEPTH_MOST && depth + 1 > level && stream->_IO_write_end - stream->_IO_write_ptr >= 8) {
+    if (condition && depth < DEPTH_MOST && depth + 1 > level) {
         ++depth;
-        std::memcpy(stream->_IO_write_ptr, depth_escapes.of[depth].text, 8);
-        stream->_IO_write_ptr += depth_escapes.of[depth].length;
+        const Escape &escape = depth_escapes->of[depth];
+        write_error_stream(escape.text, escape.length);
         block_names[depth] = name;
         return;
     }
-#endif
     ytrace_state::block_open(name, condition);
 }
 
@@ -86,35 +109,29 @@ inline void YBeg(const char *name, int condition) {
 // Inline for a block that is not the outermost (no flush follows) and whose "END" line is not printed,
 // as YBeg; every other case in block_close.
 inline void YEnd() {
-#if defined(__GLIBC__)
     using namespace ytrace_state;
-    FILE *stream = stderr;
-    if (depth > 1 && depth > level && stream->_IO_write_end - stream->_IO_write_ptr >= 8) {
+    if (depth > 1 && depth > level) {
         --depth;
-        std::memcpy(stream->_IO_write_ptr, depth_escapes.of[depth].text, 8);
-        stream->_IO_write_ptr += depth_escapes.of[depth].length;
+        const Escape &escape = depth_escapes->of[depth];
+        write_error_stream(escape.text, escape.length);
         return;
     }
-#endif
     ytrace_state::block_close();
 }
 
 // YBeg(name, 1) and at once YEnd(), with nothing written between: the same bytes and the same state
 // after. Inline, for a block inside another one (depth at least 1, so YEnd does not flush) whose lines
-// do not print, with room for 16 bytes in the stream's buffer: the conditions of the inline YBeg and of
-// the inline YEnd that follows it, so that their two escapes go into the buffer as one store. The
-// depth ends where it began, and the name is referenced as YBeg does. Any other case takes both calls.
+// do not print: the conditions of the inline YBeg and of the inline YEnd that follows it, so that their
+// two escapes go out in one write. The depth ends where it began, and the name is referenced as YBeg
+// does. Any other case takes both calls.
 inline void YBegEnd(const char *name) {
-#if defined(__GLIBC__)
     using namespace ytrace_state;
-    FILE *stream = stderr;
-    if (depth >= 1 && depth < DEPTH_MOST && depth + 1 > level && stream->_IO_write_end - stream->_IO_write_ptr >= 16) {
-        std::memcpy(stream->_IO_write_ptr, depth_escape_pairs.of[depth].text, 16);
-        stream->_IO_write_ptr += depth_escape_pairs.of[depth].length;
+    if (depth >= 1 && depth < DEPTH_MOST && depth + 1 > level) {
+        const EscapePair &pair = depth_escape_pairs->of[depth];
+        write_error_stream(pair.text, pair.length);
         block_names[depth + 1] = name;
         return;
     }
-#endif
     YBeg(name, 1);
     YEnd();
 }

@@ -1,5 +1,7 @@
 #include "support/dialogs.h"
 
+#include <cstring>
+
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -130,14 +132,21 @@ int YMessage(const char *text, const char *button, const char *title) {
     if (!title) title = "Message";
     Fl_Group *const caller_group = Fl_Group::current();
     Fl_Group::current(nullptr);
-    // A text longer than the usual few words makes the box, and the window with it, grow to hold it.
-    int text_w = 0;
-    int text_h = 0;
-    fl_open_display();
-    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
-    fl_measure(text, text_w, text_h);
-    const int box_w = text_w + 16 > 170 ? text_w + 16 : 170;
-    const int box_h = text_h + 12 > 80 ? text_h + 12 : 80;
+    // A text of several lines (the rating file's messages) makes the box, and the window with it, grow
+    // to hold it. A text of one line, as the game's refused-move message, keeps the 170 x 80 box and the
+    // 230 x 150 window whatever the font's widths: on DejaVu Sans "Сюда ходить нельзя!" measures 157
+    // pixels, which fit the box but not with a margin of 8 each side, and the window had grown to 233.
+    int box_w = 170;
+    int box_h = 80;
+    if (std::strchr(text, '\n')) {
+        int text_w = 0;
+        int text_h = 0;
+        fl_open_display();
+        fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+        fl_measure(text, text_w, text_h);
+        if (text_w + 16 > box_w) box_w = text_w + 16;
+        if (text_h + 12 > box_h) box_h = text_h + 12;
+    }
     {
         Fl_Window window(box_w + 60, box_h + 70, title);
         Fl_Box box(30, 20, box_w, box_h, text);

@@ -17,6 +17,9 @@
 // S + k for the k-th game (S is the clock's time unless --seed gives it), so a match can be replayed.
 // With --verbose the board is printed after every move (through the trace, on the error stream) and the
 // winner line of game_play follows each game on the standard output.
+// The searches' colour escapes go to the error stream only when asked for: with --verbose as the game
+// writes them (to a terminal, unless NO_COLOR is set), or with CLICOLOR_FORCE set. A match of a
+// thousand games wrote megabytes of them to a log otherwise.
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -26,8 +29,11 @@
 #include <ctime>
 #include <string>
 
+#include <unistd.h>
+
 #include "engine/solve.h"
 #include "model/game.h"
+#include "support/common.h"
 #include "tools/cli.h"
 
 namespace {
@@ -88,7 +94,9 @@ OPTIONS read_options(int argc, char **argv) {
                         "Players are \"tiku\" and a level from 1 to 25, e.g. tiku2, the window's opponent,\n"
                         "or \"perfect\", who plays the quickest win or, when lost, resists longest.\n"
                         "--seed S   seeds game k with S + k (default: the clock), so a match can be replayed\n"
-                        "--verbose  prints the board after every move on the error stream, and the winner\n",
+                        "--verbose  prints the board after every move on the error stream, and the winner\n"
+                        "The searches' colour escapes go to the error stream with --verbose on a terminal,\n"
+                        "or whenever CLICOLOR_FORCE is set to a value other than 0; never with NO_COLOR set.\n",
                         USAGE);
             std::exit(0);
         } else if (is("--games")) {
@@ -154,6 +162,8 @@ GAME_RESULT play(const OPTIONS &options, unsigned seed, SOLVER *solver) {
 
 int main(int argc, char **argv) {
     const OPTIONS options = read_options(argc, argv);
+    YTraceColors(YColorWanted(options.verbose && isatty(STDERR_FILENO), std::getenv("NO_COLOR"),
+                              std::getenv("CLICOLOR_FORCE")));
     const unsigned long seed = options.seeded ? options.seed : static_cast<unsigned long>(std::time(nullptr));
 
     // What the perfect player proves stays in its table from game to game.

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The real executable as a user meets it: started in an empty folder, one click on the centre point,
-# the board read off a screenshot, Escape, and the rating file left behind. Runs under tests/with-xvfb.
+# the board read off a screenshot, Escape, and the rating file left behind; started off a terminal, as
+# from a desktop menu, it writes nothing to its error stream. Then once more on a terminal (script's
+# pseudo-terminal), where the computer's search writes its colour escapes. Runs under tests/with-xvfb.
 set -euo pipefail
 korvani="$1"
 work="$(mktemp -d)"
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 
-"$korvani" 2>/dev/null &
+unset NO_COLOR CLICOLOR_FORCE
+"$korvani" 2>err.log &
 pid=$!
 
 # The X clients wait on the server; should it stop answering, each gives up after 30 s and says so.
@@ -20,14 +23,17 @@ x() {
 
 # The window, once it is mapped: its id from the X server's tree (there is no window manager). Up to
 # 30 s, longer on a busy machine.
-window=""
-for _ in $(seq 300); do
-  window="$(LC_ALL=C.UTF-8 timeout 30 xwininfo -root -tree | grep '"  КОРВАНИ"' | awk '{print $1}' | head -n1 || true)"
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || { echo "e2e: the game's window did not show within 30 s"; exit 1; }
-sleep 0.5
+find_window() {
+  window=""
+  for _ in $(seq 300); do
+    window="$(LC_ALL=C.UTF-8 timeout 30 xwininfo -root -tree | grep '"  КОРВАНИ"' | awk '{print $1}' | head -n1 || true)"
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "e2e: the game's window did not show within 30 s"; exit 1; }
+  sleep 0.5
+}
+find_window
 
 # The centre point, row 2 column 2: grid lines 29 pixels apart from (57, 142).
 x xdotool mousemove --window "$window" 115 200 click 1
@@ -75,4 +81,24 @@ status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || { echo "exit status $status"; exit 1; }
 [ "$(cat korvani.ini)" = "0.000000" ] || { echo "korvani.ini holds '$(cat korvani.ini)'"; exit 1; }
+[ ! -s err.log ] || { echo "the game wrote $(wc -c <err.log) bytes to its error stream off a terminal"; exit 1; }
+
+# On a terminal: the same click, and the search's escapes arrive, the last one the reset.
+script -qfec "'$korvani'" terminal.log </dev/null >/dev/null 2>&1 &
+pid=$!
+find_window
+x xdotool mousemove --window "$window" 115 200 click 1
+sleep 1.5
+x xdotool windowfocus "$window" key Escape
+for _ in $(seq 200); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "e2e: the game on a terminal did not end within 20 s of Escape"
+  exit 1
+fi
+wait "$pid" || { echo "the game on a terminal ended with status $?"; exit 1; }
+grep -q $'\033\\[ 36 m' terminal.log && grep -q $'\033\\[ 0 m' terminal.log \
+  || { echo "no colour escapes on the terminal: $(od -c terminal.log | head -n 3)"; exit 1; }
 echo "e2e: ok"

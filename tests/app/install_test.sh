@@ -11,14 +11,21 @@ fail() { echo "install: $*" >&2; exit 1; }
 [ -x "$prefix/bin/korvani" ] || fail "no executable bin/korvani"
 desktop="$prefix/share/applications/korvani.desktop"
 [ -f "$desktop" ] || fail "no $desktop"
-grep -qx 'Name=КОРВАНИ' "$desktop" || fail "desktop entry without Name=КОРВАНИ"
+grep -qx 'Name=Korvani' "$desktop" && grep -qx 'Name\[ru\]=КОРВАНИ' "$desktop" || fail "desktop entry without its names"
+# The window's class (WM_CLASS "korvani"), which ties the window to the entry.
+grep -qx 'StartupWMClass=korvani' "$desktop" || fail "desktop entry without StartupWMClass=korvani"
 grep -qx 'Categories=Game;BoardGame;' "$desktop" || fail "desktop entry without its categories"
 grep -qx 'Exec=korvani' "$desktop" || fail "desktop entry does not run korvani"
 grep -qx 'Icon=korvani' "$desktop" || fail "desktop entry without its icon"
-png="$prefix/share/icons/hicolor/32x32/apps/korvani.png"
-[ -f "$png" ] || fail "no $png"
-size="$(identify -format '%w %h' "$png")"
-[ "$size" = "32 32" ] || fail "icon is $size, not 32 32"
+for n in 32 48 64 128 256; do
+  png="$prefix/share/icons/hicolor/${n}x${n}/apps/korvani.png"
+  [ -f "$png" ] || fail "no $png"
+  size="$(identify -format '%w %h' "$png")"
+  [ "$size" = "$n $n" ] || fail "icon ${n}x${n} is $size"
+done
+svg="$prefix/share/icons/hicolor/scalable/apps/korvani.svg"
+[ -f "$svg" ] || fail "no $svg"
+grep -q '<svg' "$svg" || fail "$svg is no SVG"
 [ -f "$prefix/share/man/man6/korvani.6" ] || fail "no manual page man6/korvani.6"
 [ -f "$prefix/share/metainfo/invalid.korvani.Korvani.metainfo.xml" ] || fail "no AppStream metainfo"
 # The about window sends the user to the README for contact and web site.

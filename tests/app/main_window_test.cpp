@@ -312,6 +312,18 @@ TEST(MainWindow, MenuShowsTwoTitlesAndOnlyItsItemsAct) {
     EXPECT_EQ(main_window->x() + 240, shown_windows("О программе")[0]->x());
 }
 
+// The desktop entry's StartupWMClass names this class: a desktop ties the window to the entry by it.
+TEST(MainWindow, ItsClassIsKorvani) {
+    TEMP_DIR dir;
+    start();
+    XClassHint hint{};
+    ASSERT_NE(0, XGetClassHint(fl_display, fl_xid(main_window), &hint));
+    EXPECT_STREQ("korvani", hint.res_name);
+    EXPECT_STREQ("Korvani", hint.res_class);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+}
+
 TEST(MainWindow, CarriesTheProgramsIcon) {
     TEMP_DIR dir;
     start();

@@ -106,6 +106,53 @@ TEST(Trace, BlockOpenedAndClosedAtOnceWritesAsBothCalls) {
     }
 }
 
+// The convention of terminal programs: a terminal gets colours, NO_COLOR takes them away everywhere,
+// CLICOLOR_FORCE gives them to a file or a pipe.
+TEST(TraceColours, FollowTheTerminalNoColorAndClicolorForce) {
+    struct Row {
+        int terminal;
+        const char *no_color;
+        const char *clicolor_force;
+        int wanted;
+    };
+    const Row rows[] = {
+        {1, nullptr, nullptr, 1}, {0, nullptr, nullptr, 0}, {1, "", "", 1},   {1, "1", nullptr, 0},
+        {1, "yes", "1", 0},       {0, "", "1", 1},          {0, nullptr, "0", 0}, {0, nullptr, "", 0},
+        {0, nullptr, "yes", 1},   {1, nullptr, "0", 1},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(YColorWanted(r.terminal, r.no_color, r.clicolor_force), r.wanted)
+            << r.terminal << " NO_COLOR=" << (r.no_color ? r.no_color : "(unset)")
+            << " CLICOLOR_FORCE=" << (r.clicolor_force ? r.clicolor_force : "(unset)");
+}
+
+// With the colours off the trace writes its lines unchanged and not one escape, on every path: the
+// inline blocks, the blocks that print, the explicit colour.
+TEST(TraceColours, OffWritesTheLinesAlone) {
+    const auto work = [] {
+        YTraceColor(32);
+        YBeg("outer", 1);
+        YTrace("inside \n");
+        YBeg("inner", 1);
+        YBegEnd("leaf");
+        YEnd();
+        YEnd();
+    };
+    for (int level : {0, 1, 100}) {
+        TraceLevelScope scope(level);
+        const std::string on = capture_stderr(work);
+        YTraceColors(0);
+        const std::string off = capture_stderr(work);
+        YTraceColors(1);
+        EXPECT_EQ(off, without_escapes(on)) << "level " << level;
+        EXPECT_EQ(off.find('\033'), std::string::npos) << "level " << level;
+        if (level == 1) {
+            EXPECT_EQ(off, "BEG: outer \n  inside \nEND: outer \n");
+        }
+    }
+    EXPECT_EQ(YTraceColorsOn(), 1);
+}
+
 TEST(TraceDeathTest, MisuseStops) {
     EXPECT_EXIT(for (int d = 1; d <= 48; ++d) YBeg("deep", 1), ::testing::ExitedWithCode(1),
                 "^(\033\\[ [0-9]+ m)+ERROR: YBeg \n$");

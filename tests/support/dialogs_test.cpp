@@ -129,6 +129,51 @@ TEST(Message, ReturnsWhenClosedThroughItsFrame) {
     EXPECT_TRUE(shown_windows("Сообщение").empty());
 }
 
+// The message boxes of the game as the window tests' fonts draw them (the fonts the package depends on):
+// the design's message keeps its 230 x 150 however wide its one line measures, and only a message of
+// several lines grows to hold them, with its button kept in the middle under them.
+TEST(Message, TheGamesMessagesKeepTheirSizeAndOnlyLongerOnesGrow) {
+    struct Row {
+        const char *text;
+        const char *button;
+        const char *title;
+        int w, h; // 0: larger than 230 x 150
+    };
+    const Row rows[] = {
+        {"Сюда ходить нельзя!", "Закрыть", "Сообщение", 230, 150},
+        {"Сюда ходить нельзя!", nullptr, nullptr, 230, 150},
+        {"Рейтинг не сохранён\nв файл korvani.ini:\nнет места на устройстве (No space left on device).\n"
+         "Сохраним снова\nпосле следующей игры.",
+         "Закрыть", "Сообщение", 0, 0},
+    };
+    YInitFonts();
+    watchdog();
+    for (const Row &row : rows) {
+        int w = -1, h = -1, button_x = -1;
+        later(0.3, [&] {
+            Fl_Window *window = Fl::modal();
+            if (!window) return;
+            window->wait_for_expose();
+            w = window->w();
+            h = window->h();
+            for (int k = 0; k < window->children(); ++k)
+                if (dynamic_cast<Fl_Button *>(window->child(k)))
+                    button_x = window->child(k)->x() + window->child(k)->w() / 2;
+            send_close(window);
+        });
+        EXPECT_EQ(1, YMessage(row.text, row.button, row.title));
+        if (row.w) {
+            EXPECT_EQ(row.w, w) << row.text;
+            EXPECT_EQ(row.h, h) << row.text;
+        } else {
+            EXPECT_GT(w, 230) << row.text;
+            EXPECT_GT(h, 150) << row.text;
+        }
+        EXPECT_NEAR(w / 2, button_x, 1) << row.text;
+        settle();
+    }
+}
+
 TEST(About, OpensBesideTheMainWindowOnceAndCloseButtonMakesItNew) {
     Fl_Window *main = main_at(20, 30);
     about_open();

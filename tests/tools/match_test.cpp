@@ -11,7 +11,10 @@ namespace {
 
 const char USAGE[] = "usage: korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND";
 
-RUN run_match(const std::string &args) { return run_tool(KORVANI_MATCH, args); }
+// Runs korvani-match with the colour variables unset, then the given ones (e.g. "CLICOLOR_FORCE=1").
+RUN run_match(const std::string &args, const std::string &variables = "") {
+    return run_tool("/usr/bin/env", "-u CLICOLOR_FORCE -u NO_COLOR " + variables + " '" KORVANI_MATCH "' " + args);
+}
 
 size_t count_of(const std::string &text, const std::string &piece) {
     size_t n = 0;
@@ -23,6 +26,16 @@ size_t count_of(const std::string &text, const std::string &piece) {
 template <typename T> bool scanned(const std::string &line, const char *format, T *value) {
     int used = -1;
     return std::sscanf(line.c_str(), format, value, &used) == 1 && used == static_cast<int>(line.size());
+}
+
+// The text with every escape ESC ... "m" taken out.
+std::string without_escapes_text(const std::string &text) {
+    std::string out;
+    for (size_t k = 0; k < text.size(); ++k) {
+        if (text[k] != '\x1b') out += text[k];
+        else if ((k = text.find('m', k)) == std::string::npos) break;
+    }
+    return out;
 }
 
 // Whether the text is nothing but escapes ESC "[ " digits " m".
@@ -108,9 +121,32 @@ TEST(Match, ASmallMatchReportsWinsLengthAndTimePerMove) {
     EXPECT_LE(length, 25.0);
     EXPECT_TRUE(scanned(lines[4], "time per move: %lf us%n", &per_move)) << lines[4];
     EXPECT_GT(per_move, 0.0);
-    // Without --verbose the error stream carries only the colour escapes of the searches.
-    EXPECT_TRUE(only_escapes(run.err));
-    EXPECT_GT(run.err.size(), 0u);
+    // Without --verbose, and not asked for the colour escapes, the error stream stays empty.
+    EXPECT_EQ(run.err, "");
+}
+
+// The searches' colour escapes reach the error stream only when asked for: CLICOLOR_FORCE alone gives
+// them without the boards, --verbose to a file gives the boards without them, NO_COLOR wins over both.
+TEST(Match, ColourEscapesOnlyWhenAsked) {
+    const std::string match = "--games 1 --seed 3 tiku1 tiku2";
+    const RUN forced = run_match(match, "CLICOLOR_FORCE=1");
+    ASSERT_EQ(forced.status, 0);
+    EXPECT_TRUE(only_escapes(forced.err));
+    EXPECT_GT(forced.err.size(), 0u);
+
+    const RUN verbose = run_match("--verbose " + match);
+    ASSERT_EQ(verbose.status, 0);
+    EXPECT_NE(verbose.err.find("  a b c d e     \n"), std::string::npos);
+    EXPECT_EQ(verbose.err.find('\x1b'), std::string::npos);
+
+    const RUN both = run_match("--verbose " + match, "CLICOLOR_FORCE=1");
+    ASSERT_EQ(both.status, 0);
+    EXPECT_NE(both.err.find("\x1b[ 36 m"), std::string::npos);
+    EXPECT_EQ(without_escapes_text(both.err), verbose.err);
+
+    const RUN refused = run_match("--verbose " + match, "CLICOLOR_FORCE=1 NO_COLOR=1");
+    ASSERT_EQ(refused.status, 0);
+    EXPECT_EQ(refused.err, verbose.err);
 }
 
 // Game k of a match with seed S is the game game_play plays when rand() is seeded with S + k once the

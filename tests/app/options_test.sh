@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The game's command line, run without a display: --help and --version answer and exit 0, a word that
+# is no option gets one line and the usage on the error stream and status 2, and the toolkit's own
+# options are taken (with their values) wherever they stand.
+set -uo pipefail
+game="$1"
+unset DISPLAY
+usage='usage: korvani [--help] [--version] [toolkit options]'
+fail() { echo "options: $*" >&2; exit 1; }
+
+# run ARGS...: sets out, err and status.
+run() {
+  local dir
+  dir="$(mktemp -d)"
+  "$game" "$@" >"$dir/out" 2>"$dir/err"
+  status=$?
+  out="$(cat "$dir/out")"
+  err="$(cat "$dir/err")"
+  rm -rf "$dir"
+}
+
+run --version
+[ "$status" -eq 0 ] && [ "$out" = "korvani 1.2" ] && [ -z "$err" ] || fail "--version: $status [$out] [$err]"
+run -iconic -geometry +5+5 --version
+[ "$status" -eq 0 ] && [ "$out" = "korvani 1.2" ] || fail "toolkit options before --version: $status [$out] [$err]"
+run --help
+[ "$status" -eq 0 ] && [ -z "$err" ] || fail "--help: $status [$err]"
+[ "$(head -n1 <<<"$out")" = "$usage" ] || fail "--help does not begin with the usage line: [$out]"
+for option in --version -g -ti -na -di -s -bg2 -not; do
+  grep -q -- "^ *$option" <<<"$out" || fail "--help does not list $option"
+done
+
+# each case: the arguments, then the one error line expected
+check_refused() {
+  local line="$1"
+  shift
+  run "$@"
+  [ "$status" -eq 2 ] || fail "$*: status $status, not 2"
+  [ -z "$out" ] || fail "$*: wrote to the standard output: [$out]"
+  [ "$err" = "korvani: $line"$'\n'"$usage" ] || fail "$*: [$err]"
+}
+check_refused 'unknown option "--bogus"' --bogus
+check_refused 'unknown option "-x"' -title "a b" -geometry +5+5 -x --help
+check_refused 'option "-geometry" needs a value' -geometry
+check_refused 'option "-geometry" cannot take "huge"' -geometry huge
+check_refused 'unexpected argument "korvani.ini"' korvani.ini
+
+# The toolkit's options alone start the game: without a display that is as far as it gets.
+run -title test -iconic
+[ "$status" -eq 1 ] && grep -q "Can't open display" <<<"$err" || fail "toolkit options did not start the game: $status [$err]"
+echo "options: ok"

@@ -2,10 +2,9 @@
 // headless.
 #pragma once
 
-struct GAME;
+#include "app/rating_file.h"
 
-// The name of the rating file, opened in the working directory.
-extern const char *const RATING_FILE;
+struct GAME;
 
 struct app_state {
     int size;                  // board size; the program passes 5
@@ -22,8 +21,8 @@ struct app_state {
     int save_at_once;          // nonzero in the program: the flow saves every change of the rating at once;
                                // 0 in headless runs, which never touch the file
     int save_failing;          // nonzero while saves fail (the user has been told once)
-    char problem[96];          // why the rating file could not be read or written: a Russian phrase for
-                               // the user, such as "нет доступа"; empty when nothing went wrong
+    char problem[RATING_PROBLEM_MAX]; // why the rating file could not be read or written: a Russian
+                                      // phrase for the user, such as "нет доступа"; empty when all went well
 };
 
 // A new record with the rating read from the rating file, stake 0.5 and no game in progress.
@@ -37,9 +36,6 @@ app_state *app_new(const char *computer_name, int size);
 // problem: such a file is never replaced (rating_save). Never blocks on the file. 1 otherwise.
 int rating_read(app_state *app);
 
-// A rating is one short number; a bounded read keeps start-up quick whatever lies in the file's place.
-enum { RATING_READ_MAX = 4096 };
-
 // Saves the session's change of the rating, as one atomic replacement of the rating file. Under a lock
 // on the folder that holds the file, it reads what the file holds now (another copy of the game in the
 // same folder may have saved since), adds this session's change to it (after a reset it takes the rating
@@ -52,29 +48,6 @@ int rating_save(app_state *app, int always);
 // Writes this rating with "%f" (no newline) through the same atomic save, without regard to what the
 // file holds. On failure stops through YError("rating_write").
 void rating_write(double rating);
-
-// How the save replaces the file: it writes a new file beside it (beside the file a symbolic link
-// names, when korvani.ini is one), with the old file's permission bits, forces it to disk and renames it
-// over the old one, so a failed save leaves the previous file whole. The new file's name is the rating
-// file's, this marker and six random letters or digits: no name a user would choose. A save killed half
-// way may leave it behind; the next successful save removes such files, except one another save holds.
-extern const char *const RATING_TEMP_MARKER;
-
-// The steps of a save, in order.
-enum {
-    RATING_STEP_CREATE,      // the temporary file beside the rating file
-    RATING_STEP_WRITE,       // the number into it
-    RATING_STEP_SYNC,        // forced to disk
-    RATING_STEP_CLOSE,       // closed
-    RATING_STEP_RENAME,      // renamed over the rating file: from here on the new rating is saved
-    RATING_STEP_CLEAN,       // temporary files of earlier, interrupted saves removed
-    RATING_STEP_SYNC_FOLDER, // the rename forced to disk
-    RATING_STEPS
-};
-
-// Fault injection for the tests: when set, a save calls it before each step, and a nonzero answer
-// makes that step fail as its system call would. Null in the program.
-extern int (*rating_write_fault)(int step);
 
 // Saves the record's rating (rating_save, always writing), then releases the record (not the game record
 // it points to). A failed save stops through YError("rating_write").

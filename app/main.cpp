@@ -1,3 +1,33 @@
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "app/main_window.h"
 
-int main(int argc, char **argv) { return app_main(argc, argv); }
+namespace {
+
+// Started with a standard stream closed (korvani 2>&-), the next file opened would take its number: the
+// X connection as descriptor 2 would receive the trace's escapes. They are opened on /dev/null first.
+void std_streams_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
+// The standard error stream may be a pipe whose reader has gone: a write to it then fails, which the
+// trace ignores, instead of ending the game without its exit.
+void sigpipe_ignore() { std::signal(SIGPIPE, SIG_IGN); }
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std_streams_open();
+    sigpipe_ignore();
+    return app_main(argc, argv);
+}

@@ -16,39 +16,67 @@ app_state *app_new(const char *computer_name, int size) {
 }
 
 int rating_read(app_state *app) {
-    mode_t mode = 0;
     app->problem[0] = '\0';
-    const int found = rating_file_read(RATING_FILE, &app->rating, &mode, app->problem);
+    const int found = rating_file_read(&app->rating, app->problem);
     app->saved = app->rating;
-    return found != RATING_UNREADABLE;
+    app->mixed = found == RATING_MIXED;
+    return found == RATING_MISSING || found == RATING_FOUND;
 }
 
-int rating_save(app_state *app, int always) {
-    const double change = app->rating - app->saved;
-    if (!always && !app->reset && change == 0.0) {
+int rating_pending(const app_state *app) { return app->reset || app->rating != app->saved; }
+
+namespace {
+
+int save_change(app_state *app, int always, int lock_tries) {
+    app->save_locked = 0;
+    if (!always && !rating_pending(app)) {
         // Nothing of this session's to save; another copy of the game may have saved since. A file that
-        // cannot be read counts as a failure: nothing could be saved there.
+        // cannot be read or is not purely a rating counts as a failure: nothing could be saved there.
         double on_disk = 0.0;
-        mode_t mode = 0;
-        if (rating_file_read(RATING_FILE, &on_disk, &mode, app->problem) == RATING_UNREADABLE) return 0;
+        const int found = rating_file_read(&on_disk, app->problem);
+        if (found == RATING_UNREADABLE || found == RATING_MIXED) return 0;
         app->rating = app->saved = on_disk;
         return 1;
     }
     double stored = 0.0;
-    if (!rating_file_save(app->rating, change, app->reset, &stored, app->problem)) return 0;
+    const int result =
+        rating_file_save(app->rating, app->rating - app->saved, app->reset, lock_tries, &stored, app->problem);
+    if (result != RATING_SAVED) {
+        app->save_locked = result == RATING_LOCKED;
+        return 0;
+    }
     app->rating = app->saved = stored;
     app->reset = 0;
     app->problem[0] = '\0';
     return 1;
 }
 
+// Half a second in steps of 10 ms: a save takes far less, and a signal to end is answered within a second.
+const int EXIT_LOCK_TRIES = 50;
+
+} // namespace
+
+int rating_save(app_state *app, int always) { return save_change(app, always, 1); }
+
+int rating_save_at_exit(app_state *app) { return !rating_pending(app) || save_change(app, 0, EXIT_LOCK_TRIES); }
+
 void rating_write(double rating) {
     double stored = 0.0;
     char problem[RATING_PROBLEM_MAX];
-    if (!rating_file_save(rating, 0.0, 1, &stored, problem)) YError("rating_write");
+    if (rating_file_save(rating, 0.0, 1, EXIT_LOCK_TRIES, &stored, problem) != RATING_SAVED) YError("rating_write");
 }
 
 void app_close(app_state *app) {
-    if (!rating_save(app, 1)) YError("rating_write");
+    if (rating_pending(app)) {
+        if (!rating_save_at_exit(app)) YError("rating_write");
+    } else {
+        // A first run leaves the file it played from, as a user expects to find it; where it cannot be
+        // made, nothing is lost: no file means a rating of 0.
+        double on_disk = 0.0;
+        char problem[RATING_PROBLEM_MAX];
+        double stored = 0.0;
+        if (rating_file_read(&on_disk, problem) == RATING_MISSING)
+            rating_file_save(app->rating, 0.0, 1, 1, &stored, problem);
+    }
     delete app;
 }

@@ -266,18 +266,27 @@ void answer_message(void *) {
     }
 }
 
-TEST(MainWindow, AFolderForTheRatingFileIsNamedAndKept) {
-    TEMP_DIR dir;
-    ASSERT_EQ(0, mkdir("korvani.ini", 0755));
+TEST(MainWindow, AFileThatIsNotARatingIsNamedAndKept) {
     const auto run = [] {
         Fl::add_timeout(0.02, answer_message);
         start();
         leave("menu");
     };
-    // At start-up the window says why the file cannot be read; the folder stays, and an exit with nothing
-    // to save is no failure.
-    EXPECT_EXIT(run(), testing::ExitedWithCode(0), "message \\[Файл korvani.ini\nнельзя прочитать:\nна его месте папка\\.");
-    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+    {
+        // At start-up the window says why the file cannot be read; the folder stays, and an exit with
+        // nothing to save is no failure.
+        TEMP_DIR dir;
+        ASSERT_EQ(0, mkdir("korvani.ini", 0755));
+        EXPECT_EXIT(run(), testing::ExitedWithCode(0),
+                    "message \\[Файл korvani.ini\nнельзя прочитать:\nна его месте папка\\.");
+        EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+    }
+    // A rating with the user's notes after it: played from, and never replaced.
+    TEMP_DIR dir;
+    write_file("korvani.ini", "12.5\nмои заметки");
+    EXPECT_EXIT(run(), testing::ExitedWithCode(0),
+                "message \\[В файле korvani.ini\nне только рейтинг.\nИграем с рейтингом \\+12.5,\nфайл не меняется.\\]");
+    EXPECT_EQ("12.5\nмои заметки", file_bytes("korvani.ini"));
 }
 
 TEST(MainWindow, MenuShowsTwoTitlesAndOnlyItsItemsAct) {

@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -246,12 +245,6 @@ TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
 
 namespace {
 
-struct HAND_CASE {
-    std::string content;
-    double rating;
-    bool pure; // purely a rating, as people write it by hand: may be replaced
-};
-
 // Holds the lock a save takes on the working folder, as another program may.
 struct FOLDER_LOCK {
     int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -261,206 +254,138 @@ struct FOLDER_LOCK {
     FOLDER_LOCK &operator=(const FOLDER_LOCK &) = delete;
 };
 
-// The answers of a fault hook, step by step: 0 goes on, an error number fails the step, -1 kills.
+// A fault hook's answers step by step: 0 goes on, an error number fails the step, -1 kills.
 int step_answer[RATING_STEPS + 2];
 int answer_step(int step) {
     if (step_answer[step] < 0) raise(SIGKILL);
     return step_answer[step];
 }
-void answers_clear() { std::fill(std::begin(step_answer), std::end(step_answer), 0); }
 
 const passwd *nobody() { return getpwnam("nobody"); }
-
-// Runs the body in a child as a user whom permissions stop: root's child becomes nobody (the folder must
-// be nobody's then). Returns the child's exit status, or -1.
-template <class BODY>
-int as_player(BODY body) {
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody()->pw_gid) != 0 || setuid(nobody()->pw_uid) != 0))
-            _exit(99);
-        body();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 } // namespace
 
 TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
-    const HAND_CASE cases[] = {
-        {"\xEF\xBB\xBF" "12.5", 12.5, true}, // the byte order mark Windows Notepad writes
+    const struct {
+        std::string content;
+        double rating;
+        bool pure; // purely a rating as people write it: may be replaced
+    } cases[] = {
+        {"\xEF\xBB\xBF" "12.5", 12.5, true}, // the byte order mark of Windows Notepad
         {" 12.5\r\n", 12.5, true},
-        {"3,5", 3.5, true}, // a Russian decimal comma
-        {"-0,5\n\n", -0.5, true},
-        {"", 0.0, true},
+        {"-3,5", -3.5, true}, // a Russian decimal comma
         {"[korvani]\r\nrating=12.5\r\n", 0.0, false},
         {"12.5\nмои заметки", 12.5, false},
         {"2.5" + std::string(1 << 20, ' '), 2.5, false}, // more than a rating file may hold
-        {"abc", 0.0, false},
         {"nan", 0.0, false},
-        {"1e999", 0.0, false},
-        {"0x10", 16.0, false},
     };
-    for (const HAND_CASE &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE("file: " + c.content.substr(0, 30));
         WORK_DIR dir;
         put("korvani.ini", c.content);
         app_state app{};
         EXPECT_EQ(c.pure, rating_read(&app) == 1);
         EXPECT_EQ(c.rating, app.rating);
-        EXPECT_EQ(!c.pure, app.mixed != 0);
         app.rating += 0.5;
         EXPECT_EQ(c.pure, rating_save(&app, 0) == 1);
-        if (c.pure) {
-            char saved[32];
-            std::snprintf(saved, sizeof saved, "%f", c.rating + 0.5);
-            EXPECT_EQ(saved, bytes("korvani.ini"));
-        } else {
-            EXPECT_EQ(c.content, bytes("korvani.ini"));
+        if (!c.pure) {
             EXPECT_STREQ("в нём не только рейтинг", app.problem);
         }
-        EXPECT_EQ(ONLY_THE_FILE, entries());
+        char saved[32];
+        std::snprintf(saved, sizeof saved, "%f", c.rating + 0.5);
+        EXPECT_EQ(c.pure ? saved : c.content, bytes("korvani.ini"));
     }
 }
 
-TEST(RatingFile, TheExitWritesOnlyAChange) {
+TEST(RatingFile, TheExitWritesOnlyAChangeAndAHeldLockIsAnsweredAtOnce) {
     WORK_DIR dir;
     const std::string by_hand = "\xEF\xBB\xBF" "2,5\r\n";
     put("korvani.ini", by_hand);
     app_close(app_new("tiku2", 5));
     EXPECT_EQ(by_hand, bytes("korvani.ini"));
-    // Another program holds the folder's lock: with nothing to save the exit neither waits nor fails; with
-    // a change it fails with its line, and the file stays whole.
-    FOLDER_LOCK lock;
-    EXPECT_EXIT(
-        {
-            app_close(app_new("tiku2", 5));
-            std::exit(0);
-        },
-        testing::ExitedWithCode(0), "^$");
-    EXPECT_EXIT(
-        {
-            app_state *app = app_new("tiku2", 5);
-            app->rating += 0.5;
-            app_close(app);
-            std::exit(0);
-        },
-        testing::ExitedWithCode(1), "^Error: rating_write\n$");
-    EXPECT_EQ(by_hand, bytes("korvani.ini"));
-}
-
-TEST(RatingSave, AHeldLockIsAnsweredAtOnceAndTheChangeKept) {
-    WORK_DIR dir;
-    put("korvani.ini", "1.000000");
     app_state app{};
     rating_read(&app);
     app.rating -= 0.5;
     {
+        // Another program holds the folder's lock: an exit with nothing to save neither waits nor fails,
+        // and a save fails at once, keeping the change.
         FOLDER_LOCK lock;
+        EXPECT_EXIT((app_close(app_new("tiku2", 5)), std::exit(0)), testing::ExitedWithCode(0), "^$");
         EXPECT_EQ(0, rating_save(&app, 0));
         EXPECT_EQ(1, app.save_locked);
-        // Whoever holds it: another copy of the game, a backup, an editor.
-        EXPECT_STREQ("файл заблокирован", app.problem);
-        EXPECT_EQ("1.000000", bytes("korvani.ini"));
+        EXPECT_STREQ("файл заблокирован", app.problem); // whoever holds it
+        EXPECT_EQ(by_hand, bytes("korvani.ini"));
     }
     EXPECT_EQ(1, rating_save(&app, 0));
-    EXPECT_EQ(0, app.save_locked);
-    EXPECT_EQ("0.500000", bytes("korvani.ini"));
+    EXPECT_EQ("2.000000", bytes("korvani.ini"));
 }
 
 TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
     {
-        // Renaming over it refused, as for a file mounted on its own (EBUSY): written in place.
+        // The rename refused, as for a file mounted on its own (EBUSY), and the save killed between the
+        // padded write and the cut: the new rating with blanks after it, which reads as the rating.
         WORK_DIR dir;
         put("korvani.ini", "-12.500000");
-        answers_clear();
-        step_answer[RATING_STEP_RENAME] = EBUSY;
-        rating_write_fault = answer_step;
-        rating_write(1.5);
-        rating_write_fault = nullptr;
-        EXPECT_EQ("1.500000", bytes("korvani.ini"));
-        EXPECT_EQ(ONLY_THE_FILE, entries());
-    }
-    {
-        // Killed between the padded write and the cut: the new rating, with blanks after it.
-        WORK_DIR dir;
-        put("korvani.ini", "-12.500000");
-        answers_clear();
         step_answer[RATING_STEP_RENAME] = EBUSY;
         step_answer[RATING_STEP_PLACE_CUT] = -1;
         ASSERT_EQ(SIGKILL, WTERMSIG(save_in_child(1.5, answer_step)));
         EXPECT_EQ("1.500000  ", bytes("korvani.ini"));
-        app_state app{};
-        EXPECT_EQ(1, rating_read(&app));
-        EXPECT_EQ(1.5, app.rating);
-        // The in-place write itself failing: the old rating stays.
-        put("korvani.ini", "-12.500000");
         step_answer[RATING_STEP_PLACE_CUT] = 0;
-        step_answer[RATING_STEP_PLACE_WRITE] = EIO;
-        EXPECT_EQ(256, save_in_child(1.5, answer_step)); // exit status 1: "Error: rating_write"
-        EXPECT_EQ("-12.500000", bytes("korvani.ini"));
-    }
-    {
-        // A read-only file is not written in place, not even by root: it keeps its rating, and the reason
-        // is said in words, also for an error without a Russian text of ours.
-        WORK_DIR dir;
-        put("korvani.ini", "4.000000");
+        rating_write_fault = answer_step;
+        rating_write(-1.5);
+        EXPECT_EQ("-1.500000", bytes("korvani.ini"));
+        EXPECT_EQ(ONLY_THE_FILE, entries());
+        // A read-only file is not written in place, not even by root; the reason is said in words.
         ASSERT_EQ(0, chmod("korvani.ini", 0444));
         app_state app{};
         rating_read(&app);
         app.rating += 0.5;
-        answers_clear();
-        rating_write_fault = answer_step;
-        step_answer[RATING_STEP_RENAME] = EBUSY;
         EXPECT_EQ(0, rating_save(&app, 0));
         EXPECT_STREQ("файл занят системой", app.problem);
-        step_answer[RATING_STEP_RENAME] = ENOMEDIUM;
-        EXPECT_EQ(0, rating_save(&app, 0));
-        EXPECT_EQ(std::string("ошибка системы: ") + std::strerror(ENOMEDIUM), app.problem);
         rating_write_fault = nullptr;
-        EXPECT_EQ("4.000000", bytes("korvani.ini"));
+        EXPECT_EQ("-1.500000", bytes("korvani.ini"));
     }
     {
-        // A name too long for the new file beside it (a link to a file of 240 bytes' name).
+        // A name too long for the new file beside it, through a link.
         WORK_DIR dir;
         const std::string name(240, 'r');
         put(name, "4.000000");
         ASSERT_EQ(0, symlink(name.c_str(), "korvani.ini"));
         rating_write(1.0);
         EXPECT_EQ("1.000000", bytes(name));
-        EXPECT_EQ((std::vector<std::string>{"korvani.ini", name}), entries());
     }
-    {
-        // A writable file in a folder the player cannot write to.
-        WORK_DIR dir;
-        put("korvani.ini", "4.000000");
-        if (geteuid() == 0) {
-            ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
-            ASSERT_EQ(0, chown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
-        }
-        ASSERT_EQ(0, chmod(".", 0555));
-        EXPECT_EQ(0, as_player([] { rating_write(-3.0); }));
-        ASSERT_EQ(0, chmod(".", 0755));
-        EXPECT_EQ("-3.000000", bytes("korvani.ini"));
-        EXPECT_EQ(ONLY_THE_FILE, entries());
+    // A writable file in a folder that the player (nobody, when the test runs as root) cannot write to.
+    WORK_DIR dir;
+    put("korvani.ini", "4.000000");
+    if (geteuid() == 0) {
+        ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+        ASSERT_EQ(0, chown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
     }
+    ASSERT_EQ(0, chmod(".", 0555));
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(nobody()->pw_gid) != 0 || setuid(nobody()->pw_uid) != 0)) _exit(99);
+        rating_write(-3.0);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(0, chmod(".", 0755));
+    EXPECT_EQ(0, status);
+    EXPECT_EQ("-3.000000", bytes("korvani.ini"));
 }
 
 TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
     {
-        // 40 links in a chain, as many as the kernel follows: read and saved. One more is refused.
+        // 40 links in a chain, as many as the kernel follows, are read and saved through; 41 are refused.
         WORK_DIR dir;
         put("target", "3.000000");
         for (int k = 0; k < 40; ++k)
             ASSERT_EQ(0, symlink(k == 39 ? "target" : ("l" + std::to_string(k + 1)).c_str(),
                                  k == 0 ? "korvani.ini" : ("l" + std::to_string(k)).c_str()));
         app_state app{};
-        EXPECT_EQ(1, rating_read(&app));
-        EXPECT_EQ(3.0, app.rating);
+        rating_read(&app);
         app.rating += 0.5;
         EXPECT_EQ(1, rating_save(&app, 0)) << app.problem;
         EXPECT_EQ("3.500000", bytes("target"));
@@ -469,9 +394,6 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
         ASSERT_EQ(0, symlink("target", "l40"));
         EXPECT_EQ(0, rating_read(&app));
         EXPECT_STREQ("ссылки идут по кругу или их больше 40", app.problem);
-        app.rating += 0.5;
-        EXPECT_EQ(0, rating_save(&app, 0));
-        EXPECT_EQ("3.500000", bytes("target"));
     }
     if (geteuid() != 0) GTEST_SKIP() << "a link of another user needs root to make";
     // In a sticky folder that everyone may write to (as /tmp), another user planted korvani.ini as a link
@@ -483,7 +405,6 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
     ASSERT_EQ(0, lchown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
     app_state app{};
     EXPECT_EQ(0, rating_read(&app));
-    EXPECT_EQ(0.0, app.rating);
     EXPECT_STREQ("ссылка чужого пользователя в общей папке", app.problem);
     app.rating = -0.5;
     EXPECT_EQ(0, rating_save(&app, 0));
@@ -496,22 +417,19 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
 TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can save a file of another user";
     WORK_DIR dir;
-    const uid_t user = nobody()->pw_uid;
-    const gid_t group = nobody()->pw_gid;
     put("korvani.ini", "1.000000");
-    ASSERT_EQ(0, chown("korvani.ini", user, group));
+    ASSERT_EQ(0, chown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
     ASSERT_EQ(0, chmod("korvani.ini", 0600));
     rating_write(2.0);
     struct stat info {};
     ASSERT_EQ(0, stat("korvani.ini", &info));
-    EXPECT_EQ(user, info.st_uid);
-    EXPECT_EQ(group, info.st_gid);
+    EXPECT_EQ(nobody()->pw_uid, info.st_uid);
+    EXPECT_EQ(nobody()->pw_gid, info.st_gid);
     EXPECT_EQ(0600u, info.st_mode & 07777);
     // A file root makes anew in a folder of the user's is the user's too.
     ASSERT_EQ(0, unlink("korvani.ini"));
-    ASSERT_EQ(0, chown(".", user, group));
+    ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
     rating_write(3.0);
     ASSERT_EQ(0, stat("korvani.ini", &info));
-    EXPECT_EQ(user, info.st_uid);
-    EXPECT_EQ(group, info.st_gid);
+    EXPECT_EQ(nobody()->pw_uid, info.st_uid);
 }

@@ -236,9 +236,11 @@ void rating_unreadable_message() {
 
 void rating_save_failed_message() {
     char text[256];
+    // A locked file is tried again soon (rating_save_later); anything else with the next change.
+    const char *when =
+        app && app->save_locked ? "Сохраним, как только\nон освободится." : "Сохраним снова\nпосле следующей игры.";
     std::snprintf(text, sizeof text, "Рейтинг не сохранён\nв файл %s:\n%s.\n%s", RATING_FILE,
-                  app ? app->problem : "",
-                  app && app->save_locked ? "Сохраним, как только\nон освободится." : "Сохраним снова\nпосле следующей игры.");
+                  app ? app->problem : "", when);
     YMessage(text, "Закрыть", "Сообщение");
 }
 

@@ -132,7 +132,6 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
     // The number as "%lf" reads it, with the first comma after its digits taken as the point.
     char number[64];
     size_t n = 0;
-    bool decimal = true; // a plain decimal: sign, digits, one point, an exponent
     bool digits = false;
     bool point = false;
     size_t at = k;
@@ -141,28 +140,28 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
         const char c = text[at];
         if (std::isdigit(static_cast<unsigned char>(c))) {
             digits = true;
+            number[n++] = c;
         } else if ((c == '.' || c == ',') && !point) {
             point = true;
             number[n++] = '.';
-            continue;
         } else {
             break;
         }
-        number[n++] = c;
     }
-    // An exponent, and whatever "%lf" reads beyond a plain decimal (hexadecimal, "nan", "inf").
+    // What follows goes to "%lf" too: an exponent, or what it reads beyond a decimal ("nan", "0x1p3").
     std::string rest(number, n);
     rest.append(text + at, length - at);
     double read = 0.0;
     int used = 0;
     if (std::sscanf(rest.c_str(), "%lf%n", &read, &used) != 1 || !std::isfinite(read)) return RATING_MIXED;
     *value = read;
-    if (!digits || used < static_cast<int>(n)) decimal = false;
-    for (int c = static_cast<int>(n); c < used && decimal; ++c)
-        if (!std::isdigit(static_cast<unsigned char>(rest[c])) && !std::strchr("eE+-", rest[c])) decimal = false;
+    if (!digits || used < static_cast<int>(n)) return RATING_MIXED;
+    // Past the digits and the point, a plain decimal has an exponent at most.
+    for (size_t c = n; c < static_cast<size_t>(used); ++c)
+        if (!std::isdigit(static_cast<unsigned char>(rest[c])) && !std::strchr("eE+-", rest[c])) return RATING_MIXED;
     k = at + (used - n);
     while (k < length && is_blank(text[k])) ++k;
-    return decimal && whole && k == length ? RATING_FOUND : RATING_MIXED;
+    return whole && k == length ? RATING_FOUND : RATING_MIXED;
 }
 
 // Reads the file at path, a path with no link left to follow. Anything in the file's place that is not a

@@ -285,7 +285,8 @@ TEST(MainWindow, AFileThatIsNotARatingIsNamedAndKept) {
     TEMP_DIR dir;
     write_file("korvani.ini", "12.5\nмои заметки");
     EXPECT_EXIT(run(), testing::ExitedWithCode(0),
-                "message \\[В файле korvani.ini\nне только рейтинг.\nИграем с рейтингом \\+12.5,\nфайл не меняется.\\]");
+                "message \\[В файле korvani.ini\nне только рейтинг.\n"
+                "Играем с рейтингом \\+12.5,\nфайл не меняется.\\]");
     EXPECT_EQ("12.5\nмои заметки", file_bytes("korvani.ini"));
 }
 

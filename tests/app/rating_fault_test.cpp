@@ -20,7 +20,9 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -344,6 +346,28 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
         EXPECT_STREQ("файл занят системой", app.problem);
         rating_write_fault = nullptr;
         EXPECT_EQ("-1.500000", bytes("korvani.ini"));
+    }
+    {
+        // The same for real, where the machine lets root bind-mount a file over korvani.ini in a mount
+        // namespace of its own: the save writes the mounted file.
+        WORK_DIR dir;
+        put("korvani.ini", "-12.500000");
+        put("mounted", "4.000000");
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                mount("mounted", "korvani.ini", nullptr, MS_BIND, nullptr) != 0)
+                _exit(77);
+            rating_write(2.5);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (WEXITSTATUS(status) != 77) {
+            EXPECT_EQ(0, status);
+            EXPECT_EQ("2.500000", bytes("mounted"));
+        }
     }
     {
         // A name too long for the new file beside it, through a link.

@@ -150,7 +150,7 @@ void redraw_board() {
 }
 
 const FLOW_DISPLAY window_display = {show_refused, show_message, show_rating, paint_point, redraw_board,
-                                     rating_save_failed_message};
+                                     rating_save_failed_message, rating_save_later};
 
 } // namespace
 

@@ -177,6 +177,9 @@ void rating_keep() {
         app->save_failing = 0;
         return;
     }
+    // A lock is held for a moment by another copy of the game, or for long by another program: the
+    // window goes on and the change waits for the lock, not for the next game.
+    if (app->save_locked && display->save_later) display->save_later();
     if (app->save_failing) return;
     app->save_failing = 1;
     if (display->save_failed) display->save_failed();

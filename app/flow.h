@@ -14,6 +14,7 @@ struct FLOW_DISPLAY {
     void (*point_changed)(int row, int col, int code); // paint one point at once
     void (*board_reset)();                             // repaint the whole board on the next redraw
     void (*save_failed)();                             // a save of the rating failed (app->problem says why)
+    void (*save_later)();                              // the file was locked: call rating_keep again soon
 };
 
 void flow_set_display(const FLOW_DISPLAY *display);
@@ -51,5 +52,6 @@ void rating_show();
 void message_show(const char *text);
 // Saves a change of the rating at once, when the program asked for it (app->save_at_once), so that no
 // way the process ends can lose a finished game; with no change, takes up the rating the file holds. The
-// first failure of a run of them goes to the display; every later change tries again.
+// first failure of a run of them goes to the display; every later change tries again, and a save that
+// found the file locked asks the display to try again soon (save_later).
 void rating_keep();

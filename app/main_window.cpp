@@ -16,6 +16,7 @@
 #include <FL/Fl_Menu_.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include "app/board_view.h"
 #include "app/flow.h"
@@ -70,6 +71,21 @@ void signals_catch() {
 
 // Shown once the event loop runs, over the main window.
 void unreadable_message_cb(void *) { rating_unreadable_message(); }
+
+// How soon a save that found the file locked is tried again.
+const double SAVE_RETRY_SECONDS = 0.25;
+
+void save_retry_cb(void *) {
+    if (app && rating_pending(app)) rating_keep();
+}
+
+// The X server is gone: the toolkit cannot go on, but a change that an earlier failure left pending may
+// be saved now. Xlib ends the process if this returns, so it leaves through the toolkit's fatal exit.
+int x_io_error(Display *) {
+    if (app) rating_save_at_exit(app);
+    Fl::fatal("X I/O error");
+    return 0;
+}
 
 } // namespace
 
@@ -193,6 +209,8 @@ int app_start(int argc, char **argv) {
 
     Fl::visual(FL_DOUBLE | FL_INDEX);
     main_window->show(argc, argv);
+    // After the toolkit opened the display, which sets a handler of its own.
+    XSetIOErrorHandler(x_io_error);
     // Shown by the event loop over the main window; not before, as the first game's labels already let
     // the toolkit run its timeouts.
     if (app->problem[0]) Fl::add_timeout(0.0, unreadable_message_cb);
@@ -211,14 +229,26 @@ int app_main(int argc, char **argv) {
 
 void rating_unreadable_message() {
     char text[256];
-    std::snprintf(text, sizeof text, "Файл %s\nнельзя прочитать:\n%s.\nИграем с рейтингом 0,\nфайл не меняется.", RATING_FILE,
-                  app ? app->problem : "");
+    if (app && app->mixed)
+        std::snprintf(text, sizeof text, "В файле %s\nне только рейтинг.\nИграем с рейтингом %s,\nфайл не меняется.",
+                      RATING_FILE, rating_text);
+    else
+        std::snprintf(text, sizeof text, "Файл %s\nнельзя прочитать:\n%s.\nИграем с рейтингом 0,\nфайл не меняется.",
+                      RATING_FILE, app ? app->problem : "");
     YMessage(text, "Закрыть", "Сообщение");
 }
 
 void rating_save_failed_message() {
     char text[256];
-    std::snprintf(text, sizeof text, "Рейтинг не сохранён\nв файл %s:\n%s.\nСохраним снова\nпосле следующей игры.",
-                  RATING_FILE, app ? app->problem : "");
+    // A locked file is tried again soon (rating_save_later); anything else with the next change.
+    const char *when =
+        app && app->save_locked ? "Сохраним, как только\nон освободится." : "Сохраним снова\nпосле следующей игры.";
+    std::snprintf(text, sizeof text, "Рейтинг не сохранён\nв файл %s:\n%s.\n%s", RATING_FILE,
+                  app ? app->problem : "", when);
     YMessage(text, "Закрыть", "Сообщение");
+}
+
+void rating_save_later() {
+    Fl::remove_timeout(save_retry_cb);
+    Fl::add_timeout(SAVE_RETRY_SECONDS, save_retry_cb);
 }

@@ -47,9 +47,12 @@ void window_cb(Fl_Widget *w, void *data);
 [[noreturn]] void app_exit();
 
 // The messages about the rating file, naming it and the reason (app->problem): a file that exists but
-// cannot be read, at start-up; a save that failed, when it happens.
+// cannot be read or holds more than a rating, at start-up; a save that failed, when it happens.
 void rating_unreadable_message();
 void rating_save_failed_message();
+// Tries the save again from the event loop a moment later, while the change is pending and the file
+// locked; the window goes on meanwhile.
+void rating_save_later();
 
 // Start-up up to the shown window: fonts, the windows and their widgets, the state with the rating, the
 // first game, the icon. Returns 0 without entering the event loop, so tests can call it.

@@ -1,280 +1,6 @@
 #include "app/state.h"
 
-#include <cctype>
-#include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
 #include "support/common.h"
-
-const char *const RATING_FILE = "korvani.ini";
-const char *const RATING_TEMP_MARKER = ".korvani-save-";
-
-int (*rating_write_fault)(int step) = nullptr;
-
-namespace {
-
-// How a read of the rating file went.
-enum { FILE_MISSING, FILE_READ, FILE_UNREADABLE };
-
-void set_problem(char *problem, const char *text) { std::snprintf(problem, sizeof app_state::problem, "%s", text); }
-
-// The reason for the user, from the error of the system call that failed.
-void set_problem_errno(char *problem, int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM: set_problem(problem, "нет доступа"); break;
-    case EROFS: set_problem(problem, "диск только для чтения"); break;
-    case ENOSPC: set_problem(problem, "нет места на диске"); break;
-    case EDQUOT: set_problem(problem, "превышена квота диска"); break;
-    case EFBIG: set_problem(problem, "превышен размер файла"); break;
-    case EIO: set_problem(problem, "ошибка чтения или записи диска"); break;
-    case ELOOP: set_problem(problem, "ссылки замкнуты в круг"); break;
-    case EWOULDBLOCK: set_problem(problem, "файл занят другой копией игры"); break;
-    default: std::snprintf(problem, sizeof app_state::problem, "системная ошибка %d", error); break;
-    }
-}
-
-void set_not_a_file(char *problem, mode_t mode) {
-    set_problem(problem, S_ISDIR(mode) ? "на его месте папка" : "это не обычный файл");
-}
-
-// Reads the number at the start of the file at path into *value. Anything in the file's place that is not
-// a regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO
-// would block. The open itself does not block either (a FIFO swapped in meanwhile), and only the first
-// RATING_READ_MAX bytes are read. *mode gets the file's permission bits when it was read.
-int read_rating_file(const char *path, double *value, mode_t *mode, char *problem) {
-    *value = 0.0;
-    struct stat info {};
-    if (stat(path, &info) != 0) {
-        if (errno == ENOENT) return FILE_MISSING;
-        set_problem_errno(problem, errno);
-        return FILE_UNREADABLE;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        set_not_a_file(problem, info.st_mode);
-        return FILE_UNREADABLE;
-    }
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return FILE_MISSING;
-        set_problem_errno(problem, errno);
-        return FILE_UNREADABLE;
-    }
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        set_not_a_file(problem, info.st_mode);
-        close(fd);
-        return FILE_UNREADABLE;
-    }
-    char text[RATING_READ_MAX + 1];
-    size_t length = 0;
-    while (length < RATING_READ_MAX) {
-        const ssize_t done = read(fd, text + length, RATING_READ_MAX - length);
-        if (done < 0 && errno == EINTR) continue;
-        if (done < 0) {
-            set_problem_errno(problem, errno);
-            close(fd);
-            return FILE_UNREADABLE;
-        }
-        if (done == 0) break;
-        length += static_cast<size_t>(done);
-    }
-    close(fd);
-    // "%lf" stops at a zero byte as at any other character that cannot continue the number.
-    text[length] = '\0';
-    double number = 0.0;
-    // "nan" and "inf" are numbers to "%lf", but not ratings: the handicap count comes from this value.
-    if (std::sscanf(text, "%lf", &number) == 1 && std::isfinite(number)) *value = number;
-    *mode = info.st_mode & 07777;
-    return FILE_READ;
-}
-
-// Where the rating file really lies: the name followed through symbolic links, so that a save replaces
-// the file a link names and not the link. The path may name a file that does not exist yet.
-int resolve_rating_path(std::string *path, char *problem) {
-    *path = RATING_FILE;
-    // As many links as the system itself follows before it gives up with ELOOP.
-    for (int links = 0; links < 40; ++links) {
-        struct stat info {};
-        if (lstat(path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 1;
-        char target[4096];
-        const ssize_t length = readlink(path->c_str(), target, sizeof target - 1);
-        if (length < 0) {
-            set_problem_errno(problem, errno);
-            return 0;
-        }
-        target[length] = '\0';
-        const size_t slash = path->rfind('/');
-        if (target[0] == '/' || slash == std::string::npos)
-            *path = target;
-        else
-            *path = path->substr(0, slash + 1) + target;
-    }
-    set_problem_errno(problem, ELOOP);
-    return 0;
-}
-
-std::string folder_of(const std::string &path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string name_of(const std::string &path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Another copy of the game in the same folder saves under the same lock, so that each adds its change to
-// what the other saved. A save takes a moment; waiting longer means the other copy is stuck (stopped in
-// a debugger, say), and this save fails and is tried again with the next change.
-int lock_folder(int folder, char *problem) {
-    for (int tries = 0; tries < 300; ++tries) {
-        if (flock(folder, LOCK_EX | LOCK_NB) == 0) return 1;
-        if (errno != EWOULDBLOCK && errno != EINTR) return 1; // a file system without locks: save unlocked
-        const timespec pause = {0, 10 * 1000 * 1000};
-        nanosleep(&pause, nullptr);
-    }
-    set_problem_errno(problem, EWOULDBLOCK);
-    return 0;
-}
-
-int step_fails(int step) { return rating_write_fault && rating_write_fault(step); }
-
-// Writes the whole text to the descriptor; 0 on any failure.
-int write_all(int fd, const char *text, int length) {
-    while (length > 0) {
-        const ssize_t done = write(fd, text, length);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return 0;
-        text += done;
-        length -= static_cast<int>(done);
-    }
-    return 1;
-}
-
-// A temporary file of a save of the file called name: name, the marker, six letters or digits.
-int is_temp_name(const char *entry, const std::string &name) {
-    const size_t marker = std::strlen(RATING_TEMP_MARKER);
-    if (std::strlen(entry) != name.size() + marker + 6) return 0;
-    if (name.compare(0, name.size(), entry, name.size()) != 0) return 0;
-    if (std::strncmp(entry + name.size(), RATING_TEMP_MARKER, marker) != 0) return 0;
-    for (const char *c = entry + name.size() + marker; *c; ++c)
-        if (!std::isalnum(static_cast<unsigned char>(*c))) return 0;
-    return 1;
-}
-
-// Removes the temporary files that saves killed half way left behind. A save in progress holds a lock on
-// its own file, so only files nobody holds are removed; nothing without the marker is ever touched.
-void remove_stray_temps(const std::string &folder, const std::string &name) {
-    DIR *listing = opendir(folder.c_str());
-    if (!listing) return;
-    while (const dirent *entry = readdir(listing)) {
-        if (!is_temp_name(entry->d_name, name)) continue;
-        const std::string path = folder + "/" + entry->d_name;
-        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat info {};
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlink(path.c_str());
-        close(fd);
-    }
-    closedir(listing);
-}
-
-// Replaces the file at path with the text: a new file beside it, with the old one's permission bits
-// (mode, or as a new file gets them when there was none), forced to disk and renamed over it.
-int replace_file(const std::string &path, const char *text, int length, int had_file, mode_t mode, char *problem) {
-    const std::string folder = folder_of(path);
-    const std::string name = name_of(path);
-    std::string temp = folder + "/" + name + RATING_TEMP_MARKER + "XXXXXX";
-    const int fd = step_fails(RATING_STEP_CREATE) ? (errno = EACCES, -1) : mkstemp(&temp[0]);
-    if (fd < 0) {
-        set_problem_errno(problem, errno);
-        return 0;
-    }
-    // Held until the file is closed, so that another copy's clean-up leaves a save in progress alone.
-    flock(fd, LOCK_EX);
-    if (!had_file) {
-        // mkstemp makes the file private (0600); a new rating file is an ordinary one, made as fopen would.
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    fchmod(fd, mode);
-    errno = EIO;
-    const int written = length > 0 && !step_fails(RATING_STEP_WRITE) && write_all(fd, text, length) &&
-                        !step_fails(RATING_STEP_SYNC) && fsync(fd) == 0;
-    int error = errno;
-    const int close_fails = step_fails(RATING_STEP_CLOSE);
-    const int closed = close(fd) == 0 && !close_fails;
-    if (written && !closed) error = errno;
-    int renamed = 0;
-    if (written && closed) {
-        renamed = !step_fails(RATING_STEP_RENAME) && std::rename(temp.c_str(), path.c_str()) == 0;
-        if (!renamed) error = errno;
-    }
-    if (!renamed) {
-        unlink(temp.c_str());
-        set_problem_errno(problem, error);
-        return 0;
-    }
-    // The new rating is saved; what follows only tidies up and cannot lose it.
-    if (!step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder, name);
-    return 1;
-}
-
-// One save under the folder's lock: the file's value now, plus change (or rating itself when absolute),
-// written over it. *stored gets the value written.
-int save(double rating, double change, int absolute, double *stored, char *problem) {
-    std::string path;
-    if (!resolve_rating_path(&path, problem)) return 0;
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        // A folder, a FIFO or a device in the file's place: refused before anything is locked.
-        double ignored = 0.0;
-        mode_t mode = 0;
-        read_rating_file(path.c_str(), &ignored, &mode, problem);
-        return 0;
-    }
-    // A folder that cannot be opened (no read permission) cannot be locked or synced; the save goes on.
-    const int folder = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0 && !lock_folder(folder, problem)) {
-        close(folder);
-        return 0;
-    }
-    double on_disk = 0.0;
-    mode_t mode = 0;
-    const int found = read_rating_file(path.c_str(), &on_disk, &mode, problem);
-    int saved = 0;
-    // A file that is there but cannot be read may hold a rating: it is never replaced.
-    if (found != FILE_UNREADABLE) {
-        const double value = absolute ? rating : on_disk + change;
-        char text[400];
-        const int length = std::snprintf(text, sizeof text, "%f", value);
-        saved = length > 0 && length < static_cast<int>(sizeof text) &&
-                replace_file(path, text, length, found == FILE_READ, mode, problem);
-        if (saved) *stored = value;
-    }
-    if (folder >= 0) {
-        // The rename itself reaches the disk with the folder; a folder that cannot be synced still holds it.
-        if (saved && !step_fails(RATING_STEP_SYNC_FOLDER)) fsync(folder);
-        close(folder); // and with it the lock
-    }
-    return saved;
-}
-
-} // namespace
 
 app_state *app_new(const char *computer_name, int size) {
     app_state *app = new app_state{};
@@ -290,39 +16,67 @@ app_state *app_new(const char *computer_name, int size) {
 }
 
 int rating_read(app_state *app) {
-    mode_t mode = 0;
     app->problem[0] = '\0';
-    const int found = read_rating_file(RATING_FILE, &app->rating, &mode, app->problem);
+    const int found = rating_file_read(&app->rating, app->problem);
     app->saved = app->rating;
-    return found != FILE_UNREADABLE;
+    app->mixed = found == RATING_MIXED;
+    return found == RATING_MISSING || found == RATING_FOUND;
 }
 
-int rating_save(app_state *app, int always) {
-    const double change = app->rating - app->saved;
-    if (!always && !app->reset && change == 0.0) {
+int rating_pending(const app_state *app) { return app->reset || app->rating != app->saved; }
+
+namespace {
+
+int save_change(app_state *app, int always, int lock_tries) {
+    app->save_locked = 0;
+    if (!always && !rating_pending(app)) {
         // Nothing of this session's to save; another copy of the game may have saved since. A file that
-        // cannot be read counts as a failure: nothing could be saved there.
+        // cannot be read or is not purely a rating counts as a failure: nothing could be saved there.
         double on_disk = 0.0;
-        mode_t mode = 0;
-        if (read_rating_file(RATING_FILE, &on_disk, &mode, app->problem) == FILE_UNREADABLE) return 0;
+        const int found = rating_file_read(&on_disk, app->problem);
+        if (found == RATING_UNREADABLE || found == RATING_MIXED) return 0;
         app->rating = app->saved = on_disk;
         return 1;
     }
     double stored = 0.0;
-    if (!save(app->rating, change, app->reset, &stored, app->problem)) return 0;
+    const int result =
+        rating_file_save(app->rating, app->rating - app->saved, app->reset, lock_tries, &stored, app->problem);
+    if (result != RATING_SAVED) {
+        app->save_locked = result == RATING_LOCKED;
+        return 0;
+    }
     app->rating = app->saved = stored;
     app->reset = 0;
     app->problem[0] = '\0';
     return 1;
 }
 
+// Half a second in steps of 10 ms: a save takes far less, and a signal to end is answered within a second.
+const int EXIT_LOCK_TRIES = 50;
+
+} // namespace
+
+int rating_save(app_state *app, int always) { return save_change(app, always, 1); }
+
+int rating_save_at_exit(app_state *app) { return !rating_pending(app) || save_change(app, 0, EXIT_LOCK_TRIES); }
+
 void rating_write(double rating) {
     double stored = 0.0;
-    char problem[sizeof app_state::problem];
-    if (!save(rating, 0.0, 1, &stored, problem)) YError("rating_write");
+    char problem[RATING_PROBLEM_MAX];
+    if (rating_file_save(rating, 0.0, 1, EXIT_LOCK_TRIES, &stored, problem) != RATING_SAVED) YError("rating_write");
 }
 
 void app_close(app_state *app) {
-    if (!rating_save(app, 1)) YError("rating_write");
+    if (rating_pending(app)) {
+        if (!rating_save_at_exit(app)) YError("rating_write");
+    } else {
+        // A first run leaves the file it played from, as a user expects to find it; where it cannot be
+        // made, nothing is lost: no file means a rating of 0.
+        double on_disk = 0.0;
+        char problem[RATING_PROBLEM_MAX];
+        double stored = 0.0;
+        if (rating_file_read(&on_disk, problem) == RATING_MISSING)
+            rating_file_save(app->rating, 0.0, 1, 1, &stored, problem);
+    }
     delete app;
 }

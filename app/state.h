@@ -2,10 +2,9 @@
 // headless.
 #pragma once
 
-struct GAME;
+#include "app/rating_file.h"
 
-// The name of the rating file, opened in the working directory.
-extern const char *const RATING_FILE;
+struct GAME;
 
 struct app_state {
     int size;                  // board size; the program passes 5
@@ -22,60 +21,45 @@ struct app_state {
     int save_at_once;          // nonzero in the program: the flow saves every change of the rating at once;
                                // 0 in headless runs, which never touch the file
     int save_failing;          // nonzero while saves fail (the user has been told once)
-    char problem[96];          // why the rating file could not be read or written: a Russian phrase for
-                               // the user, such as "нет доступа"; empty when nothing went wrong
+    char problem[RATING_PROBLEM_MAX]; // why the rating file could not be read or written: a Russian
+                                      // phrase for the user, such as "нет доступа"; empty when all went well
+    int save_locked;           // nonzero when the last save failed only because the file was locked:
+                               // it is tried again soon, without waiting for the next change
+    int mixed;                 // nonzero when the file holds more than a rating: it is never replaced
 };
 
 // A new record with the rating read from the rating file, stake 0.5 and no game in progress.
 // The caller owns it (app_close).
 app_state *app_new(const char *computer_name, int size);
 
-// Fills the rating from the rating file: the number at its start as "%lf" reads it, within the file's
-// first RATING_READ_MAX bytes. A missing file, a file that does not start with a number, or a number that
-// is not finite gives 0.0. A file that exists but cannot be read (no permission, not a regular file such
-// as a folder, a FIFO or a device, an I/O error) gives 0.0 as well, but returns 0 with the reason in
-// problem: such a file is never replaced (rating_save). Never blocks on the file. 1 otherwise.
+// Fills the rating from the rating file (rating_file_read). A missing file gives 0.0. A file that cannot
+// be read gives 0.0, and one that holds more than a rating the number at its start, or 0.0; both return 0
+// with the reason in problem (and mixed set for the second): such a file is never replaced. Never blocks
+// on the file. 1 otherwise.
 int rating_read(app_state *app);
 
-// A rating is one short number; a bounded read keeps start-up quick whatever lies in the file's place.
-enum { RATING_READ_MAX = 4096 };
-
-// Saves the session's change of the rating, as one atomic replacement of the rating file. Under a lock
-// on the folder that holds the file, it reads what the file holds now (another copy of the game in the
-// same folder may have saved since), adds this session's change to it (after a reset it takes the rating
-// itself), and writes the sum; rating and saved become that value. With no change and no reset it only
-// takes up what the file holds, unless `always` asks for the write anyway. Returns 1 on success; 0 when
-// the file could not be read or written (with no change as well): problem says why and the change stays
-// for the next save. A file that exists but cannot be read is never replaced. Never exits.
+// Saves the session's change of the rating, as one safe replacement of the rating file (rating_file_save).
+// Under a lock on the folder that holds the file, it reads what the file holds now (another copy of the
+// game in the same folder may have saved since), adds this session's change to it (after a reset it takes
+// the rating itself), and writes the sum; rating and saved become that value. With no change and no reset
+// it only takes up what the file holds, unless `always` asks for the write anyway. A lock held elsewhere
+// is not waited for: the save fails at once with save_locked set. Returns 1 on success; 0 when the file
+// could not be read or written (with no change as well): problem says why and the change stays for the
+// next save. A file that cannot be read or holds more than a rating is never replaced. Never exits.
 int rating_save(app_state *app, int always);
 
-// Writes this rating with "%f" (no newline) through the same atomic save, without regard to what the
-// file holds. On failure stops through YError("rating_write").
+// Whether the session holds a change of the rating (or a reset) not saved yet.
+int rating_pending(const app_state *app);
+
+// Saves a pending change on the way out of the program: as rating_save, but waiting up to half a second
+// for a lock held elsewhere. 1 when nothing is left unsaved.
+int rating_save_at_exit(app_state *app);
+
+// Writes this rating with "%f" (no newline) through the same safe save, without regard to what the file
+// holds. On failure stops through YError("rating_write").
 void rating_write(double rating);
 
-// How the save replaces the file: it writes a new file beside it (beside the file a symbolic link
-// names, when korvani.ini is one), with the old file's permission bits, forces it to disk and renames it
-// over the old one, so a failed save leaves the previous file whole. The new file's name is the rating
-// file's, this marker and six random letters or digits: no name a user would choose. A save killed half
-// way may leave it behind; the next successful save removes such files, except one another save holds.
-extern const char *const RATING_TEMP_MARKER;
-
-// The steps of a save, in order.
-enum {
-    RATING_STEP_CREATE,      // the temporary file beside the rating file
-    RATING_STEP_WRITE,       // the number into it
-    RATING_STEP_SYNC,        // forced to disk
-    RATING_STEP_CLOSE,       // closed
-    RATING_STEP_RENAME,      // renamed over the rating file: from here on the new rating is saved
-    RATING_STEP_CLEAN,       // temporary files of earlier, interrupted saves removed
-    RATING_STEP_SYNC_FOLDER, // the rename forced to disk
-    RATING_STEPS
-};
-
-// Fault injection for the tests: when set, a save calls it before each step, and a nonzero answer
-// makes that step fail as its system call would. Null in the program.
-extern int (*rating_write_fault)(int step);
-
-// Saves the record's rating (rating_save, always writing), then releases the record (not the game record
-// it points to). A failed save stops through YError("rating_write").
+// Saves a pending change (rating_save_at_exit); with none, only makes the file when there is none yet
+// (a failure to make it loses nothing). Then releases the record (not the game record it points to). A
+// failed save stops through YError("rating_write").
 void app_close(app_state *app);

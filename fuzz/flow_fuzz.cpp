@@ -62,7 +62,7 @@ void on_point(int row, int col, int code) {
     shown.painted[row * SIZE + col] = code;
 }
 void on_board_reset() { ++shown.board_resets; }
-const FLOW_DISPLAY probe = {on_refused, nullptr, nullptr, on_point, on_board_reset, nullptr};
+const FLOW_DISPLAY probe = {on_refused, nullptr, nullptr, on_point, on_board_reset, nullptr, nullptr};
 
 void forget_shown() {
     shown.refused = 0;
@@ -305,7 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         input.ConsumeBool() ? input.PickValueInArray(odd) : 0.5 * input.ConsumeIntegralInRange<int>(-60, 60);
 
     // Headless: the flow never saves (save_at_once 0).
-    app_state state{SIZE, "tiku2", nullptr, rating, STAKE, 0, 1, rating, 0, 0, 0, ""};
+    app_state state{SIZE, "tiku2", nullptr, rating, STAKE, 0, 1, rating, 0, 0, 0, "", 0, 0};
     app = &state;
     flow_set_display(&probe);
     view_new();

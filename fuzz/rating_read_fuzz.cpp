@@ -1,5 +1,6 @@
 // The rating file from arbitrary bytes: the rating read is always finite, 0.0 when the file does not
-// start with a number, the number itself when it plainly is one, and the game started from it puts a
+// start with a number (after a byte order mark), the number itself when it plainly is one (with a point
+// or a comma), and the game started from it puts a
 // bounded number of handicap stones.
 #include <cctype>
 #include <cmath>
@@ -23,29 +24,36 @@ void check(bool ok, const char *what) {
     std::abort();
 }
 
-// The number at the start when the text is a plain decimal ("-12.5", "3.", "007") followed by something
-// that cannot continue a number; NAN when that cannot be said without the full grammar of "%lf".
+// Where the text begins after the byte order mark an editor may put before it.
+size_t after_mark(const std::string &text) { return text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; }
+
+// The number at the start when the text is a plain decimal ("-12.5", "3.", "007", "3,5" with a decimal
+// comma) followed by something that cannot continue a number; NAN when that cannot be said without the
+// full grammar of "%lf".
 double plain_number(const std::string &text) {
-    size_t k = 0;
+    size_t k = after_mark(text);
     while (k < text.size() && std::strchr(" \t\n\v\f\r", text[k])) ++k;
     const size_t start = k;
     if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
     const size_t digits = k;
     while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
     if (k == digits) return NAN;
-    if (k < text.size() && text[k] == '.') {
+    if (k < text.size() && (text[k] == '.' || text[k] == ',')) {
         ++k;
         while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
     }
     if (k < text.size() && (std::isalnum(static_cast<unsigned char>(text[k])) || text[k] == '.')) return NAN;
-    return std::strtod(text.substr(start, k - start).c_str(), nullptr);
+    std::string number = text.substr(start, k - start);
+    const size_t comma = number.find(',');
+    if (comma != std::string::npos) number[comma] = '.';
+    return std::strtod(number.c_str(), nullptr);
 }
 
 // Whether nothing at the start of the text, after white space, could begin a number for "%lf".
 bool cannot_begin_number(const std::string &text) {
-    size_t k = 0;
+    size_t k = after_mark(text);
     while (k < text.size() && std::strchr(" \t\n\v\f\r", text[k])) ++k;
-    return k == text.size() || !std::strchr("+-.0123456789iInN", text[k]);
+    return k == text.size() || !std::strchr("+-.,0123456789iInN", text[k]);
 }
 
 int stones_on_board() {

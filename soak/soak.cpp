@@ -140,7 +140,7 @@ int main(int argc, char **argv) {
     std::filesystem::current_path(folder);
 
     // The flow itself never saves here (save_at_once 0): the rounds save every 100.
-    app_state state{5, "tiku2", nullptr, 0.0, 0.5, 0, 1, 0.0, 0, 0, 0, ""};
+    app_state state{5, "tiku2", nullptr, 0.0, 0.5, 0, 1, 0.0, 0, 0, 0, "", 0, 0};
     app = &state;
     view_new();
     std::mt19937 random(seed);

@@ -173,7 +173,7 @@ void handle_waiting_new_game() {
     new_game_waiting = false;
     new_game();
 }
-const FLOW_DISPLAY queued_new_game = {nullptr, handle_waiting_new_game, handle_waiting_new_game, nullptr, nullptr, nullptr};
+const FLOW_DISPLAY queued_new_game = {nullptr, handle_waiting_new_game, handle_waiting_new_game, nullptr, nullptr, nullptr, nullptr};
 
 } // namespace
 

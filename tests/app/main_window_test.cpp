@@ -234,10 +234,11 @@ void leave(const std::string &way) {
 TEST(MainWindow, RatingLabelAndTheFileAfterEveryWayOut) {
     const EXIT_CASE cases[] = {
         {nullptr, "+0.0", "0.000000", "menu"},
-        {"-1.5", "-1.5", "-1.500000", "frame"},
-        {"3.7", "+3.7", "3.700000", "escape"},
-        {"not a number", "+0.0", "0.000000", "menu"},
-        {"12.25", "+12.2", "12.250000", "frame"},
+        {"-1.500000", "-1.5", "-1.500000", "frame"},
+        // Written by hand: read as people write it, and kept as it is when no game changed it.
+        {"3.7", "+3.7", "3.7", "escape"},
+        {"\xEF\xBB\xBF" "2,5\r\n", "+2.5", "\xEF\xBB\xBF" "2,5\r\n", "menu"},
+        {"12.25", "+12.2", "12.25", "frame"},
     };
     for (const EXIT_CASE &c : cases) {
         SCOPED_TRACE(std::string("file ") + (c.file ? c.file : "<none>") + ", leaving by " + c.way);
@@ -268,18 +269,28 @@ void answer_message(void *) {
     }
 }
 
-TEST(MainWindow, ExitWithAFolderForTheRatingFileFails) {
-    TEMP_DIR dir;
-    ASSERT_EQ(0, mkdir("korvani.ini", 0755));
+TEST(MainWindow, AFileThatIsNotARatingIsNamedAndKept) {
     const auto run = [] {
         Fl::add_timeout(0.02, answer_message);
         start();
         leave("menu");
     };
-    // At start-up the window says why the file cannot be read; the folder stays.
-    EXPECT_EXIT(run(), testing::ExitedWithCode(1),
-                "message \\[Файл korvani.ini\nнельзя прочитать:\nна его месте папка\\..*Error: rating_write\n$");
-    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+    {
+        // At start-up the window says why the file cannot be read; the folder stays, and an exit with
+        // nothing to save is no failure.
+        TEMP_DIR dir;
+        ASSERT_EQ(0, mkdir("korvani.ini", 0755));
+        EXPECT_EXIT(run(), testing::ExitedWithCode(0),
+                    "message \\[Файл korvani.ini\nнельзя прочитать:\nна его месте папка\\.");
+        EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+    }
+    // A rating with the user's notes after it: played from, and never replaced.
+    TEMP_DIR dir;
+    write_file("korvani.ini", "12.5\nмои заметки");
+    EXPECT_EXIT(run(), testing::ExitedWithCode(0),
+                "message \\[В файле korvani.ini\nне только рейтинг.\n"
+                "Играем с рейтингом \\+12.5,\nфайл не меняется.\\]");
+    EXPECT_EQ("12.5\nмои заметки", file_bytes("korvani.ini"));
 }
 
 TEST(MainWindow, MenuShowsTwoTitlesAndOnlyItsItemsAct) {

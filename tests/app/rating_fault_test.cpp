@@ -1,10 +1,13 @@
-// The rating save under faults: killed before any of its steps, failing at any of them, or killed at a
-// random moment. Afterwards the rating file holds the old rating or the new one and nothing else, and
-// the next successful save leaves no temporary file behind.
+// The rating file's storage, headless. The save under faults: killed before any of its steps, failing at
+// any of them, or killed at a random moment; afterwards the rating file holds the old rating or the new
+// one and nothing else, and the next successful save leaves no temporary file behind. Then what people
+// and other programs leave in the file's place: hand-written files, links, locks, owners, folders and
+// files that cannot be replaced.
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -16,7 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sched.h>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -218,7 +225,11 @@ TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
             rating_read(&app);
             for (int k = 0; k < saves; ++k) {
                 app.rating += 0.5;
-                if (!rating_save(&app, 0)) _exit(1);
+                // The other copy holds the lock for a moment: the game tries again soon, and so does this.
+                for (int tries = 0; !rating_save(&app, 0); ++tries) {
+                    if (!app.save_locked || tries > 10000) _exit(1);
+                    usleep(1000);
+                }
             }
             _exit(0);
         }
@@ -229,4 +240,217 @@ TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
     }
     EXPECT_EQ("151.000000", bytes("korvani.ini"));
     EXPECT_EQ(ONLY_THE_FILE, entries());
+}
+
+namespace {
+
+// Holds the lock a save takes on the working folder, as another program may.
+struct FOLDER_LOCK {
+    int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FOLDER_LOCK() { flock(fd, LOCK_EX); }
+    ~FOLDER_LOCK() { close(fd); }
+    FOLDER_LOCK(const FOLDER_LOCK &) = delete;
+    FOLDER_LOCK &operator=(const FOLDER_LOCK &) = delete;
+};
+
+// A fault hook's answers step by step: 0 goes on, an error number fails the step, -1 kills.
+int step_answer[RATING_STEPS + 2];
+int answer_step(int step) {
+    if (step_answer[step] < 0) raise(SIGKILL);
+    return step_answer[step];
+}
+
+const passwd *nobody() { return getpwnam("nobody"); }
+
+} // namespace
+
+TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
+    const struct {
+        std::string content;
+        double rating;
+        bool pure; // purely a rating as people write it: may be replaced
+    } cases[] = {
+        {"\xEF\xBB\xBF" "12.5", 12.5, true}, // the byte order mark of Windows Notepad
+        {" 12.5\r\n", 12.5, true},
+        {"-3,5", -3.5, true}, // a Russian decimal comma
+        {"[korvani]\r\nrating=12.5\r\n", 0.0, false},
+        {"12.5\nмои заметки", 12.5, false},
+        {"2.5" + std::string(1 << 20, ' '), 2.5, false}, // more than a rating file may hold
+        {"nan", 0.0, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("file: " + c.content.substr(0, 30));
+        WORK_DIR dir;
+        put("korvani.ini", c.content);
+        app_state app{};
+        EXPECT_EQ(c.pure, rating_read(&app) == 1);
+        EXPECT_EQ(c.rating, app.rating);
+        app.rating += 0.5;
+        EXPECT_EQ(c.pure, rating_save(&app, 0) == 1);
+        if (!c.pure) {
+            EXPECT_STREQ("в нём не только рейтинг", app.problem);
+        }
+        char saved[32];
+        std::snprintf(saved, sizeof saved, "%f", c.rating + 0.5);
+        EXPECT_EQ(c.pure ? saved : c.content, bytes("korvani.ini"));
+    }
+}
+
+TEST(RatingFile, TheExitWritesOnlyAChangeAndAHeldLockIsAnsweredAtOnce) {
+    WORK_DIR dir;
+    const std::string by_hand = "\xEF\xBB\xBF" "2,5\r\n";
+    put("korvani.ini", by_hand);
+    app_close(app_new("tiku2", 5));
+    EXPECT_EQ(by_hand, bytes("korvani.ini"));
+    app_state app{};
+    rating_read(&app);
+    app.rating -= 0.5;
+    {
+        // Another program holds the folder's lock: an exit with nothing to save neither waits nor fails,
+        // and a save fails at once, keeping the change.
+        FOLDER_LOCK lock;
+        EXPECT_EXIT((app_close(app_new("tiku2", 5)), std::exit(0)), testing::ExitedWithCode(0), "^$");
+        EXPECT_EQ(0, rating_save(&app, 0));
+        EXPECT_EQ(1, app.save_locked);
+        EXPECT_STREQ("файл заблокирован", app.problem); // whoever holds it
+        EXPECT_EQ(by_hand, bytes("korvani.ini"));
+    }
+    EXPECT_EQ(1, rating_save(&app, 0));
+    EXPECT_EQ("2.000000", bytes("korvani.ini"));
+}
+
+TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
+    {
+        // The rename refused, as for a file mounted on its own (EBUSY), and the save killed between the
+        // padded write and the cut: the new rating with blanks after it, which reads as the rating.
+        WORK_DIR dir;
+        put("korvani.ini", "-12.500000");
+        step_answer[RATING_STEP_RENAME] = EBUSY;
+        step_answer[RATING_STEP_PLACE_CUT] = -1;
+        ASSERT_EQ(SIGKILL, WTERMSIG(save_in_child(1.5, answer_step)));
+        EXPECT_EQ("1.500000  ", bytes("korvani.ini"));
+        step_answer[RATING_STEP_PLACE_CUT] = 0;
+        rating_write_fault = answer_step;
+        rating_write(-1.5);
+        EXPECT_EQ("-1.500000", bytes("korvani.ini"));
+        EXPECT_EQ(ONLY_THE_FILE, entries());
+        // A read-only file is not written in place, not even by root; the reason is said in words.
+        ASSERT_EQ(0, chmod("korvani.ini", 0444));
+        app_state app{};
+        rating_read(&app);
+        app.rating += 0.5;
+        EXPECT_EQ(0, rating_save(&app, 0));
+        EXPECT_STREQ("файл занят системой", app.problem);
+        rating_write_fault = nullptr;
+        EXPECT_EQ("-1.500000", bytes("korvani.ini"));
+    }
+    {
+        // The same for real, where the machine lets root bind-mount a file over korvani.ini in a mount
+        // namespace of its own: the save writes the mounted file.
+        WORK_DIR dir;
+        put("korvani.ini", "-12.500000");
+        put("mounted", "4.000000");
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                mount("mounted", "korvani.ini", nullptr, MS_BIND, nullptr) != 0)
+                _exit(77);
+            rating_write(2.5);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (WEXITSTATUS(status) != 77) {
+            EXPECT_EQ(0, status);
+            EXPECT_EQ("2.500000", bytes("mounted"));
+        }
+    }
+    {
+        // A name too long for the new file beside it, through a link.
+        WORK_DIR dir;
+        const std::string name(240, 'r');
+        put(name, "4.000000");
+        ASSERT_EQ(0, symlink(name.c_str(), "korvani.ini"));
+        rating_write(1.0);
+        EXPECT_EQ("1.000000", bytes(name));
+    }
+    // A writable file in a folder that the player (nobody, when the test runs as root) cannot write to.
+    WORK_DIR dir;
+    put("korvani.ini", "4.000000");
+    if (geteuid() == 0) {
+        ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+        ASSERT_EQ(0, chown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
+    }
+    ASSERT_EQ(0, chmod(".", 0555));
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(nobody()->pw_gid) != 0 || setuid(nobody()->pw_uid) != 0)) _exit(99);
+        rating_write(-3.0);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(0, chmod(".", 0755));
+    EXPECT_EQ(0, status);
+    EXPECT_EQ("-3.000000", bytes("korvani.ini"));
+}
+
+TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
+    {
+        // 40 links in a chain, as many as the kernel follows, are read and saved through; 41 are refused.
+        WORK_DIR dir;
+        put("target", "3.000000");
+        for (int k = 0; k < 40; ++k)
+            ASSERT_EQ(0, symlink(k == 39 ? "target" : ("l" + std::to_string(k + 1)).c_str(),
+                                 k == 0 ? "korvani.ini" : ("l" + std::to_string(k)).c_str()));
+        app_state app{};
+        rating_read(&app);
+        app.rating += 0.5;
+        EXPECT_EQ(1, rating_save(&app, 0)) << app.problem;
+        EXPECT_EQ("3.500000", bytes("target"));
+        ASSERT_EQ(0, unlink("l39"));
+        ASSERT_EQ(0, symlink("l40", "l39"));
+        ASSERT_EQ(0, symlink("target", "l40"));
+        EXPECT_EQ(0, rating_read(&app));
+        EXPECT_STREQ("ссылки идут по кругу или их больше 40", app.problem);
+    }
+    if (geteuid() != 0) GTEST_SKIP() << "a link of another user needs root to make";
+    // In a sticky folder that everyone may write to (as /tmp), another user planted korvani.ini as a link
+    // to a file of the player's: refused, and nothing written. The folder's owner's link is followed.
+    WORK_DIR dir;
+    ASSERT_EQ(0, chmod(".", 01777));
+    put("mine", "5.000000");
+    ASSERT_EQ(0, symlink("mine", "korvani.ini"));
+    ASSERT_EQ(0, lchown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
+    app_state app{};
+    EXPECT_EQ(0, rating_read(&app));
+    EXPECT_STREQ("ссылка чужого пользователя в общей папке", app.problem);
+    app.rating = -0.5;
+    EXPECT_EQ(0, rating_save(&app, 0));
+    EXPECT_EQ("5.000000", bytes("mine"));
+    ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+    EXPECT_EQ(1, rating_read(&app));
+    EXPECT_EQ(5.0, app.rating);
+}
+
+TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can save a file of another user";
+    WORK_DIR dir;
+    put("korvani.ini", "1.000000");
+    ASSERT_EQ(0, chown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
+    ASSERT_EQ(0, chmod("korvani.ini", 0600));
+    rating_write(2.0);
+    struct stat info {};
+    ASSERT_EQ(0, stat("korvani.ini", &info));
+    EXPECT_EQ(nobody()->pw_uid, info.st_uid);
+    EXPECT_EQ(nobody()->pw_gid, info.st_gid);
+    EXPECT_EQ(0600u, info.st_mode & 07777);
+    // A file root makes anew in a folder of the user's is the user's too.
+    ASSERT_EQ(0, unlink("korvani.ini"));
+    ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+    rating_write(3.0);
+    ASSERT_EQ(0, stat("korvani.ini", &info));
+    EXPECT_EQ(nobody()->pw_uid, info.st_uid);
 }

@@ -25,6 +25,7 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -868,8 +869,9 @@ TEST(Session, AFifoAsTheRatingFileDoesNotHoldUpTheStart) {
     ASSERT_NE(0u, box) << "no message about the file";
     s.close_by_frame(box);
     EXPECT_TRUE(s.wait_gone("Сообщение"));
+    // Nothing to save: the exit is no failure.
     s.close_by_frame(s.main);
-    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
     struct stat info {};
     ASSERT_EQ(0, lstat((s.folder + "/korvani.ini").c_str(), &info));
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
@@ -879,6 +881,8 @@ TEST(Session, AFailedSaveIsToldInTheWindowAndTriedAgainWithTheNextChange) {
     Session s;
     s.as_user = true;
     s.put_rating("1.000000");
+    // Read-only, so that it is not written in place once the folder is read-only too.
+    ASSERT_EQ(0, chmod((s.folder + "/korvani.ini").c_str(), 0444));
     ASSERT_NO_FATAL_FAILURE(s.start());
     const std::string folder = s.folder;
     ASSERT_EQ(0, chmod(folder.c_str(), 0555));
@@ -895,8 +899,13 @@ TEST(Session, AFailedSaveIsToldInTheWindowAndTriedAgainWithTheNextChange) {
     ASSERT_EQ(0, chmod(folder.c_str(), 0755));
     s.new_game_button();
     EXPECT_TRUE(file_becomes(s, "-0.500000"));
-    // At the exit a failed save keeps its line and its status.
+    // A change the exit cannot save either: the exit says so with its line and its status.
     ASSERT_EQ(0, chmod(folder.c_str(), 0555));
+    s.new_game_button();
+    const Window again = s.wait_window("Сообщение");
+    ASSERT_NE(0u, again) << "no message about the failed save after a success";
+    s.close_by_frame(again);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
     s.close_by_frame(s.main);
     EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
     EXPECT_NE(std::string::npos, s.stderr_tail().find("Error: rating_write"));
@@ -928,4 +937,104 @@ TEST(Session, TwoCopiesInOneFolderKeepTheGamesOfBoth) {
     EXPECT_EQ(0, b.wait_exit()) << b.stderr_tail();
     EXPECT_EQ("1.500000", a.rating_file());
     EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, a.folder_entries());
+}
+
+namespace {
+
+// Starts the program behind a wrapper script that sets up its standard streams (through KORVANI_RUNNER,
+// in front of any runner already given).
+void start_wrapped(Session &s, const std::string &script) {
+    const std::string path = s.top + "/wrapper";
+    std::ofstream(path) << script;
+    ASSERT_EQ(0, chmod(path.c_str(), 0755));
+    const char *runner = std::getenv("KORVANI_RUNNER");
+    const std::string previous = runner ? runner : "";
+    setenv("KORVANI_RUNNER", (path + " " + previous).c_str(), 1);
+    s.start();
+    if (runner)
+        setenv("KORVANI_RUNNER", previous.c_str(), 1);
+    else
+        unsetenv("KORVANI_RUNNER");
+}
+
+} // namespace
+
+TEST(Session, TheGameSurvivesItsStandardStreams) {
+    const struct {
+        const char *what;
+        const char *script;
+    } cases[] = {
+        {"the error stream closed", "#!/bin/sh\nexec \"$@\" 2>&- <&- >&-\n"},
+        {"the error stream a pipe whose reader has gone", "#!/bin/bash\nexec 2> >(:)\nwait $!\nexec \"$@\"\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        // -1: the computer opens, and its search writes the trace's colour escapes at once.
+        Session s;
+        s.put_rating("-1.000000");
+        ASSERT_NO_FATAL_FAILURE(start_wrapped(s, c.script));
+        const BOARD_SEEN start = s.settled_board();
+        ASSERT_EQ(2, stones(start)) << start.text();
+        int k = 0;
+        while (start.code[k / 5][k % 5] != EMPTY) ++k;
+        s.click_point(k / 5, k % 5);
+        const BOARD_SEEN after = after_move(s, start);
+        EXPECT_GT(stones(after), stones(start)) << after.text();
+        kill(s.pid, SIGTERM);
+        EXPECT_EQ(0, s.wait_exit()) << "the game did not leave through its exit";
+    }
+}
+
+TEST(Session, AHeldLockNeitherFreezesTheWindowNorLosesTheChange) {
+    Session s;
+    s.put_rating("2.000000");
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    // Another program (a backup, a synchronising tool) holds the lock a save takes on the folder.
+    const int folder = open(s.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(0, flock(folder, LOCK_EX));
+    s.new_game_button();
+    Window box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message about the change not saved";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    EXPECT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; })) << s.board().text();
+    EXPECT_EQ("2.000000", s.rating_file());
+    // The lock let go: the change is saved with no further game.
+    ASSERT_EQ(0, flock(folder, LOCK_UN));
+    EXPECT_TRUE(file_becomes(s, "1.500000"));
+    // Held again, with a change pending at a signal to end: the exit waits a moment only, and says the
+    // change was not saved.
+    ASSERT_EQ(0, flock(folder, LOCK_EX));
+    s.new_game_button();
+    box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message about the change not saved";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    kill(s.pid, SIGTERM);
+    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    EXPECT_NE(std::string::npos, s.stderr_tail().find("Error: rating_write"));
+    close(folder);
+    EXPECT_EQ("1.500000", s.rating_file());
+}
+
+TEST(Session, ALostDisplaySavesTheChangeAnEarlierFailureLeft) {
+    Session s;
+    s.as_user = true;
+    s.put_rating("1.000000");
+    // Read-only, so that it is not written in place while the folder is read-only.
+    ASSERT_EQ(0, chmod((s.folder + "/korvani.ini").c_str(), 0444));
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    ASSERT_EQ(0, chmod(s.folder.c_str(), 0555));
+    s.new_game_button();
+    const Window box = s.wait_window("Сообщение");
+    ASSERT_NE(0u, box) << "no message about the failed save";
+    s.close_by_frame(box);
+    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_EQ(0, chmod(s.folder.c_str(), 0755));
+    XKillClient(s.display, s.main);
+    XSync(s.display, False);
+    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    EXPECT_NE(std::string::npos, s.stderr_tail().find("X I/O error"));
+    EXPECT_EQ("0.500000", s.rating_file());
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
 }

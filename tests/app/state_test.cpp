@@ -46,7 +46,7 @@ TEST(RatingFile, ReadsOnlyTheFirstKilobytesAndNeverWaitsOnWhatIsNotAFile) {
         write_file("korvani.ini", std::string(16 << 20, ' ') + "7");
         app = app_new("tiku2", 5);
         EXPECT_EQ(0.0, app->rating);
-        EXPECT_STREQ("", app->problem);
+        EXPECT_STREQ("в нём не только рейтинг", app->problem);
         delete app;
     }
     // A FIFO without a writer (a plain open would wait for one) and a folder: rating 0, and the reason.
@@ -73,7 +73,7 @@ TEST(RatingFile, WritesSixDecimalsWithoutNewlineAndNothingElse) {
     };
     for (const WRITE_CASE &c : cases) {
         TEMP_DIR dir;
-        write_file("korvani.ini", "previous content that is longer than any rating");
+        write_file("korvani.ini", "-1234567.500000\r\n");
         rating_write(c.rating);
         EXPECT_EQ(c.bytes, file_bytes("korvani.ini"));
         EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));

@@ -1,0 +1,423 @@
+#include "app/rating_file.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+const char *const RATING_FILE = "korvani.ini";
+const char *const RATING_TEMP_MARKER = ".korvani-save-";
+
+int (*rating_write_fault)(int step) = nullptr;
+
+namespace {
+
+// As many symbolic links as the kernel follows in one path before it gives up with ELOOP.
+const int LINKS_MAX = 40;
+
+void set_problem(char *problem, const char *text) { std::snprintf(problem, RATING_PROBLEM_MAX, "%s", text); }
+
+// The reason for the user, from the error of the system call that failed. The program runs in the C
+// locale, where the system's own texts are English: the usual ones have Russian words here.
+void set_problem_errno(char *problem, int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM: set_problem(problem, "нет доступа"); break;
+    case EROFS: set_problem(problem, "диск только для чтения"); break;
+    case ENOSPC: set_problem(problem, "нет места на диске"); break;
+    case EDQUOT: set_problem(problem, "превышена квота диска"); break;
+    case EFBIG: set_problem(problem, "превышен размер файла"); break;
+    case EIO: set_problem(problem, "ошибка чтения или записи диска"); break;
+    case ELOOP: set_problem(problem, "ссылки идут по кругу или их больше 40"); break;
+    case EWOULDBLOCK: set_problem(problem, "файл заблокирован"); break;
+    case EBUSY: set_problem(problem, "файл занят системой"); break;
+    case ETXTBSY: set_problem(problem, "файл занят"); break;
+    case ENAMETOOLONG: set_problem(problem, "слишком длинное имя файла"); break;
+    case ENOENT: set_problem(problem, "нет папки, в которой он лежит"); break;
+    case ENOTDIR: set_problem(problem, "в пути к нему не папка"); break;
+    case EXDEV: set_problem(problem, "файл на другом диске"); break;
+    case EMFILE:
+    case ENFILE: set_problem(problem, "открыто слишком много файлов"); break;
+    case ENOMEM: set_problem(problem, "не хватает памяти"); break;
+    case ESTALE: set_problem(problem, "сетевой диск недоступен"); break;
+    case EINVAL: set_problem(problem, "система не позволяет заменить файл"); break;
+    default: std::snprintf(problem, RATING_PROBLEM_MAX, "ошибка системы: %s", std::strerror(error)); break;
+    }
+}
+
+void set_not_a_file(char *problem, mode_t mode) {
+    set_problem(problem, S_ISDIR(mode) ? "на его месте папка" : "это не обычный файл");
+}
+
+int step_fails(int step) {
+    const int error = rating_write_fault ? rating_write_fault(step) : 0;
+    if (error) errno = error == 1 ? EIO : error;
+    return error != 0;
+}
+
+std::string folder_of(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string name_of(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// What the kernel's protected_symlinks says, checked here whatever the system's setting: in a sticky
+// folder that everyone may write to, a link is followed only when it belongs to the player or to the
+// folder's owner. Anyone may plant a link there; following it would let them point the save at any file
+// of the player's.
+int link_may_be_followed(const std::string &link, const struct stat &link_info) {
+    if (link_info.st_uid == geteuid()) return 1;
+    struct stat folder {};
+    if (stat(folder_of(link).c_str(), &folder) != 0) return 1;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link_info.st_uid == folder.st_uid;
+}
+
+// Where the rating file really lies: the name followed through symbolic links, so that a save replaces
+// the file a link names and not the link. The path may name a file that does not exist yet.
+int resolve_rating_path(std::string *path, char *problem) {
+    *path = RATING_FILE;
+    for (int links = 0;; ++links) {
+        struct stat info {};
+        if (lstat(path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 1;
+        if (links == LINKS_MAX) {
+            set_problem_errno(problem, ELOOP);
+            return 0;
+        }
+        if (!link_may_be_followed(*path, info)) {
+            set_problem(problem, "ссылка чужого пользователя в общей папке");
+            return 0;
+        }
+        char target[4096];
+        const ssize_t length = readlink(path->c_str(), target, sizeof target - 1);
+        if (length < 0) {
+            set_problem_errno(problem, errno);
+            return 0;
+        }
+        target[length] = '\0';
+        const size_t slash = path->rfind('/');
+        if (target[0] == '/' || slash == std::string::npos)
+            *path = target;
+        else
+            *path = path->substr(0, slash + 1) + target;
+    }
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// The rating in the text. People edit the file by hand: Notepad puts a byte order mark before it, other
+// editors a line end after it, and a Russian keyboard gives a decimal comma. Such a file still holds
+// purely a rating and may be replaced; anything more is the user's, and is read for display only.
+int parse_rating(const char *text, size_t length, bool whole, double *value) {
+    *value = 0.0;
+    size_t k = 0;
+    if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) k = 3;
+    while (k < length && is_blank(text[k])) ++k;
+    if (k == length) return whole ? RATING_FOUND : RATING_MIXED;
+    // The number as "%lf" reads it, with the first comma after its digits taken as the point.
+    char number[64];
+    size_t n = 0;
+    bool digits = false;
+    bool point = false;
+    size_t at = k;
+    if (at < length && (text[at] == '+' || text[at] == '-')) number[n++] = text[at++];
+    for (; at < length && n + 1 < sizeof number; ++at) {
+        const char c = text[at];
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            digits = true;
+            number[n++] = c;
+        } else if ((c == '.' || c == ',') && !point) {
+            point = true;
+            number[n++] = '.';
+        } else {
+            break;
+        }
+    }
+    // What follows goes to "%lf" too: an exponent, or what it reads beyond a decimal ("nan", "0x1p3").
+    std::string rest(number, n);
+    rest.append(text + at, length - at);
+    double read = 0.0;
+    int used = 0;
+    if (std::sscanf(rest.c_str(), "%lf%n", &read, &used) != 1 || !std::isfinite(read)) return RATING_MIXED;
+    *value = read;
+    if (!digits || used < static_cast<int>(n)) return RATING_MIXED;
+    // Past the digits and the point, a plain decimal has an exponent at most.
+    for (size_t c = n; c < static_cast<size_t>(used); ++c)
+        if (!std::isdigit(static_cast<unsigned char>(rest[c])) && !std::strchr("eE+-", rest[c])) return RATING_MIXED;
+    k = at + (used - n);
+    while (k < length && is_blank(text[k])) ++k;
+    return whole && k == length ? RATING_FOUND : RATING_MIXED;
+}
+
+// Reads the file at path, a path with no link left to follow. Anything in the file's place that is not a
+// regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO would
+// block. The open itself does not block either (a FIFO swapped in meanwhile), and only the first
+// RATING_READ_MAX bytes are read. *info gets what fstat says of a file read.
+int read_at(const char *path, double *value, struct stat *info, char *problem) {
+    *value = 0.0;
+    if (stat(path, info) != 0) {
+        if (errno == ENOENT) return RATING_MISSING;
+        set_problem_errno(problem, errno);
+        return RATING_UNREADABLE;
+    }
+    if (!S_ISREG(info->st_mode)) {
+        set_not_a_file(problem, info->st_mode);
+        return RATING_UNREADABLE;
+    }
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return RATING_MISSING;
+        set_problem_errno(problem, errno);
+        return RATING_UNREADABLE;
+    }
+    if (fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
+        set_not_a_file(problem, info->st_mode);
+        close(fd);
+        return RATING_UNREADABLE;
+    }
+    // One byte more than a rating file may hold tells a longer file.
+    char text[RATING_READ_MAX + 1];
+    size_t length = 0;
+    while (length < sizeof text) {
+        const ssize_t done = read(fd, text + length, sizeof text - length);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) {
+            set_problem_errno(problem, errno);
+            close(fd);
+            return RATING_UNREADABLE;
+        }
+        if (done == 0) break;
+        length += static_cast<size_t>(done);
+    }
+    close(fd);
+    const bool whole = length <= RATING_READ_MAX;
+    const int found = parse_rating(text, whole ? length : static_cast<size_t>(RATING_READ_MAX), whole, value);
+    if (found == RATING_MIXED) set_problem(problem, "в нём не только рейтинг");
+    return found;
+}
+
+// Another copy of the game in the same folder saves under the same lock, so that each adds its change to
+// what the other saved. A lock held longer than the tries means the holder is stuck or is another
+// program: the caller tries again later instead of freezing the window.
+int lock_folder(int folder, int tries) {
+    for (int k = 0; k < tries || k == 0; ++k) {
+        if (k > 0) {
+            const timespec pause = {0, 10 * 1000 * 1000};
+            nanosleep(&pause, nullptr);
+        }
+        if (flock(folder, LOCK_EX | LOCK_NB) == 0) return 1;
+        if (errno != EWOULDBLOCK && errno != EINTR) return 1; // a file system without locks: save unlocked
+    }
+    return 0;
+}
+
+// Writes the whole text at the descriptor's offset; 0 on any failure.
+int write_all(int fd, const char *text, size_t length) {
+    while (length > 0) {
+        const ssize_t done = write(fd, text, length);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) return 0;
+        if (done == 0) {
+            errno = EIO;
+            return 0;
+        }
+        text += done;
+        length -= static_cast<size_t>(done);
+    }
+    return 1;
+}
+
+// A temporary file of a save of the file called name: name, the marker, six letters or digits.
+int is_temp_name(const char *entry, const std::string &name) {
+    const size_t marker = std::strlen(RATING_TEMP_MARKER);
+    if (std::strlen(entry) != name.size() + marker + 6) return 0;
+    if (name.compare(0, name.size(), entry, name.size()) != 0) return 0;
+    if (std::strncmp(entry + name.size(), RATING_TEMP_MARKER, marker) != 0) return 0;
+    for (const char *c = entry + name.size() + marker; *c; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c))) return 0;
+    return 1;
+}
+
+// Removes the temporary files that saves killed half way left behind. A save in progress holds a lock on
+// its own file, so only files nobody holds are removed; nothing without the marker is ever touched.
+void remove_stray_temps(const std::string &folder, const std::string &name) {
+    DIR *listing = opendir(folder.c_str());
+    if (!listing) return;
+    while (const dirent *entry = readdir(listing)) {
+        if (!is_temp_name(entry->d_name, name)) continue;
+        const std::string path = folder + "/" + entry->d_name;
+        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat info {};
+        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlink(path.c_str());
+        close(fd);
+    }
+    closedir(listing);
+}
+
+// How a replacement went: done, refused before anything was written over (the new file could not be
+// made or renamed: the file may still be written in place), or failed writing the new file.
+enum { REPLACE_DONE, REPLACE_REFUSED, REPLACE_FAILED };
+
+// Replaces the file at path with the text: a new file beside it, with the old one's permission bits,
+// owner and group (old, or as a new file gets them when there was none), forced to disk and renamed over
+// it. *error gets the failing call's error.
+int replace_file(const std::string &path, const std::string &text, const struct stat *old, int folder_fd, int *error) {
+    const std::string folder = folder_of(path);
+    const std::string name = name_of(path);
+    std::string temp = folder + "/" + name + RATING_TEMP_MARKER + "XXXXXX";
+    const int fd = step_fails(RATING_STEP_CREATE) ? -1 : mkstemp(&temp[0]);
+    if (fd < 0) {
+        *error = errno;
+        return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
+    }
+    // Held until the file is closed, so that another copy's clean-up leaves a save in progress alone.
+    flock(fd, LOCK_EX);
+    mode_t mode = 0;
+    if (old) {
+        mode = old->st_mode & 07777;
+        // Root saving a user's file (sudo in the user's home) must leave it the user's; for anyone else
+        // this is the file's owner already, and a group they are not in is simply not kept.
+        [[maybe_unused]] const int kept = fchown(fd, old->st_uid, old->st_gid);
+    } else {
+        // mkstemp makes the file private (0600); a new rating file is an ordinary one, made as fopen would.
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+        struct stat owner {};
+        if (geteuid() == 0 && folder_fd >= 0 && fstat(folder_fd, &owner) == 0) {
+            [[maybe_unused]] const int kept = fchown(fd, owner.st_uid, owner.st_gid);
+        }
+    }
+    fchmod(fd, mode);
+    const bool written = !step_fails(RATING_STEP_WRITE) && write_all(fd, text.data(), text.size()) &&
+                         !step_fails(RATING_STEP_SYNC) && fsync(fd) == 0;
+    if (!written || step_fails(RATING_STEP_CLOSE)) {
+        *error = errno;
+        close(fd);
+        unlink(temp.c_str());
+        return REPLACE_FAILED;
+    }
+    if (close(fd) != 0) {
+        *error = errno;
+        unlink(temp.c_str());
+        return REPLACE_FAILED;
+    }
+    if (step_fails(RATING_STEP_RENAME) || std::rename(temp.c_str(), path.c_str()) != 0) {
+        *error = errno;
+        unlink(temp.c_str());
+        return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
+    }
+    // The new rating is saved; what follows only tidies up and cannot lose it.
+    if (!step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder, name);
+    return REPLACE_DONE;
+}
+
+// Writes the text over the file at path itself, as careful editors do when they cannot replace a file.
+// The text is padded with blanks to the old length first, so that a write stopped half way still leaves
+// one number (the new one, or the old one's tail after the new one's digits: still a number), and only
+// once that is on the disk is the file cut to the text's length.
+int write_in_place(const std::string &path, const std::string &text, const struct stat &old, int *error) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = errno;
+        return 0;
+    }
+    struct stat now {};
+    if (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || now.st_ino != old.st_ino || now.st_dev != old.st_dev) {
+        *error = EBUSY; // changed under the save: leave it
+        close(fd);
+        return 0;
+    }
+    std::string padded = text;
+    if (static_cast<off_t>(padded.size()) < now.st_size) padded.append(now.st_size - padded.size(), ' ');
+    const int done = !step_fails(RATING_STEP_PLACE_WRITE) && write_all(fd, padded.data(), padded.size()) &&
+                     fsync(fd) == 0 && !step_fails(RATING_STEP_PLACE_CUT) &&
+                     ftruncate(fd, static_cast<off_t>(text.size())) == 0 && fsync(fd) == 0;
+    *error = errno;
+    if (close(fd) != 0 && done) {
+        *error = errno;
+        return 0;
+    }
+    return done;
+}
+
+// Whether a file that cannot be replaced may be written in place. A file without any write permission
+// has been made read-only on purpose: root, whom permissions do not stop, leaves it alone too.
+bool may_write_in_place(const struct stat &old) { return (old.st_mode & 0222) != 0; }
+
+} // namespace
+
+int rating_file_read(double *value, char *problem) {
+    *value = 0.0;
+    std::string path;
+    if (!resolve_rating_path(&path, problem)) return RATING_UNREADABLE;
+    struct stat info {};
+    return read_at(path.c_str(), value, &info, problem);
+}
+
+int rating_file_save(double rating, double change, int absolute, int lock_tries, double *stored, char *problem) {
+    std::string path;
+    if (!resolve_rating_path(&path, problem)) return RATING_SAVE_FAILED;
+    double on_disk = 0.0;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        // A folder, a FIFO or a device in the file's place: refused before anything is locked.
+        read_at(path.c_str(), &on_disk, &info, problem);
+        return RATING_SAVE_FAILED;
+    }
+    // A folder that cannot be opened (no read permission) cannot be locked or synced; the save goes on.
+    const int folder = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0 && !lock_folder(folder, lock_tries)) {
+        close(folder);
+        set_problem_errno(problem, EWOULDBLOCK);
+        return RATING_LOCKED;
+    }
+    const int found = read_at(path.c_str(), &on_disk, &info, problem);
+    int saved = 0;
+    // A file that is there but cannot be read, or holds more than a rating, is the user's: never replaced.
+    if (found == RATING_MISSING || found == RATING_FOUND) {
+        const double value = absolute ? rating : on_disk + change;
+        char text[400];
+        const int length = std::snprintf(text, sizeof text, "%f", value);
+        int error = EIO;
+        if (length > 0 && length < static_cast<int>(sizeof text)) {
+            const std::string number(text, length);
+            const struct stat *old = found == RATING_FOUND ? &info : nullptr;
+            const int replaced = replace_file(path, number, old, folder, &error);
+            saved = replaced == REPLACE_DONE;
+            if (replaced == REPLACE_REFUSED && old && may_write_in_place(info)) {
+                int place_error = error;
+                saved = write_in_place(path, number, info, &place_error);
+                // Not writable in place either: the first reason says best why.
+                if (!saved && place_error != EACCES && place_error != EPERM) error = place_error;
+            }
+        }
+        if (saved)
+            *stored = value;
+        else
+            set_problem_errno(problem, error);
+    }
+    if (folder >= 0) {
+        // The rename itself reaches the disk with the folder; a folder that cannot be synced still holds it.
+        if (saved && !step_fails(RATING_STEP_SYNC_FOLDER)) fsync(folder);
+        close(folder); // and with it the lock
+    }
+    return saved ? RATING_SAVED : RATING_SAVE_FAILED;
+}

@@ -1,0 +1,81 @@
+// The rating file's storage: reading the rating it holds and replacing it safely. It knows nothing of
+// the game's state or of the toolkit, and builds headless.
+//
+// What it promises:
+// - It never replaces what it did not write: a file that cannot be read, or whose content is more than
+//   one rating, is never written (RATING_MIXED, RATING_UNREADABLE).
+// - It follows symbolic links as the kernel does, up to 40 of them; in a sticky folder that everyone may
+//   write to (as /tmp) it follows a link only when the link belongs to the player or to the folder's
+//   owner, so that another user's link cannot turn a save against a file of the player's.
+// - A save leaves the old rating or the new one, never a mix nor nothing: a new file beside the old one,
+//   forced to disk and renamed over it; where that cannot be done (a read-only folder, a file mounted on
+//   its own, a name too long for the new file) but the file itself may be written, it is written in place
+//   so that every moment it holds a number.
+// - The saved file keeps the old one's permission bits, and its owner and group when the save runs as
+//   root; a file root makes anew belongs to the folder's owner.
+// - Nothing waits on what it finds: a FIFO is never opened, and a lock held elsewhere is answered at once
+//   (RATING_LOCKED) unless the caller asks to wait a bounded while.
+// - Every failure is answered with a Russian phrase for the user (problem, RATING_PROBLEM_MAX bytes) and
+//   never ends the process.
+#pragma once
+
+// The name of the rating file, opened in the working directory.
+extern const char *const RATING_FILE;
+
+// The size of a problem text, with its terminating zero.
+enum { RATING_PROBLEM_MAX = 96 };
+
+// A rating is one short number; a bounded read keeps start-up quick whatever lies in the file's place.
+enum { RATING_READ_MAX = 4096 };
+
+// What a read found.
+enum {
+    RATING_MISSING,    // no file: the rating is 0
+    RATING_FOUND,      // one rating as people write it, or nothing but blanks (0)
+    RATING_MIXED,      // more than a rating (text around it, no number, "nan"): the value is the number at
+                       // its start or 0, and the file is never replaced
+    RATING_UNREADABLE, // there, but it cannot be read (no permission, not a regular file, a refused link)
+};
+
+// Reads the rating file through its links. "Purely a rating" is, after an optional UTF-8 byte order
+// mark and blanks (CR and LF among them), one finite decimal number with a point or a comma, then only
+// blanks, all within RATING_READ_MAX bytes. *value gets that number; with RATING_MIXED, the number at the
+// start as "%lf" reads it (a comma taken as the point), or 0; otherwise 0. The reason for RATING_MIXED
+// and RATING_UNREADABLE goes to problem.
+int rating_file_read(double *value, char *problem);
+
+// How a save went.
+enum { RATING_SAVE_FAILED, RATING_SAVED, RATING_LOCKED };
+
+// One save under the lock of the rating file's folder: what the file holds now plus change (or rating
+// itself when absolute) replaces it, and *stored gets the value written. The lock is tried lock_tries
+// times, 10 ms apart; still held, the answer is RATING_LOCKED and nothing is touched. A file read as
+// RATING_MIXED or RATING_UNREADABLE fails the save. The reason of any failure goes to problem.
+int rating_file_save(double rating, double change, int absolute, int lock_tries, double *stored, char *problem);
+
+// How the save replaces the file: it writes a new file beside it (beside the file a symbolic link
+// names, when korvani.ini is one), with the old file's permission bits, forces it to disk and renames it
+// over the old one, so a failed save leaves the previous file whole. The new file's name is the rating
+// file's, this marker and six random letters or digits: no name a user would choose. A save killed half
+// way may leave it behind; the next successful save removes such files, except one another save holds.
+extern const char *const RATING_TEMP_MARKER;
+
+// The steps of a save, in order.
+enum {
+    RATING_STEP_CREATE,      // the temporary file beside the rating file
+    RATING_STEP_WRITE,       // the number into it
+    RATING_STEP_SYNC,        // forced to disk
+    RATING_STEP_CLOSE,       // closed
+    RATING_STEP_RENAME,      // renamed over the rating file: from here on the new rating is saved
+    RATING_STEP_CLEAN,       // temporary files of earlier, interrupted saves removed
+    RATING_STEP_SYNC_FOLDER, // the rename forced to disk
+    RATING_STEPS,
+    // When the new file cannot be made or renamed but the old one may be written, it is written in place:
+    RATING_STEP_PLACE_WRITE = RATING_STEPS, // the number, padded with blanks to the old length, over the old
+    RATING_STEP_PLACE_CUT,                  // forced to disk, then cut to the number's length
+};
+
+// Fault injection for the tests: when set, a save calls it before each step, and a nonzero answer
+// makes that step fail as its system call would, with that answer as the error (1 stands for EIO).
+// Null in the program.
+extern int (*rating_write_fault)(int step);

@@ -5,13 +5,10 @@
 
 #include <FL/Fl.H>
 
-#ifndef KORVANI_VERSION
-#define KORVANI_VERSION "1.2"
-#endif
-
-const char *const KORVANI_VERSION_LINE = "korvani " KORVANI_VERSION;
-
 namespace {
+
+// The build gives the project's version (KORVANI_VERSION), so that it is written in one place only.
+const char VERSION_LINE[] = "korvani " KORVANI_VERSION;
 
 const char USAGE[] = "usage: korvani [--help] [--version] [toolkit options]";
 
@@ -73,7 +70,7 @@ int options_read(int argc, char **argv, FILE *out, FILE *err) {
                      "The rating is kept in korvani.ini in the current folder. See korvani(6).\n",
                      USAGE, Fl::help);
     } else if (asked == SHOW_VERSION) {
-        std::fprintf(out, "%s\n", KORVANI_VERSION_LINE);
+        std::fprintf(out, "%s\n", VERSION_LINE);
     }
     if (asked == SHOW_NOTHING) return -1;
     return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;

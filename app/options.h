@@ -5,11 +5,8 @@
 
 #include <cstdio>
 
-// "korvani 1.2": what --version prints.
-extern const char *const KORVANI_VERSION_LINE;
-
 // Reads the whole command line. --help (or -h) writes the usage and every option to out, --version the
-// version line; both end the program with status 0. A word that is neither the game's option nor the
-// toolkit's writes one line naming it, then the usage line, to err: status 2. Returns that status, or -1
-// when the game is to start (the toolkit's options are then stored for Fl_Window::show).
+// version line ("korvani 1.2"); both end the program with status 0. A word that is neither the game's
+// option nor the toolkit's writes one line naming it, then the usage line, to err: status 2. Returns that
+// status, or -1 when the game is to start (the toolkit's options are then stored for Fl_Window::show).
 int options_read(int argc, char **argv, FILE *out, FILE *err);

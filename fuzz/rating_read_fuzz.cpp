@@ -1,7 +1,6 @@
 // The rating file from arbitrary bytes: the rating read is always finite, 0.0 when the file does not
 // start with a number (after a byte order mark), the number itself when it plainly is one (with a point
-// or a comma), and the game started from it puts a
-// bounded number of handicap stones.
+// or a comma), and the game started from it puts a bounded number of handicap stones.
 #include <cctype>
 #include <cmath>
 #include <cstdint>

@@ -74,12 +74,11 @@ struct EscapeTable {
 };
 constexpr EscapeTable escapes;
 
-// 1 when the colour escapes are written (YTraceColors).
+// 1 when the colour escapes are written (YTraceColors). The blocks need no test of it: with the colours
+// off they write the empty escapes of no_escapes below.
 int colours_on = 1;
 
-void write_escape(const Escape &escape) {
-    if (colours_on) ytrace_state::write_error_stream(escape.text, escape.length);
-}
+void write_escape(const Escape &escape) { ytrace_state::write_error_stream(escape.text, escape.length); }
 
 // A block's name: its own copy in block_copies when its lines were printed at its opening, else the
 // caller's text (see YBeg).
@@ -143,8 +142,6 @@ void YTraceColors(int on) {
     ytrace_state::depth_escapes = on ? &ytrace_state::coloured_escapes : &ytrace_state::no_escapes;
     ytrace_state::depth_escape_pairs = on ? &ytrace_state::coloured_pairs : &ytrace_state::no_pairs;
 }
-
-int YTraceColorsOn() { return colours_on; }
 
 namespace {
 // A game started from a desktop menu writes its error stream to the session's log: the escapes go

@@ -17,18 +17,16 @@ void YTraceColor(int code);
 // Adds no newline: the formats carry it.
 void YTrace(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// Whether the trace's colour escapes are wanted, by the convention of terminal programs: always when
-// clicolor_force (the CLICOLOR_FORCE variable, or null when unset) is set and not "0"; otherwise never when
-// no_color (NO_COLOR) is set and not empty; otherwise when the stream is a terminal. NO_COLOR is checked
-// first: a user who asked for no colour anywhere gets none. Returns 1 or 0.
+// Whether the trace's colour escapes are wanted, by the convention of terminal programs: never when
+// no_color (the NO_COLOR variable, or null when unset) is set and not empty, as a user who asked for no
+// colour anywhere gets none; otherwise always when clicolor_force (CLICOLOR_FORCE) is set and not "0";
+// otherwise when the stream is a terminal. Returns 1 or 0.
 int YColorWanted(int stream_is_terminal, const char *no_color, const char *clicolor_force);
 
 // Turns the colour escapes of YTraceColor, YBeg and YEnd on (non-zero) or off (0). Off, they write
 // nothing at all; the trace lines are the same either way. At start-up the trace sets them from
 // YColorWanted with the error stream and the environment, so a program need not call this.
 void YTraceColors(int on);
-// 1 when the colour escapes are written, else 0.
-int YTraceColorsOn();
 
 // The trace's state, for the inline parts below alone; everything else goes through the functions here.
 namespace ytrace_state {

@@ -31,8 +31,9 @@ void dialogs_attach_main(Fl_Window *main_window);
 void dialogs_attach_board(Fl_Widget *board_widget);
 
 // Shows a modal 230 x 150 window (larger for a text of several lines that needs it; never for one line)
-// with the text and one button centred under the pointer, and waits in a nested event loop until the button is pressed or the window is closed; returns 1. Null button and
-// title texts mean "Ok" and "Message".
+// with the text and one button centred under the pointer, and waits in a nested event loop until the
+// button is pressed or the window is closed; returns 1. Null button and title texts mean "Ok" and
+// "Message".
 int YMessage(const char *text, const char *button, const char *title);
 
 // Shows the about window, creating it when there is none; an open one is raised.

@@ -33,6 +33,19 @@ find_window() {
   [ -n "$window" ] || { echo "e2e: the game's window did not show within 30 s"; exit 1; }
   sleep 0.5
 }
+
+# Escape in the game's window, then up to 20 s for the game ($1 names it) to end; bash reaps the ended
+# game by itself, so a gone process is gone from the table as well.
+escape_and_wait() {
+  x xdotool windowfocus "$window" key Escape
+  for _ in $(seq 200); do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  echo "e2e: $1 did not end within 20 s of Escape"
+  exit 1
+}
+
 find_window
 
 # The centre point, row 2 column 2: grid lines 29 pixels apart from (57, 142).
@@ -67,16 +80,7 @@ printf '%s' "$board"
 [ "$black" -eq 1 ] || { echo "expected one black stone in the centre, saw $black"; exit 1; }
 [ "$white" -eq 1 ] || { echo "expected one white answer, saw $white"; exit 1; }
 
-x xdotool windowfocus "$window" key Escape
-# Up to 20 s; bash reaps the ended game by itself, so a gone process is gone from the table as well.
-for _ in $(seq 200); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "e2e: the game did not end within 20 s of Escape"
-  exit 1
-fi
+escape_and_wait "the game"
 status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || { echo "exit status $status"; exit 1; }
@@ -89,15 +93,7 @@ pid=$!
 find_window
 x xdotool mousemove --window "$window" 115 200 click 1
 sleep 1.5
-x xdotool windowfocus "$window" key Escape
-for _ in $(seq 200); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "e2e: the game on a terminal did not end within 20 s of Escape"
-  exit 1
-fi
+escape_and_wait "the game on a terminal"
 wait "$pid" || { echo "the game on a terminal ended with status $?"; exit 1; }
 grep -q $'\033\\[ 36 m' terminal.log && grep -q $'\033\\[ 0 m' terminal.log \
   || { echo "no colour escapes on the terminal: $(od -c terminal.log | head -n 3)"; exit 1; }

@@ -359,8 +359,7 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
             rating_write(2.5);
             _exit(0);
         }
-        int status = 0;
-        waitpid(child, &status, 0);
+        const int status = wait_child(child, "the save over a bind-mounted file");
         if (WEXITSTATUS(status) != 77) {
             EXPECT_EQ(0, status);
             EXPECT_EQ("2.500000", bytes("mounted"));
@@ -390,8 +389,7 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
         rating_write(-3.0);
         _exit(0);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
+    const int status = wait_child(child, "the save in a folder the player cannot write to");
     ASSERT_EQ(0, chmod(".", 0755));
     EXPECT_EQ(0, status);
     EXPECT_EQ("-3.000000", bytes("korvani.ini"));

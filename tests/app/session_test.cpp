@@ -444,6 +444,13 @@ public:
             return w == 0 || !viewable(w);
         });
     }
+    // Waits for the message box and closes it through its frame; `missing` says what no box means.
+    void close_message(const char *missing) {
+        const Window box = wait_window("Сообщение");
+        ASSERT_NE(0u, box) << missing;
+        close_by_frame(box);
+        EXPECT_TRUE(wait_gone("Сообщение"));
+    }
 };
 
 // The number of stones of both colours, dead ones included.
@@ -843,10 +850,7 @@ TEST(Session, AnUnreadableRatingFileIsNeverReplaced) {
     ASSERT_EQ(0, chmod((s.folder + "/korvani.ini").c_str(), 0));
     ASSERT_NO_FATAL_FAILURE(s.start());
     // The window says so at once; the session plays from 0: no handicap.
-    const Window box = s.wait_window("Сообщение");
-    ASSERT_NE(0u, box) << "no message about the file";
-    s.close_by_frame(box);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the file"));
     EXPECT_EQ(25, s.settled_board().count(EMPTY)) << s.board().text();
     // A game given up: the change cannot be saved, and the user, told already, is not asked again.
     s.new_game_button();
@@ -865,10 +869,7 @@ TEST(Session, AFifoAsTheRatingFileDoesNotHoldUpTheStart) {
     Session s;
     ASSERT_EQ(0, mkfifo((s.folder + "/korvani.ini").c_str(), 0644));
     ASSERT_NO_FATAL_FAILURE(s.start());
-    const Window box = s.wait_window("Сообщение");
-    ASSERT_NE(0u, box) << "no message about the file";
-    s.close_by_frame(box);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the file"));
     // Nothing to save: the exit is no failure.
     s.close_by_frame(s.main);
     EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
@@ -887,10 +888,7 @@ TEST(Session, AFailedSaveIsToldInTheWindowAndTriedAgainWithTheNextChange) {
     const std::string folder = s.folder;
     ASSERT_EQ(0, chmod(folder.c_str(), 0555));
     s.new_game_button();
-    const Window box = s.wait_window("Сообщение");
-    ASSERT_NE(0u, box) << "no message about the failed save";
-    s.close_by_frame(box);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the failed save"));
     // Failing again: told once is enough.
     s.new_game_button();
     EXPECT_TRUE(no_message(s));
@@ -902,10 +900,7 @@ TEST(Session, AFailedSaveIsToldInTheWindowAndTriedAgainWithTheNextChange) {
     // A change the exit cannot save either: the exit says so with its line and its status.
     ASSERT_EQ(0, chmod(folder.c_str(), 0555));
     s.new_game_button();
-    const Window again = s.wait_window("Сообщение");
-    ASSERT_NE(0u, again) << "no message about the failed save after a success";
-    s.close_by_frame(again);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the failed save after a success"));
     s.close_by_frame(s.main);
     EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
     EXPECT_NE(std::string::npos, s.stderr_tail().find("Error: rating_write"));
@@ -993,10 +988,7 @@ TEST(Session, AHeldLockNeitherFreezesTheWindowNorLosesTheChange) {
     const int folder = open(s.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(0, flock(folder, LOCK_EX));
     s.new_game_button();
-    Window box = s.wait_window("Сообщение");
-    ASSERT_NE(0u, box) << "no message about the change not saved";
-    s.close_by_frame(box);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the change not saved"));
     EXPECT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; })) << s.board().text();
     EXPECT_EQ("2.000000", s.rating_file());
     // The lock let go: the change is saved with no further game.
@@ -1006,10 +998,7 @@ TEST(Session, AHeldLockNeitherFreezesTheWindowNorLosesTheChange) {
     // change was not saved.
     ASSERT_EQ(0, flock(folder, LOCK_EX));
     s.new_game_button();
-    box = s.wait_window("Сообщение");
-    ASSERT_NE(0u, box) << "no message about the change not saved";
-    s.close_by_frame(box);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the change not saved"));
     kill(s.pid, SIGTERM);
     EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
     EXPECT_NE(std::string::npos, s.stderr_tail().find("Error: rating_write"));
@@ -1026,10 +1015,7 @@ TEST(Session, ALostDisplaySavesTheChangeAnEarlierFailureLeft) {
     ASSERT_NO_FATAL_FAILURE(s.start());
     ASSERT_EQ(0, chmod(s.folder.c_str(), 0555));
     s.new_game_button();
-    const Window box = s.wait_window("Сообщение");
-    ASSERT_NE(0u, box) << "no message about the failed save";
-    s.close_by_frame(box);
-    EXPECT_TRUE(s.wait_gone("Сообщение"));
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the failed save"));
     ASSERT_EQ(0, chmod(s.folder.c_str(), 0755));
     XKillClient(s.display, s.main);
     XSync(s.display, False);

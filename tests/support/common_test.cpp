@@ -150,7 +150,6 @@ TEST(TraceColours, OffWritesTheLinesAlone) {
             EXPECT_EQ(off, "BEG: outer \n  inside \nEND: outer \n");
         }
     }
-    EXPECT_EQ(YTraceColorsOn(), 1);
 }
 
 TEST(TraceDeathTest, MisuseStops) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/test_board.h"
 #include "tests/tools/run_tool.h"
 
 namespace {
@@ -26,16 +27,6 @@ size_t count_of(const std::string &text, const std::string &piece) {
 template <typename T> bool scanned(const std::string &line, const char *format, T *value) {
     int used = -1;
     return std::sscanf(line.c_str(), format, value, &used) == 1 && used == static_cast<int>(line.size());
-}
-
-// The text with every escape ESC ... "m" taken out.
-std::string without_escapes_text(const std::string &text) {
-    std::string out;
-    for (size_t k = 0; k < text.size(); ++k) {
-        if (text[k] != '\x1b') out += text[k];
-        else if ((k = text.find('m', k)) == std::string::npos) break;
-    }
-    return out;
 }
 
 // Whether the text is nothing but escapes ESC "[ " digits " m".
@@ -142,7 +133,7 @@ TEST(Match, ColourEscapesOnlyWhenAsked) {
     const RUN both = run_match("--verbose " + match, "CLICOLOR_FORCE=1");
     ASSERT_EQ(both.status, 0);
     EXPECT_NE(both.err.find("\x1b[ 36 m"), std::string::npos);
-    EXPECT_EQ(without_escapes_text(both.err), verbose.err);
+    EXPECT_EQ(without_escapes(both.err), verbose.err);
 
     const RUN refused = run_match("--verbose " + match, "CLICOLOR_FORCE=1 NO_COLOR=1");
     ASSERT_EQ(refused.status, 0);

@@ -1,6 +1,8 @@
 // Running a built tool as a user runs it, for the tests of the command-line tools.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +14,7 @@
 #include <vector>
 
 struct RUN {
-    int status = -1; // the exit status, or -1 when the program did not exit by itself
+    int status = -1; // the exit status; -1, or 128 + its number, when a signal ended the program
     std::string out;
     std::string err;
 };
@@ -30,8 +32,12 @@ inline RUN run_tool(const std::string &program, const std::string &args) {
     char err_path[] = "/tmp/korvani_tool_errXXXXXX";
     close(mkstemp(out_path));
     close(mkstemp(err_path));
-    const std::string command = "'" + program + "' " + args + " >" + out_path + " 2>" + err_path;
+    // A tool that never ended would hold up the whole suite without a word: ten minutes, far beyond the
+    // slowest run under the sanitizers, and then the limit ends it with status 124.
+    const std::string command = "timeout 600 '" + program + "' " + args + " >" + out_path + " 2>" + err_path;
     const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 124)
+        ADD_FAILURE() << program << " " << args << " did not end within 600 s";
     RUN run;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = read_file(out_path);

@@ -226,7 +226,7 @@ TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
             for (int k = 0; k < saves; ++k) {
                 app.rating += 0.5;
                 // The other copy holds the lock for a moment: the game tries again soon, and so does this.
-                for (int tries = 0; !rating_save(&app, 0); ++tries) {
+                for (int tries = 0; !rating_save(&app); ++tries) {
                     if (!app.save_locked || tries > 10000) _exit(1);
                     usleep(1000);
                 }
@@ -286,7 +286,7 @@ TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
         EXPECT_EQ(c.pure, rating_read(&app) == 1);
         EXPECT_EQ(c.rating, app.rating);
         app.rating += 0.5;
-        EXPECT_EQ(c.pure, rating_save(&app, 0) == 1);
+        EXPECT_EQ(c.pure, rating_save(&app) == 1);
         if (!c.pure) {
             EXPECT_STREQ("в нём не только рейтинг", app.problem);
         }
@@ -310,12 +310,12 @@ TEST(RatingFile, TheExitWritesOnlyAChangeAndAHeldLockIsAnsweredAtOnce) {
         // and a save fails at once, keeping the change.
         FOLDER_LOCK lock;
         EXPECT_EXIT((app_close(app_new("tiku2", 5)), std::exit(0)), testing::ExitedWithCode(0), "^$");
-        EXPECT_EQ(0, rating_save(&app, 0));
+        EXPECT_EQ(0, rating_save(&app));
         EXPECT_EQ(1, app.save_locked);
         EXPECT_STREQ("файл заблокирован", app.problem); // whoever holds it
         EXPECT_EQ(by_hand, bytes("korvani.ini"));
     }
-    EXPECT_EQ(1, rating_save(&app, 0));
+    EXPECT_EQ(1, rating_save(&app));
     EXPECT_EQ("2.000000", bytes("korvani.ini"));
 }
 
@@ -339,7 +339,7 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
         app_state app{};
         rating_read(&app);
         app.rating += 0.5;
-        EXPECT_EQ(0, rating_save(&app, 0));
+        EXPECT_EQ(0, rating_save(&app));
         EXPECT_STREQ("файл занят системой", app.problem);
         rating_write_fault = nullptr;
         EXPECT_EQ("-1.500000", bytes("korvani.ini"));
@@ -408,7 +408,7 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
         app_state app{};
         rating_read(&app);
         app.rating += 0.5;
-        EXPECT_EQ(1, rating_save(&app, 0)) << app.problem;
+        EXPECT_EQ(1, rating_save(&app)) << app.problem;
         EXPECT_EQ("3.500000", bytes("target"));
         ASSERT_EQ(0, unlink("l39"));
         ASSERT_EQ(0, symlink("l40", "l39"));
@@ -428,7 +428,7 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
     EXPECT_EQ(0, rating_read(&app));
     EXPECT_STREQ("ссылка чужого пользователя в общей папке", app.problem);
     app.rating = -0.5;
-    EXPECT_EQ(0, rating_save(&app, 0));
+    EXPECT_EQ(0, rating_save(&app));
     EXPECT_EQ("5.000000", bytes("mine"));
     ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
     EXPECT_EQ(1, rating_read(&app));

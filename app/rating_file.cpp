@@ -347,15 +347,17 @@ int write_in_place(const std::string &path, const std::string &text, const struc
     }
     std::string padded = text;
     if (static_cast<off_t>(padded.size()) < now.st_size) padded.append(now.st_size - padded.size(), ' ');
-    const int done = !step_fails(RATING_STEP_PLACE_WRITE) && write_all(fd, padded.data(), padded.size()) &&
-                     fsync(fd) == 0 && !step_fails(RATING_STEP_PLACE_CUT) &&
-                     ftruncate(fd, static_cast<off_t>(text.size())) == 0 && fsync(fd) == 0;
-    *error = errno;
-    if (close(fd) != 0 && done) {
+    if (step_fails(RATING_STEP_PLACE_WRITE) || !write_all(fd, padded.data(), padded.size())) {
         *error = errno;
+        close(fd);
         return 0;
     }
-    return done;
+    // Every reader finds the new rating from here on. Called a failure, the change would stay pending and
+    // the next save would add it to the file a second time; so what fails later only leaves the blanks.
+    if (fsync(fd) == 0 && !step_fails(RATING_STEP_PLACE_CUT) && ftruncate(fd, static_cast<off_t>(text.size())) == 0)
+        fsync(fd);
+    close(fd);
+    return 1;
 }
 
 // Whether a file that cannot be replaced may be written in place. A file without any write permission

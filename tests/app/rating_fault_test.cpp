@@ -343,6 +343,18 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
         EXPECT_STREQ("файл занят системой", app.problem);
         rating_write_fault = nullptr;
         EXPECT_EQ("-1.500000", bytes("korvani.ini"));
+        // Written in place but not cut: every reader finds the new rating already, so the change is saved
+        // and the next save does not add it a second time.
+        ASSERT_EQ(0, chmod("korvani.ini", 0644));
+        step_answer[RATING_STEP_PLACE_CUT] = EIO;
+        rating_write_fault = answer_step;
+        rating_read(&app);
+        app.rating += 3.0;
+        EXPECT_EQ(1, rating_save(&app)) << app.problem;
+        rating_write_fault = nullptr;
+        step_answer[RATING_STEP_RENAME] = step_answer[RATING_STEP_PLACE_CUT] = 0;
+        rating_save(&app);
+        EXPECT_EQ("1.500000 ", bytes("korvani.ini"));
     }
     {
         // The same for real, where the machine lets root bind-mount a file over korvani.ini in a mount

@@ -130,26 +130,26 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
     while (k < length && is_blank(text[k])) ++k;
     if (k == length) return whole ? RATING_FOUND : RATING_MIXED;
     // The number as "%lf" reads it, with the first comma after its digits taken as the point.
-    char number[64];
-    size_t n = 0;
+    // No bound on the digits: "%f" writes a huge rating with hundreds of them.
+    std::string rest;
     bool digits = false;
     bool point = false;
     size_t at = k;
-    if (at < length && (text[at] == '+' || text[at] == '-')) number[n++] = text[at++];
-    for (; at < length && n + 1 < sizeof number; ++at) {
+    if (at < length && (text[at] == '+' || text[at] == '-')) rest += text[at++];
+    for (; at < length; ++at) {
         const char c = text[at];
         if (std::isdigit(static_cast<unsigned char>(c))) {
             digits = true;
-            number[n++] = c;
+            rest += c;
         } else if ((c == '.' || c == ',') && !point) {
             point = true;
-            number[n++] = '.';
+            rest += '.';
         } else {
             break;
         }
     }
+    const size_t n = rest.size();
     // What follows goes to "%lf" too: an exponent, or what it reads beyond a decimal ("nan", "0x1p3").
-    std::string rest(number, n);
     rest.append(text + at, length - at);
     double read = 0.0;
     int used = 0;

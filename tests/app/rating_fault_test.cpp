@@ -262,6 +262,13 @@ int answer_step(int step) {
 
 const passwd *nobody() { return getpwnam("nobody"); }
 
+// The rating as the game writes it.
+std::string fixed(double rating) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%f", rating);
+    return text;
+}
+
 } // namespace
 
 TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
@@ -273,6 +280,7 @@ TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
         {"\xEF\xBB\xBF" "12.5", 12.5, true}, // the byte order mark of Windows Notepad
         {" 12.5\r\n", 12.5, true},
         {"-3,5", -3.5, true}, // a Russian decimal comma
+        {fixed(1e69), 1e69, true}, // a huge rating as the game writes it, 77 characters long
         {"[korvani]\r\nrating=12.5\r\n", 0.0, false},
         {"12.5\nмои заметки", 12.5, false},
         {"2.5" + std::string(1 << 20, ' '), 2.5, false}, // more than a rating file may hold
@@ -290,9 +298,7 @@ TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
         if (!c.pure) {
             EXPECT_STREQ("в нём не только рейтинг", app.problem);
         }
-        char saved[32];
-        std::snprintf(saved, sizeof saved, "%f", c.rating + 0.5);
-        EXPECT_EQ(c.pure ? saved : c.content, bytes("korvani.ini"));
+        EXPECT_EQ(c.pure ? fixed(c.rating + 0.5) : c.content, bytes("korvani.ini"));
     }
 }
 

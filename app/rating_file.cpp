@@ -279,9 +279,7 @@ enum { REPLACE_DONE, REPLACE_REFUSED, REPLACE_FAILED };
 // owner and group (old, or as a new file gets them when there was none), forced to disk and renamed over
 // it. *error gets the failing call's error.
 int replace_file(const std::string &path, const std::string &text, const struct stat *old, int folder_fd, int *error) {
-    const std::string folder = folder_of(path);
-    const std::string name = name_of(path);
-    std::string temp = folder + "/" + name + RATING_TEMP_MARKER + "XXXXXX";
+    std::string temp = folder_of(path) + "/" + name_of(path) + RATING_TEMP_MARKER + "XXXXXX";
     const int fd = step_fails(RATING_STEP_CREATE) ? -1 : mkstemp(&temp[0]);
     if (fd < 0) {
         *error = errno;
@@ -324,8 +322,6 @@ int replace_file(const std::string &path, const std::string &text, const struct 
         unlink(temp.c_str());
         return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
     }
-    // The new rating is saved; what follows only tidies up and cannot lose it.
-    if (!step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder, name);
     return REPLACE_DONE;
 }
 
@@ -416,6 +412,8 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
         else
             set_problem_errno(problem, error);
     }
+    // The new rating is saved, renamed or in place; what follows only tidies up and cannot lose it.
+    if (saved && !step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder_of(path), name_of(path));
     if (folder >= 0) {
         // The rename itself reaches the disk with the folder; a folder that cannot be synced still holds it.
         if (saved && !step_fails(RATING_STEP_SYNC_FOLDER)) fsync(folder);

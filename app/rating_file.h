@@ -70,8 +70,10 @@ enum {
     RATING_STEP_CLEAN,       // temporary files of earlier, interrupted saves removed
     RATING_STEP_SYNC_FOLDER, // the rename forced to disk
     RATING_STEPS,
-    // When the new file cannot be made or renamed but the old one may be written, it is written in place:
-    RATING_STEP_PLACE_WRITE = RATING_STEPS, // the number, padded with blanks to the old length, over the old
+    // When the new file cannot be made or renamed but the old one may be written, it is written in place
+    // instead of the rename, and the clean-up follows:
+    RATING_STEP_PLACE_WRITE = RATING_STEPS, // the number, padded with blanks to the old length, over the old:
+                                            // from here on the new rating is saved
     RATING_STEP_PLACE_CUT,                  // forced to disk, then cut to the number's length
 };
 

@@ -76,16 +76,17 @@ std::string name_of(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// What the kernel's protected_symlinks says, checked here whatever the system's setting: in a sticky
-// folder that everyone may write to, a link is followed only when it belongs to the player or to the
-// folder's owner. Anyone may plant a link there; following it would let them point the save at any file
-// of the player's.
-int link_may_be_followed(const std::string &link, const struct stat &link_info) {
-    if (link_info.st_uid == geteuid()) return 1;
+// What the kernel's protected_symlinks and protected_regular say, checked here whatever the system's
+// settings: in a sticky folder that everyone may write to, a link is followed, and a file written in
+// place, only when it belongs to the player or to the folder's owner. Anyone may plant a link or a
+// writable file there: following the link would let them point the save at any file of the player's,
+// and writing their file would hand them the rating.
+int may_be_trusted(const std::string &path, const struct stat &info) {
+    if (info.st_uid == geteuid()) return 1;
     struct stat folder {};
-    if (stat(folder_of(link).c_str(), &folder) != 0) return 1;
+    if (stat(folder_of(path).c_str(), &folder) != 0) return 1;
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    return !shared || link_info.st_uid == folder.st_uid;
+    return !shared || info.st_uid == folder.st_uid;
 }
 
 // Where the rating file really lies: the name followed through symbolic links, so that a save replaces
@@ -99,7 +100,7 @@ int resolve_rating_path(std::string *path, char *problem) {
             set_problem_errno(problem, ELOOP);
             return 0;
         }
-        if (!link_may_be_followed(*path, info)) {
+        if (!may_be_trusted(*path, info)) {
             set_problem(problem, "ссылка чужого пользователя в общей папке");
             return 0;
         }
@@ -358,7 +359,9 @@ int write_in_place(const std::string &path, const std::string &text, const struc
 
 // Whether a file that cannot be replaced may be written in place. A file without any write permission
 // has been made read-only on purpose: root, whom permissions do not stop, leaves it alone too.
-bool may_write_in_place(const struct stat &old) { return (old.st_mode & 0222) != 0; }
+bool may_write_in_place(const std::string &path, const struct stat &old) {
+    return (old.st_mode & 0222) != 0 && may_be_trusted(path, old);
+}
 
 } // namespace
 
@@ -400,7 +403,7 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
             const struct stat *old = found == RATING_FOUND ? &info : nullptr;
             const int replaced = replace_file(path, number, old, folder, &error);
             saved = replaced == REPLACE_DONE;
-            if (replaced == REPLACE_REFUSED && old && may_write_in_place(info)) {
+            if (replaced == REPLACE_REFUSED && old && may_write_in_place(path, info)) {
                 int place_error = error;
                 saved = write_in_place(path, number, info, &place_error);
                 // Not writable in place either: the first reason says best why.

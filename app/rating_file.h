@@ -6,7 +6,8 @@
 //   one rating, is never written (RATING_MIXED, RATING_UNREADABLE).
 // - It follows symbolic links as the kernel does, up to 40 of them; in a sticky folder that everyone may
 //   write to (as /tmp) it follows a link only when the link belongs to the player or to the folder's
-//   owner, so that another user's link cannot turn a save against a file of the player's.
+//   owner, so that another user's link cannot turn a save against a file of the player's; nor does it
+//   write in place a file there that belongs to anyone else.
 // - A save leaves the old rating or the new one, never a mix nor nothing: a new file beside the old one,
 //   forced to disk and renamed over it; where that cannot be done (a read-only folder, a file mounted on
 //   its own, a name too long for the new file) but the file itself may be written, it is written in place

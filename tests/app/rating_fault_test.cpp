@@ -453,6 +453,22 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
     ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
     EXPECT_EQ(1, rating_read(&app));
     EXPECT_EQ(5.0, app.rating);
+    // Nor is a file that another user planted there, writable by all, written in place by the player.
+    ASSERT_EQ(0, chown(".", 0, 0));
+    ASSERT_EQ(0, unlink("korvani.ini"));
+    put("korvani.ini", "5.000000");
+    ASSERT_EQ(0, chmod("korvani.ini", 0666));
+    ASSERT_EQ(0, chown("korvani.ini", getpwnam("daemon")->pw_uid, getpwnam("daemon")->pw_gid));
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(nobody()->pw_gid) != 0 || setuid(nobody()->pw_uid) != 0) _exit(99);
+        rating_read(&app);
+        app.rating += 0.5;
+        _exit(rating_save(&app));
+    }
+    EXPECT_EQ(0, WEXITSTATUS(wait_child(child, "the player's save")));
+    EXPECT_EQ("5.000000", bytes("korvani.ini"));
 }
 
 TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {

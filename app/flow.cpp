@@ -173,7 +173,7 @@ void message_show(const char *text) {
 
 void rating_keep() {
     if (!app->save_at_once) return;
-    if (rating_save(app, 0)) {
+    if (rating_save(app)) {
         app->save_failing = 0;
         return;
     }

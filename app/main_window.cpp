@@ -80,9 +80,10 @@ void save_retry_cb(void *) {
 }
 
 // The X server is gone: the toolkit cannot go on, but a change that an earlier failure left pending may
-// be saved now. Xlib ends the process if this returns, so it leaves through the toolkit's fatal exit.
+// be saved now; one that still cannot is lost, and said so as at any other exit. Xlib ends the process
+// if this returns, so it leaves through the toolkit's fatal exit.
 int x_io_error(Display *) {
-    if (app) rating_save_at_exit(app);
+    if (app && !rating_save_at_exit(app)) std::fputs("Error: rating_write\n", stderr);
     Fl::fatal("X I/O error");
     return 0;
 }

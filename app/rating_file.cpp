@@ -76,16 +76,17 @@ std::string name_of(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// What the kernel's protected_symlinks says, checked here whatever the system's setting: in a sticky
-// folder that everyone may write to, a link is followed only when it belongs to the player or to the
-// folder's owner. Anyone may plant a link there; following it would let them point the save at any file
-// of the player's.
-int link_may_be_followed(const std::string &link, const struct stat &link_info) {
-    if (link_info.st_uid == geteuid()) return 1;
+// What the kernel's protected_symlinks and protected_regular say, checked here whatever the system's
+// settings: in a sticky folder that everyone may write to, a link is followed, and a file written in
+// place, only when it belongs to the player or to the folder's owner. Anyone may plant a link or a
+// writable file there: following the link would let them point the save at any file of the player's,
+// and writing their file would hand them the rating.
+int may_be_trusted(const std::string &path, const struct stat &info) {
+    if (info.st_uid == geteuid()) return 1;
     struct stat folder {};
-    if (stat(folder_of(link).c_str(), &folder) != 0) return 1;
+    if (stat(folder_of(path).c_str(), &folder) != 0) return 1;
     const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    return !shared || link_info.st_uid == folder.st_uid;
+    return !shared || info.st_uid == folder.st_uid;
 }
 
 // Where the rating file really lies: the name followed through symbolic links, so that a save replaces
@@ -99,7 +100,7 @@ int resolve_rating_path(std::string *path, char *problem) {
             set_problem_errno(problem, ELOOP);
             return 0;
         }
-        if (!link_may_be_followed(*path, info)) {
+        if (!may_be_trusted(*path, info)) {
             set_problem(problem, "ссылка чужого пользователя в общей папке");
             return 0;
         }
@@ -130,26 +131,26 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
     while (k < length && is_blank(text[k])) ++k;
     if (k == length) return whole ? RATING_FOUND : RATING_MIXED;
     // The number as "%lf" reads it, with the first comma after its digits taken as the point.
-    char number[64];
-    size_t n = 0;
+    // No bound on the digits: "%f" writes a huge rating with hundreds of them.
+    std::string rest;
     bool digits = false;
     bool point = false;
     size_t at = k;
-    if (at < length && (text[at] == '+' || text[at] == '-')) number[n++] = text[at++];
-    for (; at < length && n + 1 < sizeof number; ++at) {
+    if (at < length && (text[at] == '+' || text[at] == '-')) rest += text[at++];
+    for (; at < length; ++at) {
         const char c = text[at];
         if (std::isdigit(static_cast<unsigned char>(c))) {
             digits = true;
-            number[n++] = c;
+            rest += c;
         } else if ((c == '.' || c == ',') && !point) {
             point = true;
-            number[n++] = '.';
+            rest += '.';
         } else {
             break;
         }
     }
+    const size_t n = rest.size();
     // What follows goes to "%lf" too: an exponent, or what it reads beyond a decimal ("nan", "0x1p3").
-    std::string rest(number, n);
     rest.append(text + at, length - at);
     double read = 0.0;
     int used = 0;
@@ -279,9 +280,7 @@ enum { REPLACE_DONE, REPLACE_REFUSED, REPLACE_FAILED };
 // owner and group (old, or as a new file gets them when there was none), forced to disk and renamed over
 // it. *error gets the failing call's error.
 int replace_file(const std::string &path, const std::string &text, const struct stat *old, int folder_fd, int *error) {
-    const std::string folder = folder_of(path);
-    const std::string name = name_of(path);
-    std::string temp = folder + "/" + name + RATING_TEMP_MARKER + "XXXXXX";
+    std::string temp = folder_of(path) + "/" + name_of(path) + RATING_TEMP_MARKER + "XXXXXX";
     const int fd = step_fails(RATING_STEP_CREATE) ? -1 : mkstemp(&temp[0]);
     if (fd < 0) {
         *error = errno;
@@ -324,8 +323,6 @@ int replace_file(const std::string &path, const std::string &text, const struct 
         unlink(temp.c_str());
         return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
     }
-    // The new rating is saved; what follows only tidies up and cannot lose it.
-    if (!step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder, name);
     return REPLACE_DONE;
 }
 
@@ -347,20 +344,24 @@ int write_in_place(const std::string &path, const std::string &text, const struc
     }
     std::string padded = text;
     if (static_cast<off_t>(padded.size()) < now.st_size) padded.append(now.st_size - padded.size(), ' ');
-    const int done = !step_fails(RATING_STEP_PLACE_WRITE) && write_all(fd, padded.data(), padded.size()) &&
-                     fsync(fd) == 0 && !step_fails(RATING_STEP_PLACE_CUT) &&
-                     ftruncate(fd, static_cast<off_t>(text.size())) == 0 && fsync(fd) == 0;
-    *error = errno;
-    if (close(fd) != 0 && done) {
+    if (step_fails(RATING_STEP_PLACE_WRITE) || !write_all(fd, padded.data(), padded.size())) {
         *error = errno;
+        close(fd);
         return 0;
     }
-    return done;
+    // Every reader finds the new rating from here on. Called a failure, the change would stay pending and
+    // the next save would add it to the file a second time; so what fails later only leaves the blanks.
+    if (fsync(fd) == 0 && !step_fails(RATING_STEP_PLACE_CUT) && ftruncate(fd, static_cast<off_t>(text.size())) == 0)
+        fsync(fd);
+    close(fd);
+    return 1;
 }
 
 // Whether a file that cannot be replaced may be written in place. A file without any write permission
 // has been made read-only on purpose: root, whom permissions do not stop, leaves it alone too.
-bool may_write_in_place(const struct stat &old) { return (old.st_mode & 0222) != 0; }
+bool may_write_in_place(const std::string &path, const struct stat &old) {
+    return (old.st_mode & 0222) != 0 && may_be_trusted(path, old);
+}
 
 } // namespace
 
@@ -402,7 +403,7 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
             const struct stat *old = found == RATING_FOUND ? &info : nullptr;
             const int replaced = replace_file(path, number, old, folder, &error);
             saved = replaced == REPLACE_DONE;
-            if (replaced == REPLACE_REFUSED && old && may_write_in_place(info)) {
+            if (replaced == REPLACE_REFUSED && old && may_write_in_place(path, info)) {
                 int place_error = error;
                 saved = write_in_place(path, number, info, &place_error);
                 // Not writable in place either: the first reason says best why.
@@ -414,6 +415,8 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
         else
             set_problem_errno(problem, error);
     }
+    // The new rating is saved, renamed or in place; what follows only tidies up and cannot lose it.
+    if (saved && !step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder_of(path), name_of(path));
     if (folder >= 0) {
         // The rename itself reaches the disk with the folder; a folder that cannot be synced still holds it.
         if (saved && !step_fails(RATING_STEP_SYNC_FOLDER)) fsync(folder);

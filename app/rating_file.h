@@ -6,7 +6,8 @@
 //   one rating, is never written (RATING_MIXED, RATING_UNREADABLE).
 // - It follows symbolic links as the kernel does, up to 40 of them; in a sticky folder that everyone may
 //   write to (as /tmp) it follows a link only when the link belongs to the player or to the folder's
-//   owner, so that another user's link cannot turn a save against a file of the player's.
+//   owner, so that another user's link cannot turn a save against a file of the player's; nor does it
+//   write in place a file there that belongs to anyone else.
 // - A save leaves the old rating or the new one, never a mix nor nothing: a new file beside the old one,
 //   forced to disk and renamed over it; where that cannot be done (a read-only folder, a file mounted on
 //   its own, a name too long for the new file) but the file itself may be written, it is written in place
@@ -70,8 +71,10 @@ enum {
     RATING_STEP_CLEAN,       // temporary files of earlier, interrupted saves removed
     RATING_STEP_SYNC_FOLDER, // the rename forced to disk
     RATING_STEPS,
-    // When the new file cannot be made or renamed but the old one may be written, it is written in place:
-    RATING_STEP_PLACE_WRITE = RATING_STEPS, // the number, padded with blanks to the old length, over the old
+    // When the new file cannot be made or renamed but the old one may be written, it is written in place
+    // instead of the rename, and the clean-up follows:
+    RATING_STEP_PLACE_WRITE = RATING_STEPS, // the number, padded with blanks to the old length, over the old:
+                                            // from here on the new rating is saved
     RATING_STEP_PLACE_CUT,                  // forced to disk, then cut to the number's length
 };
 

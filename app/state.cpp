@@ -27,9 +27,9 @@ int rating_pending(const app_state *app) { return app->reset || app->rating != a
 
 namespace {
 
-int save_change(app_state *app, int always, int lock_tries) {
+int save_change(app_state *app, int lock_tries) {
     app->save_locked = 0;
-    if (!always && !rating_pending(app)) {
+    if (!rating_pending(app)) {
         // Nothing of this session's to save; another copy of the game may have saved since. A file that
         // cannot be read or is not purely a rating counts as a failure: nothing could be saved there.
         double on_disk = 0.0;
@@ -56,9 +56,9 @@ const int EXIT_LOCK_TRIES = 50;
 
 } // namespace
 
-int rating_save(app_state *app, int always) { return save_change(app, always, 1); }
+int rating_save(app_state *app) { return save_change(app, 1); }
 
-int rating_save_at_exit(app_state *app) { return !rating_pending(app) || save_change(app, 0, EXIT_LOCK_TRIES); }
+int rating_save_at_exit(app_state *app) { return !rating_pending(app) || save_change(app, EXIT_LOCK_TRIES); }
 
 void rating_write(double rating) {
     double stored = 0.0;

@@ -42,11 +42,10 @@ int rating_read(app_state *app);
 // Under a lock on the folder that holds the file, it reads what the file holds now (another copy of the
 // game in the same folder may have saved since), adds this session's change to it (after a reset it takes
 // the rating itself), and writes the sum; rating and saved become that value. With no change and no reset
-// it only takes up what the file holds, unless `always` asks for the write anyway. A lock held elsewhere
-// is not waited for: the save fails at once with save_locked set. Returns 1 on success; 0 when the file
-// could not be read or written (with no change as well): problem says why and the change stays for the
-// next save. A file that cannot be read or holds more than a rating is never replaced. Never exits.
-int rating_save(app_state *app, int always);
+// it only takes up what the file holds. A lock held elsewhere is not waited for: the save fails at once
+// with save_locked set. Returns 1 on success; 0 when the file could not be read or written (with no
+// change as well): problem says why and the change stays for the next save. A file that cannot be read or holds more than a rating is never replaced. Never exits.
+int rating_save(app_state *app);
 
 // Whether the session holds a change of the rating (or a reset) not saved yet.
 int rating_pending(const app_state *app);

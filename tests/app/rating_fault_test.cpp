@@ -226,7 +226,7 @@ TEST(RatingSave, CopiesSavingAtOnceInOneFolderLoseNoChange) {
             for (int k = 0; k < saves; ++k) {
                 app.rating += 0.5;
                 // The other copy holds the lock for a moment: the game tries again soon, and so does this.
-                for (int tries = 0; !rating_save(&app, 0); ++tries) {
+                for (int tries = 0; !rating_save(&app); ++tries) {
                     if (!app.save_locked || tries > 10000) _exit(1);
                     usleep(1000);
                 }
@@ -262,6 +262,13 @@ int answer_step(int step) {
 
 const passwd *nobody() { return getpwnam("nobody"); }
 
+// The rating as the game writes it.
+std::string fixed(double rating) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%f", rating);
+    return text;
+}
+
 } // namespace
 
 TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
@@ -273,6 +280,7 @@ TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
         {"\xEF\xBB\xBF" "12.5", 12.5, true}, // the byte order mark of Windows Notepad
         {" 12.5\r\n", 12.5, true},
         {"-3,5", -3.5, true}, // a Russian decimal comma
+        {fixed(1e69), 1e69, true}, // a huge rating as the game writes it, 77 characters long
         {"[korvani]\r\nrating=12.5\r\n", 0.0, false},
         {"12.5\nмои заметки", 12.5, false},
         {"2.5" + std::string(1 << 20, ' '), 2.5, false}, // more than a rating file may hold
@@ -286,13 +294,11 @@ TEST(RatingFile, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
         EXPECT_EQ(c.pure, rating_read(&app) == 1);
         EXPECT_EQ(c.rating, app.rating);
         app.rating += 0.5;
-        EXPECT_EQ(c.pure, rating_save(&app, 0) == 1);
+        EXPECT_EQ(c.pure, rating_save(&app) == 1);
         if (!c.pure) {
             EXPECT_STREQ("в нём не только рейтинг", app.problem);
         }
-        char saved[32];
-        std::snprintf(saved, sizeof saved, "%f", c.rating + 0.5);
-        EXPECT_EQ(c.pure ? saved : c.content, bytes("korvani.ini"));
+        EXPECT_EQ(c.pure ? fixed(c.rating + 0.5) : c.content, bytes("korvani.ini"));
     }
 }
 
@@ -310,12 +316,12 @@ TEST(RatingFile, TheExitWritesOnlyAChangeAndAHeldLockIsAnsweredAtOnce) {
         // and a save fails at once, keeping the change.
         FOLDER_LOCK lock;
         EXPECT_EXIT((app_close(app_new("tiku2", 5)), std::exit(0)), testing::ExitedWithCode(0), "^$");
-        EXPECT_EQ(0, rating_save(&app, 0));
+        EXPECT_EQ(0, rating_save(&app));
         EXPECT_EQ(1, app.save_locked);
         EXPECT_STREQ("файл заблокирован", app.problem); // whoever holds it
         EXPECT_EQ(by_hand, bytes("korvani.ini"));
     }
-    EXPECT_EQ(1, rating_save(&app, 0));
+    EXPECT_EQ(1, rating_save(&app));
     EXPECT_EQ("2.000000", bytes("korvani.ini"));
 }
 
@@ -330,6 +336,8 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
         ASSERT_EQ(SIGKILL, WTERMSIG(save_in_child(1.5, answer_step)));
         EXPECT_EQ("1.500000  ", bytes("korvani.ini"));
         step_answer[RATING_STEP_PLACE_CUT] = 0;
+        // A successful save in place removes what a save killed before its rename left, as any other.
+        put("korvani.ini.korvani-save-Ab12Z9", "7.0");
         rating_write_fault = answer_step;
         rating_write(-1.5);
         EXPECT_EQ("-1.500000", bytes("korvani.ini"));
@@ -339,10 +347,22 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
         app_state app{};
         rating_read(&app);
         app.rating += 0.5;
-        EXPECT_EQ(0, rating_save(&app, 0));
+        EXPECT_EQ(0, rating_save(&app));
         EXPECT_STREQ("файл занят системой", app.problem);
         rating_write_fault = nullptr;
         EXPECT_EQ("-1.500000", bytes("korvani.ini"));
+        // Written in place but not cut: every reader finds the new rating already, so the change is saved
+        // and the next save does not add it a second time.
+        ASSERT_EQ(0, chmod("korvani.ini", 0644));
+        step_answer[RATING_STEP_PLACE_CUT] = EIO;
+        rating_write_fault = answer_step;
+        rating_read(&app);
+        app.rating += 3.0;
+        EXPECT_EQ(1, rating_save(&app)) << app.problem;
+        rating_write_fault = nullptr;
+        step_answer[RATING_STEP_RENAME] = step_answer[RATING_STEP_PLACE_CUT] = 0;
+        rating_save(&app);
+        EXPECT_EQ("1.500000 ", bytes("korvani.ini"));
     }
     {
         // The same for real, where the machine lets root bind-mount a file over korvani.ini in a mount
@@ -406,7 +426,7 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
         app_state app{};
         rating_read(&app);
         app.rating += 0.5;
-        EXPECT_EQ(1, rating_save(&app, 0)) << app.problem;
+        EXPECT_EQ(1, rating_save(&app)) << app.problem;
         EXPECT_EQ("3.500000", bytes("target"));
         ASSERT_EQ(0, unlink("l39"));
         ASSERT_EQ(0, symlink("l40", "l39"));
@@ -426,11 +446,27 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
     EXPECT_EQ(0, rating_read(&app));
     EXPECT_STREQ("ссылка чужого пользователя в общей папке", app.problem);
     app.rating = -0.5;
-    EXPECT_EQ(0, rating_save(&app, 0));
+    EXPECT_EQ(0, rating_save(&app));
     EXPECT_EQ("5.000000", bytes("mine"));
     ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
     EXPECT_EQ(1, rating_read(&app));
     EXPECT_EQ(5.0, app.rating);
+    // Nor is a file that another user planted there, writable by all, written in place by the player.
+    ASSERT_EQ(0, chown(".", 0, 0));
+    ASSERT_EQ(0, unlink("korvani.ini"));
+    put("korvani.ini", "5.000000");
+    ASSERT_EQ(0, chmod("korvani.ini", 0666));
+    ASSERT_EQ(0, chown("korvani.ini", getpwnam("daemon")->pw_uid, getpwnam("daemon")->pw_gid));
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(nobody()->pw_gid) != 0 || setuid(nobody()->pw_uid) != 0) _exit(99);
+        rating_read(&app);
+        app.rating += 0.5;
+        _exit(rating_save(&app));
+    }
+    EXPECT_EQ(0, WEXITSTATUS(wait_child(child, "the player's save")));
+    EXPECT_EQ("5.000000", bytes("korvani.ini"));
 }
 
 TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {

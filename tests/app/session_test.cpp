@@ -1007,20 +1007,28 @@ TEST(Session, AHeldLockNeitherFreezesTheWindowNorLosesTheChange) {
 }
 
 TEST(Session, ALostDisplaySavesTheChangeAnEarlierFailureLeft) {
-    Session s;
-    s.as_user = true;
-    s.put_rating("1.000000");
-    // Read-only, so that it is not written in place while the folder is read-only.
-    ASSERT_EQ(0, chmod((s.folder + "/korvani.ini").c_str(), 0444));
-    ASSERT_NO_FATAL_FAILURE(s.start());
-    ASSERT_EQ(0, chmod(s.folder.c_str(), 0555));
-    s.new_game_button();
-    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the failed save"));
-    ASSERT_EQ(0, chmod(s.folder.c_str(), 0755));
-    XKillClient(s.display, s.main);
-    XSync(s.display, False);
-    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
-    EXPECT_NE(std::string::npos, s.stderr_tail().find("X I/O error"));
-    EXPECT_EQ("0.500000", s.rating_file());
-    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+    // Saved once the folder is writable again; still failing, the exit says the change is lost.
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable ? "the folder writable again" : "the folder still read-only");
+        Session s;
+        s.as_user = true;
+        s.put_rating("1.000000");
+        // Read-only, so that it is not written in place while the folder is read-only.
+        ASSERT_EQ(0, chmod((s.folder + "/korvani.ini").c_str(), 0444));
+        ASSERT_NO_FATAL_FAILURE(s.start());
+        ASSERT_EQ(0, chmod(s.folder.c_str(), 0555));
+        s.new_game_button();
+        ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the failed save"));
+        if (writable) {
+            ASSERT_EQ(0, chmod(s.folder.c_str(), 0755));
+        }
+        XKillClient(s.display, s.main);
+        XSync(s.display, False);
+        EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+        ASSERT_EQ(0, chmod(s.folder.c_str(), 0755));
+        EXPECT_NE(std::string::npos, s.stderr_tail().find("X I/O error"));
+        EXPECT_EQ(!writable, s.stderr_tail().find("Error: rating_write") != std::string::npos) << s.stderr_tail();
+        EXPECT_EQ(writable ? "0.500000" : "1.000000", s.rating_file());
+        EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+    }
 }

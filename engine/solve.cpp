@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <unordered_set>
 
 // A table entry: the key's two sets with the value's bounds in their top bytes. On a board of at most
 // 7 x 7 a set uses bits 0 to 54, so bits 56 to 63 are free. Bounds are facts about the position (the game
@@ -409,6 +410,69 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
         if (values[k] == best) points[found++] = moves[k];
     if (score) *score = best;
     return found;
+}
+
+namespace {
+
+struct PAIR_HASH {
+    size_t operator()(const std::pair<uint64_t, uint64_t> &p) const {
+        return static_cast<size_t>(p.first * 0x9E3779B97F4A7C15ull ^ (p.second + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full);
+    }
+};
+
+struct PROOF_WALK {
+    SOLVER *solver;
+    std::vector<uint8_t> *proof;
+    std::unordered_set<std::pair<uint64_t, uint64_t>, PAIR_HASH> seen;
+};
+
+// False when the position's side was wrongly taken for the winner or the loser.
+bool walk_proof(PROOF_WALK &walk, SOLVE_POSITION position, bool winner_to_move) {
+    if (!walk.seen.insert({position.mover, position.other}).second) return true;
+    SOLVER *solver = walk.solver;
+    const uint64_t empty = solver->board & ~(position.mover | position.other);
+    SOLVE_POSITION child;
+    if (!winner_to_move) {
+        for (uint64_t left = empty; left != 0; left &= left - 1) {
+            const int kind = solve_play(solver, position, lowest(left), &child);
+            if (kind == SOLVE_CAPTURE) return false;
+            if (kind == SOLVE_PLAYED && !walk_proof(walk, child, true)) return false;
+        }
+        return true;
+    }
+    // A capture if there is one; then, of the children the table already knows lost, the one with the
+    // quickest loss bound (short proofs bound the game's length more tightly); else the first the search
+    // proves lost.
+    int chosen = -1;
+    int chosen_upper = UNKNOWN_UPPER;
+    for (uint64_t left = empty; left != 0 && chosen_upper > BELOW_ALL; left &= left - 1) {
+        const int kind = solve_play(solver, position, lowest(left), &child);
+        if (kind == SOLVE_CAPTURE) {
+            walk.proof->push_back(static_cast<uint8_t>(lowest(left)));
+            return true;
+        }
+        if (kind != SOLVE_PLAYED) continue;
+        const SOLVE_ENTRY *entry = probe(solver, solve_canonical(solver, child));
+        if (entry && upper_of(*entry) < 0 && upper_of(*entry) < chosen_upper) {
+            chosen = lowest(left);
+            chosen_upper = upper_of(*entry);
+        }
+    }
+    for (uint64_t left = empty; left != 0 && chosen < 0; left &= left - 1)
+        if (solve_play(solver, position, lowest(left), &child) == SOLVE_PLAYED && solve_value(solver, child) < 0)
+            chosen = lowest(left);
+    if (chosen < 0) return false;
+    walk.proof->push_back(static_cast<uint8_t>(chosen));
+    solve_play(solver, position, chosen, &child);
+    return walk_proof(walk, child, false);
+}
+
+} // namespace
+
+uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof) {
+    PROOF_WALK walk{solver, proof, {}};
+    const bool wins = solve_value(solver, position) > 0;
+    return walk_proof(walk, position, wins) ? walk.seen.size() : 0;
 }
 
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j) {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "model/board.h"
 
@@ -86,6 +87,13 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
 // The perfect player: one of the best moves of colour on the board, a tie broken with rand() as the
 // computer player breaks its ties. 0 and the outputs untouched when there is no move or the game is over.
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j);
+
+// The proof of a position's value that a replay by the rules alone can check: a walk from the position in
+// which each position met for the first time (the same stones, the same side to move) adds, when the winner
+// is to move, one byte, the point of a winning move; when the loser is to move, nothing, and every reply is
+// walked in board order; a position met again adds nothing. Appends the bytes to proof and returns how many
+// distinct positions the walk met; 0 when the search could not back a step (it never should).
+uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof);
 
 // Plies to the end of the game from a value.
 inline int solve_plies(int score) { return score > 0 ? SOLVE_WIN - score : SOLVE_WIN + score; }

@@ -1,13 +1,14 @@
 // korvani-solve: who wins with perfect play, from the empty board or after the moves given.
 //
 //   korvani-solve [--size N] [--moves "c3 b4 ..."] [--winning-moves | --openings] [--svg FILE] [--table MB]
-//                 [--max-time SECONDS] [--verbose]
+//                 [--max-time SECONDS] [--proof FILE] [--verbose]
 //
 // The moves are in the game's notation, Black first and the colours alternating. It prints who wins and
 // the nodes, time and peak memory of the proof. --winning-moves lists the winning moves (or, for a lost
 // position, the move that resists longest); --openings gives the value of every distinct move of the
 // position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
 // adds how many plies the game or each move wins or resists in, which takes an exact search and longer.
+// --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
 // Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
 // leaves all it had found.
 #include <sys/resource.h>
@@ -35,7 +36,7 @@ namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
 
 struct OPTIONS {
     int size = 5;
@@ -44,6 +45,7 @@ struct OPTIONS {
     bool winning_moves = false;
     long max_time = 0; // seconds of wall time; 0: no limit
     const char *svg = nullptr;
+    const char *proof = nullptr;
     long table_mb = 0; // 0: by the size of the board
     bool verbose = false;
 };
@@ -81,6 +83,7 @@ OPTIONS read_options(int argc, char **argv) {
                         "--table MB           the size of the transposition table\n"
                         "--max-time SECONDS   stop after so many seconds (wall time) with status 3 and what\n"
                         "                     was found so far\n"
+                        "--proof FILE         write the proof of the value, for korvani-check\n"
                         "--verbose            also how many plies the game or each move wins or resists in\n",
                         USAGE);
             std::exit(0);
@@ -92,6 +95,9 @@ OPTIONS read_options(int argc, char **argv) {
         } else if (is("--svg")) {
             options.svg = value("--svg", "a file name");
             if (options.svg[0] == '\0') fail("--svg needs a file name");
+        } else if (is("--proof")) {
+            options.proof = value("--proof", "a file name");
+            if (options.proof[0] == '\0') fail("--proof needs a file name");
         } else if (is("--table")) {
             options.table_mb = read_number("--table", value("--table", "a number"), 1, 1 << 20);
         } else if (is("--max-time")) {
@@ -109,6 +115,7 @@ OPTIONS read_options(int argc, char **argv) {
         }
     }
     if (options.svg && !options.openings) fail("--svg draws the openings: give --openings too");
+    if (options.proof && options.openings) fail("--proof proves the value: give it without --openings");
     if (options.winning_moves && options.openings) fail("give --winning-moves or --openings, not both");
     return options;
 }
@@ -367,6 +374,34 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
     if (options.svg) write_svg(options.svg, solver, game, value_at);
 }
 
+// The proof for korvani-check: a few lines that say what is proved, then the bytes of the walk.
+void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game, int value) {
+    const auto start = std::chrono::steady_clock::now();
+    const double start_cpu = cpu_seconds();
+    std::vector<uint8_t> bytes;
+    const uint64_t positions = solve_write_proof(solver, game.position, &bytes);
+    if (positions == 0) {
+        std::fprintf(stderr, "korvani-solve: the search could not back its proof: nothing written\n");
+        std::exit(1);
+    }
+    std::istringstream in(options.moves);
+    std::string moves;
+    for (std::string text; in >> text;) moves += " " + text;
+    const std::string head = "korvani proof 1\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
+                             "\nwinner " + side_name(value > 0 ? game.to_move : stone_opponent(game.to_move)) +
+                             "\nproof\n";
+    FILE *out = std::fopen(path, "wb");
+    bool written = out && std::fwrite(head.data(), 1, head.size(), out) == head.size() &&
+                   std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out) written = std::fclose(out) == 0 && written;
+    if (!written) {
+        std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));
+        std::exit(1);
+    }
+    std::printf("proof: %s, %s positions, %s bytes, %.3f s (CPU %.3f s)\n", path, grouped(positions).c_str(),
+                grouped(head.size() + bytes.size()).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
+}
+
 void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {
     const int mover = game.to_move;
     const auto start = std::chrono::steady_clock::now();
@@ -398,6 +433,7 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
     }
     std::printf("nodes: %s\n", grouped(solver->nodes).c_str());
     std::printf("time: %.3f s (CPU %.3f s)\n", seconds_since(start), cpu_seconds() - start_cpu);
+    if (options.proof) write_proof(options.proof, solver, options, game, value);
     std::printf("peak memory: %.1f MB\n", peak_megabytes());
 }
 

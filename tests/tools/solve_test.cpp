@@ -11,7 +11,7 @@ namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
 
 RUN run_solve(const std::string &args) { return run_tool(KORVANI_SOLVE, args); }
 
@@ -42,6 +42,8 @@ TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"--max-time 0", "--max-time takes a whole number from 1"},
         {"--max-time", "--max-time needs a number"},
         {"--openings --winning-moves", "give --winning-moves or --openings, not both"},
+        {"--openings --proof p", "--proof proves the value: give it without --openings"},
+        {"--proof ''", "--proof needs a file name"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(std::string("korvani-solve ") + row.args);

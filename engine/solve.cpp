@@ -21,6 +21,10 @@ constexpr uint64_t KEY_BITS = (uint64_t{1} << 56) - 1;
 constexpr int UNKNOWN_LOWER = -127;
 constexpr int UNKNOWN_UPPER = 127;
 constexpr int BELOW_ALL = -SOLVE_WIN - 1;
+// The most a move outside the defence zone can be worth: a loss in four plies.
+constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 4);
+// From how many empty points on a child's entry is looked up before the children are searched.
+constexpr int ETC_EMPTY = 20;
 
 inline uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
 #ifdef __POPCNT__
@@ -65,6 +69,52 @@ void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
         ++out->n;
         left &= ~group;
     }
+}
+
+// Where a move of mine might still stop a capture they threaten in two moves of their own; every point
+// when they threaten none. Mine to move, with no capture for either side at once (no group of either
+// has a single dame). Their threat is a point a, a dame of a group of mine with two, that leaves their
+// stone with two dame or more and my groups either with two different last dame (I can fill only one)
+// or with one last dame whose filling still leaves me a single dame. A move of mine counts only if it
+// touches what the threat stands on: a, the dame of my groups it takes, the dame of their new group,
+// the neighbours of my escape point and of every group of mine the escape would join; or if it puts a
+// group of theirs at one dame, which they must answer first. Any other move of mine loses: they play
+// a and capture a move later, in three plies.
+uint64_t defence_zone(uint64_t empty, const SIDE_GROUPS &mine, const SIDE_GROUPS &theirs) {
+    uint64_t candidates = 0;
+    for (int g = 0; g < mine.n; ++g)
+        if (mine.dame_count[g] == 2) candidates |= mine.dame[g];
+    uint64_t zone = ~uint64_t{0};
+    if (candidates == 0) return zone;
+    uint64_t ataris = 0;
+    for (int g = 0; g < theirs.n; ++g)
+        if (theirs.dame_count[g] == 2) ataris |= theirs.dame[g];
+    for (uint64_t left = candidates; left != 0; left &= left - 1) {
+        const uint64_t stone = left & -left;
+        const uint64_t after = empty & ~stone;
+        uint64_t group = stone;
+        for (int g = 0; g < theirs.n; ++g)
+            if (theirs.stones[g] & around(stone)) group |= theirs.stones[g];
+        const uint64_t group_dame = around(group) & after;
+        if (count(group_dame) < 2) continue; // I would take it
+        uint64_t last = 0;
+        uint64_t taken_dame = 0;
+        for (int g = 0; g < mine.n; ++g)
+            if (mine.dame_count[g] == 2 && (mine.dame[g] & stone)) {
+                last |= mine.dame[g] & ~stone;
+                taken_dame |= mine.dame[g];
+            }
+        uint64_t threat = stone | taken_dame | group_dame | ataris;
+        if (single(last)) {
+            uint64_t escaped = last;
+            for (int g = 0; g < mine.n; ++g)
+                if (mine.stones[g] & around(last)) escaped |= mine.stones[g];
+            if (count(around(escaped) & after & ~last) >= 2) continue; // the escape holds, for now
+            threat |= (around(last) | around(escaped)) & empty;
+        }
+        zone &= threat;
+    }
+    return zone;
 }
 
 // Values of a child seen from its parent, one ply further: a win in k for the child is a loss in k + 1 for
@@ -178,6 +228,9 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     uint64_t threatened = 0; // the dame of my groups that have only one: they can play there and capture
     for (int g = 0; g < mine.n; ++g)
         if (mine.dame_count[g] == 1) threatened |= mine.dame[g];
+    // A move outside the zone loses in four plies at most: it is looked at only when a loss that slow
+    // would still count, which the search with a narrow window never asks.
+    const uint64_t zone = threatened == 0 && alpha >= LOST_TO_THREAT ? defence_zone(empty, mine, theirs) : ~uint64_t{0};
     // For the order of the moves: the dame of their groups by how many they have, and their fewest.
     uint64_t their_dame_by_count[6] = {0, 0, 0, 0, 0, 0};
     int their_fewest = 9;
@@ -187,6 +240,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     }
 
     int best = BELOW_ALL;
+    bool pruned = false; // some move was only bounded
     CANDIDATE candidates[64];
     int n = 0;
     const int weight = count(empty);
@@ -208,6 +262,11 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         // on it next and capture, which wins for them at once.
         if (left_dame == 1 || (threatened & ~stone) != 0) {
             best = std::max(best, -(SOLVE_WIN - 2));
+            continue;
+        }
+        if (!(zone & stone)) { // their threat goes on: a bound, not an exact value, below the window
+            best = std::max(best, LOST_TO_THREAT);
+            pruned = true;
             continue;
         }
         // Order: first the moves that press hardest a group of theirs they touch (taking the second-last
@@ -232,6 +291,22 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
 
     const int alpha_in = alpha;
     if (best > alpha) alpha = best;
+    // Far from the end a child's entry is worth a look before any child is searched: one already known
+    // lost for them settles this node without a search below it.
+    if (n > 0 && alpha < beta && weight >= ETC_EMPTY) {
+        for (int k = 0; k < n; ++k) {
+            const SOLVE_POSITION child = solve_canonical(solver, SOLVE_POSITION{them, me | solve_bit(candidates[k].point)});
+            const SOLVE_ENTRY *entry = probe(solver, child);
+            if (!entry) continue;
+            const int v = from_child(upper_of(*entry));
+            if (v > best) best = v;
+            if (best >= beta) {
+                store(solver, key, best, UNKNOWN_UPPER);
+                return best;
+            }
+        }
+        if (best > alpha) alpha = best;
+    }
     if (n > 0 && alpha < beta) {
         for (int k = 1; k < n; ++k) // insertion sort: a few dozen moves, mostly in order
             for (int m = k; m > 0 && candidates[m].order > candidates[m - 1].order; --m)
@@ -252,7 +327,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         }
     }
 
-    if (n == 0) store(solver, key, best, best); // every move was valued exactly
+    if (n == 0 && !pruned) store(solver, key, best, best); // every move was valued exactly
     else if (best <= alpha_in) store(solver, key, UNKNOWN_LOWER, best);
     else if (best >= beta) store(solver, key, best, UNKNOWN_UPPER);
     else store(solver, key, best, best);

@@ -201,7 +201,10 @@ struct CANDIDATE {
 };
 
 int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
-    ++solver->nodes;
+    if (++solver->nodes > solver->node_limit) {
+        solver->out_of_nodes = 1;
+        return 0; // meaningless: every caller drops it without storing anything
+    }
     const uint64_t empty = solver->board & ~(me | them);
 
     SIDE_GROUPS theirs;
@@ -230,7 +233,9 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         if (mine.dame_count[g] == 1) threatened |= mine.dame[g];
     // A move outside the zone loses in four plies at most: it is looked at only when a loss that slow
     // would still count, which the search with a narrow window never asks.
-    const uint64_t zone = threatened == 0 && alpha >= LOST_TO_THREAT ? defence_zone(empty, mine, theirs) : ~uint64_t{0};
+    const uint64_t zone = threatened == 0 && alpha >= LOST_TO_THREAT && !solver->plain
+                              ? defence_zone(empty, mine, theirs)
+                              : ~uint64_t{0};
     // For the order of the moves: the dame of their groups by how many they have, and their fewest.
     uint64_t their_dame_by_count[6] = {0, 0, 0, 0, 0, 0};
     int their_fewest = 9;
@@ -293,7 +298,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     if (best > alpha) alpha = best;
     // Far from the end a child's entry is worth a look before any child is searched: one already known
     // lost for them settles this node without a search below it.
-    if (n > 0 && alpha < beta && weight >= ETC_EMPTY) {
+    if (n > 0 && alpha < beta && weight >= ETC_EMPTY && !solver->plain) {
         for (int k = 0; k < n; ++k) {
             const SOLVE_POSITION child = solve_canonical(solver, SOLVE_POSITION{them, me | solve_bit(candidates[k].point)});
             const SOLVE_ENTRY *entry = probe(solver, child);
@@ -314,6 +319,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         for (int k = 0; k < n; ++k) {
             const uint64_t stone = solve_bit(candidates[k].point);
             const int v = from_child(search(solver, them, me | stone, reach(beta), reach(alpha)));
+            if (solver->out_of_nodes) return 0;
             if (v > best) best = v;
             if (best > alpha) alpha = best;
             if (alpha >= beta) {
@@ -365,6 +371,8 @@ void solver_clear(SOLVER *solver) {
     std::memset(solver->table, 0, 2 * solver->table_buckets * sizeof(SOLVE_ENTRY));
     std::memset(solver->history, 0, sizeof solver->history);
     solver->nodes = 0;
+    solver->node_limit = UINT64_MAX;
+    solver->out_of_nodes = 0;
 }
 
 int solve_position_from_board(const BOARD *board, int colour, SOLVE_POSITION *position) {
@@ -435,6 +443,41 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
 int solve_value(SOLVER *solver, SOLVE_POSITION position) {
     // Every value is a win or a loss, so a window between -1 and 1 asks only which: a boolean search.
     return search(solver, position.mover, position.other, -1, 1) > 0 ? 1 : -1;
+}
+
+int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes) {
+    solver->node_limit = solver->nodes + nodes;
+    const int v = search(solver, position.mover, position.other, -1, 1);
+    solver->node_limit = UINT64_MAX;
+    if (solver->out_of_nodes) {
+        solver->out_of_nodes = 0;
+        return 0;
+    }
+    return v > 0 ? 1 : -1;
+}
+
+int solve_value_widening(SOLVER *solver, SOLVE_POSITION position, uint64_t first_budget) {
+    int moves[64];
+    int n = 0;
+    SOLVE_POSITION child;
+    for (uint64_t left = solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
+        const int kind = solve_play(solver, position, lowest(left), &child);
+        if (kind == SOLVE_CAPTURE) return 1;
+        if (kind == SOLVE_PLAYED) moves[n++] = lowest(left);
+    }
+    // Each move a budget in turn, the budgets growing: an easy winning move is not kept waiting behind a
+    // hard losing one. What a search cut short has stored stays true, so a longer one takes it up.
+    for (uint64_t budget = first_budget;; budget *= 4) {
+        int open = 0;
+        for (int k = 0; k < n; ++k) {
+            solve_play(solver, position, moves[k], &child);
+            const int v = solve_value_within(solver, child, budget);
+            if (v < 0) return 1;
+            if (v == 0) moves[open++] = moves[k];
+        }
+        n = open;
+        if (n == 0) return -1;
+    }
 }
 
 int solve_score(SOLVER *solver, SOLVE_POSITION position) {

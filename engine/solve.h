@@ -40,6 +40,9 @@ struct SOLVER {
     uint64_t history[64];   // per point: how often a move there refuted the rest, weighted by depth
     int centrality[64];     // per point: how far it lies from the edge (0 on the edge)
     uint64_t nodes;         // positions searched since the solver was made or cleared
+    uint64_t node_limit;    // a search stops when nodes passes it
+    int out_of_nodes;       // set when it did: its result means nothing
+    int plain;              // 1: every move searched and no child looked up first, as the solver first was
 };
 
 // A solver for boards of size x size with a table of about table_mb megabytes; null when the size is
@@ -73,6 +76,12 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
 
 // Who wins with perfect play: 1 the side to move, -1 the other. The position must not be decided.
 int solve_value(SOLVER *solver, SOLVE_POSITION position);
+// As solve_value, but 0 when the search needs more than the nodes given; what it stored stays valid.
+int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes);
+// As solve_value, proving the moves of the position side by side with growing budgets of nodes, starting
+// at first_budget: a winning move that is easy to prove is found even when a losing one that comes first
+// in the search's order is hard to refute.
+int solve_value_widening(SOLVER *solver, SOLVE_POSITION position, uint64_t first_budget);
 // The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN). The position
 // must not be decided, here and below.
 int solve_score(SOLVER *solver, SOLVE_POSITION position);

@@ -21,8 +21,9 @@ constexpr uint64_t KEY_BITS = (uint64_t{1} << 56) - 1;
 constexpr int UNKNOWN_LOWER = -127;
 constexpr int UNKNOWN_UPPER = 127;
 constexpr int BELOW_ALL = -SOLVE_WIN - 1;
-// The most a move outside the defence zone can be worth: a loss in four plies.
-constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 4);
+// The most a move outside the defence zone can be worth: a loss after their threat's move, my escape, and
+// a pair of moves for each atari of the ladder, then the capture.
+constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 16);
 // From how many empty points on a child's entry is looked up before the children are searched.
 constexpr int ETC_EMPTY = 20;
 
@@ -71,16 +72,73 @@ void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
     }
 }
 
-// Where a move of mine might still stop a capture they threaten in two moves of their own; every point
-// when they threaten none. Mine to move, with no capture for either side at once (no group of either
-// has a single dame). Their threat is a point a, a dame of a group of mine with two, that leaves their
-// stone with two dame or more and my groups either with two different last dame (I can fill only one)
-// or with one last dame whose filling still leaves me a single dame. A move of mine counts only if it
-// touches what the threat stands on: a, the dame of my groups it takes, the dame of their new group,
-// the neighbours of my escape point and of every group of mine the escape would join; or if it puts a
-// group of theirs at one dame, which they must answer first. Any other move of mine loses: they play
-// a and capture a move later, in three plies.
-uint64_t defence_zone(uint64_t empty, const SIDE_GROUPS &mine, const SIDE_GROUPS &theirs) {
+// How many ataris a ladder is read for, beyond the first.
+constexpr int LADDER_DEPTH = 6;
+
+// The attacker's groups next to the set, whole.
+uint64_t groups_touching(uint64_t set, uint64_t stones) {
+    uint64_t found = 0;
+    for (uint64_t left = around(set) & stones & ~found; left != 0; left = around(set) & stones & ~found)
+        found |= group_of(left & -left, stones);
+    return found;
+}
+
+// 1 when the attacker, to move, takes the defender's group (two dame) by ataris alone, the defender
+// extending each time at its last dame, within depth ataris; every attacker group has two dame or more.
+// Adds to read all that the reading stood on: a stone placed elsewhere than on read changes none of it.
+bool ladder(uint64_t attacker, uint64_t defender, uint64_t board, uint64_t target, int depth, uint64_t *read) {
+    const uint64_t empty = board & ~(attacker | defender);
+    const uint64_t dame = around(target) & empty;
+    for (uint64_t left = dame; left != 0; left &= left - 1) {
+        const uint64_t atari = left & -left;
+        const uint64_t last = dame & ~atari;
+        const uint64_t attacker_after = attacker | atari;
+        const uint64_t empty_after = empty & ~atari;
+        const uint64_t atari_group = group_of(atari, attacker_after);
+        if (count(around(atari_group) & empty_after) < 2) continue; // the defender takes it
+        // The extension, and whether it takes a group of the attacker next to it.
+        const uint64_t defender_after = defender | last;
+        const uint64_t empty_then = empty_after & ~last;
+        const uint64_t next_to_last = groups_touching(last, attacker_after);
+        bool takes = false;
+        for (uint64_t g = next_to_last; g != 0 && !takes;) {
+            const uint64_t group = group_of(g & -g, attacker_after);
+            takes = (around(group) & empty_then) == 0;
+            g &= ~group;
+        }
+        if (takes) continue;
+        const uint64_t escaped = group_of(last, defender_after);
+        const int escape_dame = count(around(escaped) & empty_then);
+        bool caught = escape_dame <= 1;
+        if (!caught && escape_dame == 2 && depth > 1) {
+            // Every attacker group keeps two dame, or the defender would take one instead of running.
+            bool attacker_safe = true;
+            for (uint64_t g = groups_touching(escaped, attacker_after); g != 0 && attacker_safe;) {
+                const uint64_t group = group_of(g & -g, attacker_after);
+                attacker_safe = count(around(group) & empty_then) >= 2;
+                g &= ~group;
+            }
+            caught = attacker_safe && ladder(attacker_after, defender_after, board, escaped, depth - 1, read);
+        }
+        if (!caught) continue;
+        const uint64_t stood_on = escaped | target | atari_group | groups_touching(escaped | atari_group, attacker);
+        *read |= (stood_on | around(stood_on)) & empty;
+        return true;
+    }
+    return false;
+}
+
+// Where a move of mine might still stop a capture they threaten; every point when they threaten none.
+// Mine to move, with no capture for either side at once (no group of either has a single dame). Their
+// threat is a point a, a dame of a group of mine with two, that leaves their stone with two dame or more
+// and my groups either with two different last dame (I can fill only one) or with one last dame whose
+// filling leaves me a single dame, or two that they can take away one after the other, a ladder. A move
+// of mine counts only if it touches what the threat stands on: a, the dame of my groups it takes, the dame
+// of their new group, the neighbours of my escape point and of every group of mine the escape would join,
+// and what the ladder read; or if it puts a group of theirs at one dame, which they must answer first.
+// Any other move of mine loses, within LOST_TO_THREAT.
+uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty, const SIDE_GROUPS &mine,
+                      const SIDE_GROUPS &theirs) {
     uint64_t candidates = 0;
     for (int g = 0; g < mine.n; ++g)
         if (mine.dame_count[g] == 2) candidates |= mine.dame[g];
@@ -109,7 +167,21 @@ uint64_t defence_zone(uint64_t empty, const SIDE_GROUPS &mine, const SIDE_GROUPS
             uint64_t escaped = last;
             for (int g = 0; g < mine.n; ++g)
                 if (mine.stones[g] & around(last)) escaped |= mine.stones[g];
-            if (count(around(escaped) & after & ~last) >= 2) continue; // the escape holds, for now
+            const int escape_dame = count(around(escaped) & after & ~last);
+            if (escape_dame >= 3) continue; // the escape holds
+            if (escape_dame == 2) {
+                // Their groups next to my escape keep two dame after it, or I would take one.
+                bool safe = true;
+                const uint64_t them_after = them | stone;
+                for (uint64_t g = groups_touching(last, them_after); g != 0 && safe;) {
+                    const uint64_t next = group_of(g & -g, them_after);
+                    safe = count(around(next) & after & ~last) >= 2;
+                    g &= ~next;
+                }
+                uint64_t read = 0;
+                if (!safe || !ladder(them | stone, me | last, board, escaped, LADDER_DEPTH, &read)) continue;
+                threat |= read;
+            }
             threat |= (around(last) | around(escaped)) & empty;
         }
         zone &= threat;
@@ -231,10 +303,10 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     uint64_t threatened = 0; // the dame of my groups that have only one: they can play there and capture
     for (int g = 0; g < mine.n; ++g)
         if (mine.dame_count[g] == 1) threatened |= mine.dame[g];
-    // A move outside the zone loses in four plies at most: it is looked at only when a loss that slow
+    // A move outside the zone loses, within LOST_TO_THREAT: it is looked at only when a loss that slow
     // would still count, which the search with a narrow window never asks.
     const uint64_t zone = threatened == 0 && alpha >= LOST_TO_THREAT && !solver->plain
-                              ? defence_zone(empty, mine, theirs)
+                              ? defence_zone(me, them, solver->board, empty, mine, theirs)
                               : ~uint64_t{0};
     // For the order of the moves: the dame of their groups by how many they have, and their fewest.
     uint64_t their_dame_by_count[6] = {0, 0, 0, 0, 0, 0};

@@ -241,6 +241,32 @@ TEST(Solve, AgreesWithTheReferenceAndThePlainSearchOnRandom6x6Positions) {
     EXPECT_LT(solver->nodes, plain->nodes); // and the zone did leave moves out
 }
 
+// Further from the end, where ladders are long enough to read, the plain search is the second opinion.
+TEST(Solve, AgreesWithThePlainSearchOnQuiet6x6PositionsWithUpTo22EmptyPoints) {
+    std::mt19937 random(606);
+    SolverPtr solver(solver_new(6, 16));
+    SolverPtr plain(solver_new(6, 16));
+    plain->plain = 1;
+    int checked = 0;
+    int wins = 0;
+    while (checked < 200) {
+        Game game(6);
+        int colour = 0;
+        if (!random_position(game, random, 13 + static_cast<int>(random() % 10), &colour)) continue;
+        groups_find(game.groups.get(), nullptr);
+        if (groups_dame_min(game.groups.get(), STONE_WHITE) < 2 || groups_dame_min(game.groups.get(), STONE_BLACK) < 2)
+            continue;
+        SCOPED_TRACE(board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") + " to move");
+        const SOLVE_POSITION position = position_of(game, colour);
+        const int value = solve_value(plain.get(), position);
+        EXPECT_EQ(solve_value(solver.get(), position), value);
+        wins += value > 0;
+        ++checked;
+    }
+    EXPECT_GT(wins, 20);
+    EXPECT_LT(wins, 180);
+}
+
 // Both sides play the solver's best moves through the game's own records: the side the solver calls
 // the winner wins, in exactly the plies the solver counts; the loser, playing its longest resistance,
 // cannot make it last longer, nor can random moves save it.

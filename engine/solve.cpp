@@ -664,7 +664,13 @@ bool walk_proof(PROOF_WALK &walk, SOLVE_POSITION position, bool winner_to_move) 
 uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof) {
     PROOF_WALK walk{solver, proof, {}};
     const bool wins = solve_value(solver, position) > 0;
-    return walk_proof(walk, position, wins) ? walk.seen.size() : 0;
+    // The searches of the walk look at every move: the winning moves the threat's cut-off finds are often
+    // slow ones, whose proofs are many times larger.
+    const int plain = solver->plain;
+    solver->plain = 1;
+    const bool proved = walk_proof(walk, position, wins);
+    solver->plain = plain;
+    return proved ? walk.seen.size() : 0;
 }
 
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j) {

@@ -528,32 +528,6 @@ int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes) 
     return v > 0 ? 1 : -1;
 }
 
-int solve_value_widening(SOLVER *solver, SOLVE_POSITION position, uint64_t first_budget) {
-    int moves[64];
-    int n = 0;
-    SOLVE_POSITION child;
-    for (uint64_t left = solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
-        const int kind = solve_play(solver, position, lowest(left), &child);
-        if (kind == SOLVE_CAPTURE) return 1;
-        if (kind == SOLVE_PLAYED) moves[n++] = lowest(left);
-    }
-    // From the centre outward, as the moves that win most often come.
-    std::stable_sort(moves, moves + n, [solver](int a, int b) { return solver->centrality[a] > solver->centrality[b]; });
-    // Each move a budget in turn, the budgets growing: an easy winning move is not kept waiting behind a
-    // hard losing one. What a search cut short has stored stays true, so a longer one takes it up.
-    for (uint64_t budget = first_budget;; budget *= 4) {
-        int open = 0;
-        for (int k = 0; k < n; ++k) {
-            solve_play(solver, position, moves[k], &child);
-            const int v = solve_value_within(solver, child, budget);
-            if (v < 0) return 1;
-            if (v == 0) moves[open++] = moves[k];
-        }
-        n = open;
-        if (n == 0) return -1;
-    }
-}
-
 int solve_score(SOLVER *solver, SOLVE_POSITION position) {
     return search(solver, position.mover, position.other, BELOW_ALL, SOLVE_WIN + 1);
 }

@@ -78,10 +78,6 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
 int solve_value(SOLVER *solver, SOLVE_POSITION position);
 // As solve_value, but 0 when the search needs more than the nodes given; what it stored stays valid.
 int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes);
-// As solve_value, proving the moves of the position side by side with growing budgets of nodes, starting
-// at first_budget: a winning move that is easy to prove is found even when a losing one that comes first
-// in the search's order is hard to refute.
-int solve_value_widening(SOLVER *solver, SOLVE_POSITION position, uint64_t first_budget);
 // The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN). The position
 // must not be decided, here and below.
 int solve_score(SOLVER *solver, SOLVE_POSITION position);

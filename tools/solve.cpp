@@ -406,7 +406,7 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
     const int mover = game.to_move;
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
-    const int value = solve_value_widening(solver, game.position, 1 << 16);
+    const int value = solve_value(solver, game.position);
     std::printf("%s wins with perfect play\n", side_name(value > 0 ? mover : stone_opponent(mover)));
     if (options.verbose) {
         const int score = solve_score(solver, game.position);

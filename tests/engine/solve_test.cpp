@@ -136,7 +136,6 @@ TEST(Solve, AgreesWithTheReferenceOnTheEmptyBoardsAndEveryOpening) {
         SolverPtr solver(solver_new(size, 4));
         SolverPtr plain(solver_new(size, 4));
         plain->plain = 1;
-        SolverPtr budgeted(solver_new(size, 4));
         Game game(size);
         const bool exact = size <= 3; // the exact reference on 4 x 4 would walk every line of play
         int empty_board = exact ? -SOLVE_WIN : -1;
@@ -150,7 +149,6 @@ TEST(Solve, AgreesWithTheReferenceOnTheEmptyBoardsAndEveryOpening) {
                 const int move = exact ? (white > 0 ? 1 - white : -1 - white) : -white;
                 EXPECT_EQ(solve_value(solver.get(), after), white > 0 ? 1 : -1);
                 EXPECT_EQ(solve_value(plain.get(), after), white > 0 ? 1 : -1);
-                EXPECT_EQ(solve_value_widening(budgeted.get(), after, 3), white > 0 ? 1 : -1);
                 EXPECT_EQ(solve_move_score(solver.get(), SOLVE_POSITION{0, 0}, solve_point(i, j), exact), move);
                 if (exact) {
                     EXPECT_EQ(solve_score(solver.get(), after), white);
@@ -198,13 +196,12 @@ TEST(Solve, AgreesWithTheReferenceOnRandomPositionsWithTenOrFewerEmptyPoints) {
 }
 
 // On 6 x 6 the threat zone and the cut budgets come into play: the solver, the same solver searching every
-// move (as it was before the zone), the budgeted proof side by side, and the reference must all agree.
+// move (as it was before the zone), and the reference must all agree.
 TEST(Solve, AgreesWithTheReferenceAndThePlainSearchOnRandom6x6Positions) {
     std::mt19937 random(36);
     SolverPtr solver(solver_new(6, 16));
     SolverPtr plain(solver_new(6, 16));
     plain->plain = 1;
-    SolverPtr budgeted(solver_new(6, 16));
     int checked = 0;
     int wins = 0;
     int cut_short = 0;
@@ -228,7 +225,6 @@ TEST(Solve, AgreesWithTheReferenceAndThePlainSearchOnRandom6x6Positions) {
         }
         EXPECT_EQ(solve_value(solver.get(), position), value);
         EXPECT_EQ(solve_value(plain.get(), position), value);
-        EXPECT_EQ(solve_value_widening(budgeted.get(), position, 5), value);
         if (empty_left <= 7) {
             EXPECT_EQ(solve_score(solver.get(), position), reference(game, colour, true));
         }

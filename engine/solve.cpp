@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <unordered_set>
 
 // A table entry: the key's two sets with the value's bounds in their top bytes. On a board of at most
 // 7 x 7 a set uses bits 0 to 54, so bits 56 to 63 are free. Bounds are facts about the position (the game
@@ -20,6 +21,11 @@ constexpr uint64_t KEY_BITS = (uint64_t{1} << 56) - 1;
 constexpr int UNKNOWN_LOWER = -127;
 constexpr int UNKNOWN_UPPER = 127;
 constexpr int BELOW_ALL = -SOLVE_WIN - 1;
+// The most a move outside the defence zone can be worth: a loss after their threat's move, my escape, and
+// a pair of moves for each atari of the ladder, then the capture.
+constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 16);
+// From how many empty points on a child's entry is looked up before the children are searched.
+constexpr int ETC_EMPTY = 20;
 
 inline uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
 #ifdef __POPCNT__
@@ -64,6 +70,123 @@ void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
         ++out->n;
         left &= ~group;
     }
+}
+
+// How many ataris a ladder is read for, beyond the first.
+constexpr int LADDER_DEPTH = 6;
+
+// The attacker's groups next to the set, whole.
+uint64_t groups_touching(uint64_t set, uint64_t stones) {
+    uint64_t found = 0;
+    for (uint64_t left = around(set) & stones & ~found; left != 0; left = around(set) & stones & ~found)
+        found |= group_of(left & -left, stones);
+    return found;
+}
+
+// 1 when the attacker, to move, takes the defender's group (two dame) by ataris alone, the defender
+// extending each time at its last dame, within depth ataris; every attacker group has two dame or more.
+// Adds to read all that the reading stood on: a stone placed elsewhere than on read changes none of it.
+bool ladder(uint64_t attacker, uint64_t defender, uint64_t board, uint64_t target, int depth, uint64_t *read) {
+    const uint64_t empty = board & ~(attacker | defender);
+    const uint64_t dame = around(target) & empty;
+    for (uint64_t left = dame; left != 0; left &= left - 1) {
+        const uint64_t atari = left & -left;
+        const uint64_t last = dame & ~atari;
+        const uint64_t attacker_after = attacker | atari;
+        const uint64_t empty_after = empty & ~atari;
+        const uint64_t atari_group = group_of(atari, attacker_after);
+        if (count(around(atari_group) & empty_after) < 2) continue; // the defender takes it
+        // The extension, and whether it takes a group of the attacker next to it.
+        const uint64_t defender_after = defender | last;
+        const uint64_t empty_then = empty_after & ~last;
+        const uint64_t next_to_last = groups_touching(last, attacker_after);
+        bool takes = false;
+        for (uint64_t g = next_to_last; g != 0 && !takes;) {
+            const uint64_t group = group_of(g & -g, attacker_after);
+            takes = (around(group) & empty_then) == 0;
+            g &= ~group;
+        }
+        if (takes) continue;
+        const uint64_t escaped = group_of(last, defender_after);
+        const int escape_dame = count(around(escaped) & empty_then);
+        bool caught = escape_dame <= 1;
+        if (!caught && escape_dame == 2 && depth > 1) {
+            // Every attacker group keeps two dame, or the defender would take one instead of running.
+            bool attacker_safe = true;
+            for (uint64_t g = groups_touching(escaped, attacker_after); g != 0 && attacker_safe;) {
+                const uint64_t group = group_of(g & -g, attacker_after);
+                attacker_safe = count(around(group) & empty_then) >= 2;
+                g &= ~group;
+            }
+            caught = attacker_safe && ladder(attacker_after, defender_after, board, escaped, depth - 1, read);
+        }
+        if (!caught) continue;
+        const uint64_t stood_on = escaped | target | atari_group | groups_touching(escaped | atari_group, attacker);
+        *read |= (stood_on | around(stood_on)) & empty;
+        return true;
+    }
+    return false;
+}
+
+// Where a move of mine might still stop a capture they threaten; every point when they threaten none.
+// Mine to move, with no capture for either side at once (no group of either has a single dame). Their
+// threat is a point a, a dame of a group of mine with two, that leaves their stone with two dame or more
+// and my groups either with two different last dame (I can fill only one) or with one last dame whose
+// filling leaves me a single dame, or two that they can take away one after the other, a ladder. A move
+// of mine counts only if it touches what the threat stands on: a, the dame of my groups it takes, the dame
+// of their new group, the neighbours of my escape point and of every group of mine the escape would join,
+// and what the ladder read; or if it puts a group of theirs at one dame, which they must answer first.
+// Any other move of mine loses, within LOST_TO_THREAT.
+uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty, const SIDE_GROUPS &mine,
+                      const SIDE_GROUPS &theirs) {
+    uint64_t candidates = 0;
+    for (int g = 0; g < mine.n; ++g)
+        if (mine.dame_count[g] == 2) candidates |= mine.dame[g];
+    uint64_t zone = ~uint64_t{0};
+    if (candidates == 0) return zone;
+    uint64_t ataris = 0;
+    for (int g = 0; g < theirs.n; ++g)
+        if (theirs.dame_count[g] == 2) ataris |= theirs.dame[g];
+    for (uint64_t left = candidates; left != 0; left &= left - 1) {
+        const uint64_t stone = left & -left;
+        const uint64_t after = empty & ~stone;
+        uint64_t group = stone;
+        for (int g = 0; g < theirs.n; ++g)
+            if (theirs.stones[g] & around(stone)) group |= theirs.stones[g];
+        const uint64_t group_dame = around(group) & after;
+        if (count(group_dame) < 2) continue; // I would take it
+        uint64_t last = 0;
+        uint64_t taken_dame = 0;
+        for (int g = 0; g < mine.n; ++g)
+            if (mine.dame_count[g] == 2 && (mine.dame[g] & stone)) {
+                last |= mine.dame[g] & ~stone;
+                taken_dame |= mine.dame[g];
+            }
+        uint64_t threat = stone | taken_dame | group_dame | ataris;
+        if (single(last)) {
+            uint64_t escaped = last;
+            for (int g = 0; g < mine.n; ++g)
+                if (mine.stones[g] & around(last)) escaped |= mine.stones[g];
+            const int escape_dame = count(around(escaped) & after & ~last);
+            if (escape_dame >= 3) continue; // the escape holds
+            if (escape_dame == 2) {
+                // Their groups next to my escape keep two dame after it, or I would take one.
+                bool safe = true;
+                const uint64_t them_after = them | stone;
+                for (uint64_t g = groups_touching(last, them_after); g != 0 && safe;) {
+                    const uint64_t next = group_of(g & -g, them_after);
+                    safe = count(around(next) & after & ~last) >= 2;
+                    g &= ~next;
+                }
+                uint64_t read = 0;
+                if (!safe || !ladder(them | stone, me | last, board, escaped, LADDER_DEPTH, &read)) continue;
+                threat |= read;
+            }
+            threat |= (around(last) | around(escaped)) & empty;
+        }
+        zone &= threat;
+    }
+    return zone;
 }
 
 // Values of a child seen from its parent, one ply further: a win in k for the child is a loss in k + 1 for
@@ -150,7 +273,10 @@ struct CANDIDATE {
 };
 
 int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
-    ++solver->nodes;
+    if (++solver->nodes > solver->node_limit) {
+        solver->out_of_nodes = 1;
+        return 0; // meaningless: every caller drops it without storing anything
+    }
     const uint64_t empty = solver->board & ~(me | them);
 
     SIDE_GROUPS theirs;
@@ -177,6 +303,11 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     uint64_t threatened = 0; // the dame of my groups that have only one: they can play there and capture
     for (int g = 0; g < mine.n; ++g)
         if (mine.dame_count[g] == 1) threatened |= mine.dame[g];
+    // A move outside the zone loses, within LOST_TO_THREAT: it is looked at only when a loss that slow
+    // would still count, which the search with a narrow window never asks.
+    const uint64_t zone = threatened == 0 && alpha >= LOST_TO_THREAT && !solver->plain
+                              ? defence_zone(me, them, solver->board, empty, mine, theirs)
+                              : ~uint64_t{0};
     // For the order of the moves: the dame of their groups by how many they have, and their fewest.
     uint64_t their_dame_by_count[6] = {0, 0, 0, 0, 0, 0};
     int their_fewest = 9;
@@ -186,6 +317,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     }
 
     int best = BELOW_ALL;
+    bool pruned = false; // some move was only bounded
     CANDIDATE candidates[64];
     int n = 0;
     const int weight = count(empty);
@@ -207,6 +339,11 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         // on it next and capture, which wins for them at once.
         if (left_dame == 1 || (threatened & ~stone) != 0) {
             best = std::max(best, -(SOLVE_WIN - 2));
+            continue;
+        }
+        if (!(zone & stone)) { // their threat goes on: a bound, not an exact value, below the window
+            best = std::max(best, LOST_TO_THREAT);
+            pruned = true;
             continue;
         }
         // Order: first the moves that press hardest a group of theirs they touch (taking the second-last
@@ -231,6 +368,22 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
 
     const int alpha_in = alpha;
     if (best > alpha) alpha = best;
+    // Far from the end a child's entry is worth a look before any child is searched: one already known
+    // lost for them settles this node without a search below it.
+    if (n > 0 && alpha < beta && weight >= ETC_EMPTY && !solver->plain) {
+        for (int k = 0; k < n; ++k) {
+            const SOLVE_POSITION child = solve_canonical(solver, SOLVE_POSITION{them, me | solve_bit(candidates[k].point)});
+            const SOLVE_ENTRY *entry = probe(solver, child);
+            if (!entry) continue;
+            const int v = from_child(upper_of(*entry));
+            if (v > best) best = v;
+            if (best >= beta) {
+                store(solver, key, best, UNKNOWN_UPPER);
+                return best;
+            }
+        }
+        if (best > alpha) alpha = best;
+    }
     if (n > 0 && alpha < beta) {
         for (int k = 1; k < n; ++k) // insertion sort: a few dozen moves, mostly in order
             for (int m = k; m > 0 && candidates[m].order > candidates[m - 1].order; --m)
@@ -238,6 +391,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         for (int k = 0; k < n; ++k) {
             const uint64_t stone = solve_bit(candidates[k].point);
             const int v = from_child(search(solver, them, me | stone, reach(beta), reach(alpha)));
+            if (solver->out_of_nodes) return 0;
             if (v > best) best = v;
             if (best > alpha) alpha = best;
             if (alpha >= beta) {
@@ -251,7 +405,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
         }
     }
 
-    if (n == 0) store(solver, key, best, best); // every move was valued exactly
+    if (n == 0 && !pruned) store(solver, key, best, best); // every move was valued exactly
     else if (best <= alpha_in) store(solver, key, UNKNOWN_LOWER, best);
     else if (best >= beta) store(solver, key, best, UNKNOWN_UPPER);
     else store(solver, key, best, best);
@@ -289,6 +443,8 @@ void solver_clear(SOLVER *solver) {
     std::memset(solver->table, 0, 2 * solver->table_buckets * sizeof(SOLVE_ENTRY));
     std::memset(solver->history, 0, sizeof solver->history);
     solver->nodes = 0;
+    solver->node_limit = UINT64_MAX;
+    solver->out_of_nodes = 0;
 }
 
 int solve_position_from_board(const BOARD *board, int colour, SOLVE_POSITION *position) {
@@ -361,6 +517,17 @@ int solve_value(SOLVER *solver, SOLVE_POSITION position) {
     return search(solver, position.mover, position.other, -1, 1) > 0 ? 1 : -1;
 }
 
+int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes) {
+    solver->node_limit = solver->nodes + nodes;
+    const int v = search(solver, position.mover, position.other, -1, 1);
+    solver->node_limit = UINT64_MAX;
+    if (solver->out_of_nodes) {
+        solver->out_of_nodes = 0;
+        return 0;
+    }
+    return v > 0 ? 1 : -1;
+}
+
 int solve_score(SOLVER *solver, SOLVE_POSITION position) {
     return search(solver, position.mover, position.other, BELOW_ALL, SOLVE_WIN + 1);
 }
@@ -409,6 +576,75 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
         if (values[k] == best) points[found++] = moves[k];
     if (score) *score = best;
     return found;
+}
+
+namespace {
+
+struct PAIR_HASH {
+    size_t operator()(const std::pair<uint64_t, uint64_t> &p) const {
+        return static_cast<size_t>(p.first * 0x9E3779B97F4A7C15ull ^ (p.second + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full);
+    }
+};
+
+struct PROOF_WALK {
+    SOLVER *solver;
+    std::vector<uint8_t> *proof;
+    std::unordered_set<std::pair<uint64_t, uint64_t>, PAIR_HASH> seen;
+};
+
+// False when the position's side was wrongly taken for the winner or the loser.
+bool walk_proof(PROOF_WALK &walk, SOLVE_POSITION position, bool winner_to_move) {
+    if (!walk.seen.insert({position.mover, position.other}).second) return true;
+    SOLVER *solver = walk.solver;
+    const uint64_t empty = solver->board & ~(position.mover | position.other);
+    SOLVE_POSITION child;
+    if (!winner_to_move) {
+        for (uint64_t left = empty; left != 0; left &= left - 1) {
+            const int kind = solve_play(solver, position, lowest(left), &child);
+            if (kind == SOLVE_CAPTURE) return false;
+            if (kind == SOLVE_PLAYED && !walk_proof(walk, child, true)) return false;
+        }
+        return true;
+    }
+    // A capture if there is one; then, of the children the table already knows lost, the one with the
+    // quickest loss bound (short proofs bound the game's length more tightly); else the first the search
+    // proves lost.
+    int chosen = -1;
+    int chosen_upper = UNKNOWN_UPPER;
+    for (uint64_t left = empty; left != 0 && chosen_upper > BELOW_ALL; left &= left - 1) {
+        const int kind = solve_play(solver, position, lowest(left), &child);
+        if (kind == SOLVE_CAPTURE) {
+            walk.proof->push_back(static_cast<uint8_t>(lowest(left)));
+            return true;
+        }
+        if (kind != SOLVE_PLAYED) continue;
+        const SOLVE_ENTRY *entry = probe(solver, solve_canonical(solver, child));
+        if (entry && upper_of(*entry) < 0 && upper_of(*entry) < chosen_upper) {
+            chosen = lowest(left);
+            chosen_upper = upper_of(*entry);
+        }
+    }
+    for (uint64_t left = empty; left != 0 && chosen < 0; left &= left - 1)
+        if (solve_play(solver, position, lowest(left), &child) == SOLVE_PLAYED && solve_value(solver, child) < 0)
+            chosen = lowest(left);
+    if (chosen < 0) return false;
+    walk.proof->push_back(static_cast<uint8_t>(chosen));
+    solve_play(solver, position, chosen, &child);
+    return walk_proof(walk, child, false);
+}
+
+} // namespace
+
+uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof) {
+    PROOF_WALK walk{solver, proof, {}};
+    const bool wins = solve_value(solver, position) > 0;
+    // The searches of the walk look at every move: the winning moves the threat's cut-off finds are often
+    // slow ones, whose proofs are many times larger.
+    const int plain = solver->plain;
+    solver->plain = 1;
+    const bool proved = walk_proof(walk, position, wins);
+    solver->plain = plain;
+    return proved ? walk.seen.size() : 0;
 }
 
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j) {

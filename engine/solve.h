@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "model/board.h"
 
@@ -39,6 +40,9 @@ struct SOLVER {
     uint64_t history[64];   // per point: how often a move there refuted the rest, weighted by depth
     int centrality[64];     // per point: how far it lies from the edge (0 on the edge)
     uint64_t nodes;         // positions searched since the solver was made or cleared
+    uint64_t node_limit;    // a search stops when nodes passes it
+    int out_of_nodes;       // set when it did: its result means nothing
+    int plain;              // 1: every move searched and no child looked up first, as the solver first was
 };
 
 // A solver for boards of size x size with a table of about table_mb megabytes; null when the size is
@@ -72,6 +76,8 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
 
 // Who wins with perfect play: 1 the side to move, -1 the other. The position must not be decided.
 int solve_value(SOLVER *solver, SOLVE_POSITION position);
+// As solve_value, but 0 when the search needs more than the nodes given; what it stored stays valid.
+int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes);
 // The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN). The position
 // must not be decided, here and below.
 int solve_score(SOLVER *solver, SOLVE_POSITION position);
@@ -86,6 +92,13 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
 // The perfect player: one of the best moves of colour on the board, a tie broken with rand() as the
 // computer player breaks its ties. 0 and the outputs untouched when there is no move or the game is over.
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j);
+
+// The proof of a position's value that a replay by the rules alone can check: a walk from the position in
+// which each position met for the first time (the same stones, the same side to move) adds, when the winner
+// is to move, one byte, the point of a winning move; when the loser is to move, nothing, and every reply is
+// walked in board order; a position met again adds nothing. Appends the bytes to proof and returns how many
+// distinct positions the walk met; 0 when the search could not back a step (it never should).
+uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof);
 
 // Plies to the end of the game from a value.
 inline int solve_plies(int score) { return score > 0 ? SOLVE_WIN - score : SOLVE_WIN + score; }

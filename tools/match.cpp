@@ -1,7 +1,7 @@
 // korvani-match: plays games between two computer players and reports each side's wins, the average
 // length of a game and the time per move.
 //
-//   korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND
+//   korvani-match [--size N] [--games N] [--seed S] [--verbose] FIRST SECOND
 //
 // FIRST plays White and SECOND plays Black, which moves first, as in game_play. A player is named as
 // the game names its computer: "tiku" and its level, 1 to 25 ("tiku2" is the window's opponent), or
@@ -31,6 +31,7 @@
 
 #include <unistd.h>
 
+#include "engine/minimax.h"
 #include "engine/solve.h"
 #include "model/game.h"
 #include "support/common.h"
@@ -38,9 +39,10 @@
 
 namespace {
 
-const char USAGE[] = "usage: korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND";
+const char USAGE[] = "usage: korvani-match [--size N] [--games N] [--seed S] [--verbose] FIRST SECOND";
 
 struct OPTIONS {
+    int size = 5; // the board, size x size, as far as the solver goes
     long games = 1;
     unsigned long seed = 0;
     bool seeded = false;
@@ -93,12 +95,15 @@ OPTIONS read_options(int argc, char **argv) {
                         "and prints each side's wins, the average length of a game and the time per move.\n"
                         "Players are \"tiku\" and a level from 1 to 25, e.g. tiku2, the window's opponent,\n"
                         "or \"perfect\", who plays the quickest win or, when lost, resists longest.\n"
+                        "--size N   the board, N x N, N from 2 to 7 (default 5, the game's)\n"
                         "--seed S   seeds game k with S + k (default: the clock), so a match can be replayed\n"
                         "--verbose  prints the board after every move on the error stream, and the winner\n"
                         "The searches' colour escapes go to the error stream with --verbose on a terminal,\n"
                         "or whenever CLICOLOR_FORCE is set to a value other than 0; never with NO_COLOR set.\n",
                         USAGE);
             std::exit(0);
+        } else if (is("--size")) {
+            options.size = static_cast<int>(read_number("--size", value("--size"), SOLVE_MIN_SIZE, SOLVE_MAX_SIZE));
         } else if (is("--games")) {
             options.games = read_number("--games", value("--games"), 1, 1000000);
         } else if (is("--seed")) {
@@ -121,6 +126,11 @@ OPTIONS read_options(int argc, char **argv) {
     if (names < 2) fail(names == 0 ? "no players given" : "the second player is missing");
     check_name(options.first);
     check_name(options.second);
+    // The computer player's search lists at most 25 moves a node: the points of the game's board.
+    const bool tiku = std::strcmp(options.first, PERFECT) != 0 || std::strcmp(options.second, PERFECT) != 0;
+    if (tiku && options.size * options.size > MM_MAX_MOVES)
+        fail("the tiku players play on boards of at most 5 x 5, not " + std::to_string(options.size) + " x " +
+             std::to_string(options.size));
     return options;
 }
 
@@ -143,7 +153,7 @@ void make_perfect(PLAYER *player, SOLVER *solver) {
 }
 
 GAME_RESULT play(const OPTIONS &options, unsigned seed, SOLVER *solver) {
-    GAME *game = game_new(5, 5);
+    GAME *game = game_new(options.size, options.size);
     const int white = game_add_player(game, options.first, 0, STONE_WHITE);
     const int black = game_add_player(game, options.second, 0, STONE_BLACK);
     make_perfect(&game->players[white], solver);
@@ -169,7 +179,7 @@ int main(int argc, char **argv) {
     // What the perfect player proves stays in its table from game to game.
     SOLVER *solver = nullptr;
     if (std::strcmp(options.first, PERFECT) == 0 || std::strcmp(options.second, PERFECT) == 0) {
-        solver = solver_new(5, 256);
+        solver = solver_new(options.size, options.size <= 5 ? 256 : 2048);
         if (!solver) {
             std::fprintf(stderr, "korvani-match: no memory for the perfect player's table\n");
             return 1;
@@ -190,8 +200,10 @@ int main(int argc, char **argv) {
         std::fflush(stdout);
     }
 
-    std::printf("%s (White) against %s (Black, moves first): %ld game%s, seed %lu\n", options.first, options.second,
-                options.games, options.games == 1 ? "" : "s", seed);
+    const std::string board = options.size == 5 ? "" : " on " + std::to_string(options.size) + " x " +
+                                                       std::to_string(options.size);
+    std::printf("%s (White) against %s (Black, moves first)%s: %ld game%s, seed %lu\n", options.first, options.second,
+                board.c_str(), options.games, options.games == 1 ? "" : "s", seed);
     std::printf("White (%s) wins: %ld\n", options.first, wins[STONE_WHITE]);
     std::printf("Black (%s) wins: %ld\n", options.second, wins[STONE_BLACK]);
     std::printf("average length: %.1f moves\n", static_cast<double>(moves) / options.games);

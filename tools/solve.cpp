@@ -1,13 +1,18 @@
 // korvani-solve: who wins with perfect play, from the empty board or after the moves given.
 //
-//   korvani-solve [--size N] [--moves "c3 b4 ..."] [--openings] [--svg FILE] [--table MB] [--verbose]
+//   korvani-solve [--size N] [--moves "c3 b4 ..."] [--winning-moves | --openings] [--svg FILE] [--table MB]
+//                 [--max-time SECONDS] [--proof FILE] [--verbose]
 //
-// The moves are in the game's notation, Black first and the colours alternating. Without --openings it
-// prints who wins, the winning moves (or, for a lost position, the move that resists longest), and the
-// nodes, time and peak memory of the proof. --openings gives the value of every distinct move of the
+// The moves are in the game's notation, Black first and the colours alternating. It prints who wins and
+// the nodes, time and peak memory of the proof. --winning-moves lists the winning moves (or, for a lost
+// position, the move that resists longest); --openings gives the value of every distinct move of the
 // position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
-// adds how many plies each move wins or resists in, which takes an exact search and longer.
+// adds how many plies the game or each move wins or resists in, which takes an exact search and longer.
+// --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
+// Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
+// leaves all it had found.
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -30,13 +35,17 @@
 namespace {
 
 const char USAGE[] =
-    "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--openings] [--svg FILE] [--table MB] [--verbose]";
+    "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
 
 struct OPTIONS {
     int size = 5;
     std::string moves;
     bool openings = false;
+    bool winning_moves = false;
+    long max_time = 0; // seconds of wall time; 0: no limit
     const char *svg = nullptr;
+    const char *proof = nullptr;
     long table_mb = 0; // 0: by the size of the board
     bool verbose = false;
 };
@@ -65,13 +74,17 @@ OPTIONS read_options(int argc, char **argv) {
         };
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             std::printf("%s\n\nWho wins the game with perfect play, from the empty board or after the moves given\n"
-                        "(Black first, the colours alternating), with the winning moves or the move that\n"
-                        "resists longest, the nodes searched, the time and the peak memory.\n"
-                        "--size N     the board, N x N, N from 2 to 7 (default 5)\n"
-                        "--openings   the value of every distinct move, up to the board's symmetries\n"
-                        "--svg FILE   with --openings: the board with each move marked as winning or losing\n"
-                        "--table MB   the size of the transposition table\n"
-                        "--verbose    also how many plies each move wins or resists in\n",
+                        "(Black first, the colours alternating), with the nodes searched, the time and the\n"
+                        "peak memory.\n"
+                        "--size N             the board, N x N, N from 2 to 7 (default 5)\n"
+                        "--winning-moves      also the winning moves, or the move that resists longest\n"
+                        "--openings           the value of every distinct move, up to the board's symmetries\n"
+                        "--svg FILE           with --openings: the board with each move marked as winning or losing\n"
+                        "--table MB           the size of the transposition table\n"
+                        "--max-time SECONDS   stop after so many seconds (wall time) with status 3 and what\n"
+                        "                     was found so far\n"
+                        "--proof FILE         write the proof of the value, for korvani-check\n"
+                        "--verbose            also how many plies the game or each move wins or resists in\n",
                         USAGE);
             std::exit(0);
         } else if (is("--size")) {
@@ -82,8 +95,15 @@ OPTIONS read_options(int argc, char **argv) {
         } else if (is("--svg")) {
             options.svg = value("--svg", "a file name");
             if (options.svg[0] == '\0') fail("--svg needs a file name");
+        } else if (is("--proof")) {
+            options.proof = value("--proof", "a file name");
+            if (options.proof[0] == '\0') fail("--proof needs a file name");
         } else if (is("--table")) {
             options.table_mb = read_number("--table", value("--table", "a number"), 1, 1 << 20);
+        } else if (is("--max-time")) {
+            options.max_time = read_number("--max-time", value("--max-time", "a number"), 1, 100000000);
+        } else if (std::strcmp(arg, "--winning-moves") == 0) {
+            options.winning_moves = true;
         } else if (std::strcmp(arg, "--openings") == 0) {
             options.openings = true;
         } else if (std::strcmp(arg, "--verbose") == 0) {
@@ -95,6 +115,8 @@ OPTIONS read_options(int argc, char **argv) {
         }
     }
     if (options.svg && !options.openings) fail("--svg draws the openings: give --openings too");
+    if (options.proof && options.openings) fail("--proof proves the value: give it without --openings");
+    if (options.winning_moves && options.openings) fail("give --winning-moves or --openings, not both");
     return options;
 }
 
@@ -200,17 +222,52 @@ std::vector<std::vector<int>> move_classes(const SOLVER *solver, SOLVE_POSITION 
     return classes;
 }
 
-// A long proof cut short (Ctrl-C, or the timeout of a run): how far it got, formatted into a local buffer
-// and written with write(), past stdio's buffers.
+// A long proof cut short (Ctrl-C, a kill, or --max-time): stdout is line-buffered, so every finished line
+// is out already; the line being built (the winning moves found so far) is kept in a buffer of its own
+// and written with write(), past stdio, followed by how far the search got.
 const SOLVER *running = nullptr;
 std::chrono::steady_clock::time_point running_since;
+long time_limit = 0;
+char pending[1024];
+volatile std::sig_atomic_t pending_length = 0;
 
-void on_interrupt(int signal_number) {
-    char text[160];
+// Appends to the line being built and to stdout's buffer: a cut leaves the line whole once.
+void pending_add(const std::string &text) {
+    std::fputs(text.c_str(), stdout);
+    const size_t at = static_cast<size_t>(pending_length);
+    if (at + text.size() < sizeof pending) {
+        std::memcpy(pending + at, text.data(), text.size());
+        pending_length = static_cast<std::sig_atomic_t>(at + text.size());
+    }
+}
+
+void pending_end() {
+    std::fputs("\n", stdout);
+    pending_length = 0;
+}
+
+void write_all(int fd, const char *text, int length) {
+    if (length > 0) (void)!write(fd, text, static_cast<size_t>(length));
+}
+
+void on_stop(int signal_number) {
+    char text[200];
     const double seconds = seconds_since(running_since);
-    const int length = std::snprintf(text, sizeof text, "korvani-solve: interrupted after %llu nodes, %.1f s\n",
-                                     static_cast<unsigned long long>(running ? running->nodes : 0), seconds);
-    if (length > 0) (void)!write(STDERR_FILENO, text, static_cast<size_t>(length));
+    const unsigned long long nodes = running ? running->nodes : 0;
+    if (pending_length > 0) {
+        // Line-buffered, stdio still holds all of it: it is written here once, whole.
+        write_all(STDOUT_FILENO, pending, static_cast<int>(pending_length));
+        write_all(STDOUT_FILENO, " (cut short)\n", 13);
+    }
+    if (signal_number == SIGALRM) {
+        write_all(STDERR_FILENO, text,
+                  std::snprintf(text, sizeof text,
+                                "korvani-solve: stopped at the time limit of %ld s after %llu nodes, %.1f s\n",
+                                time_limit, nodes, seconds));
+        _exit(3);
+    }
+    write_all(STDERR_FILENO, text,
+              std::snprintf(text, sizeof text, "korvani-solve: interrupted after %llu nodes, %.1f s\n", nodes, seconds));
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
@@ -220,8 +277,14 @@ void write_svg(const char *path, const SOLVER *solver, const GAME_SO_FAR &game, 
     const int size = solver->size;
     const int step = 48;
     const int margin = 40;
-    const int width = 2 * margin + (size - 1) * step;
-    const int height = width + 40;
+    const std::string caption = std::string(side_name(game.to_move)) + " to move: W wins, L loses (perfect play)";
+    // DejaVu Sans at 13 px averages under 7 px a character; textLength below holds the caption to that
+    // width in any other font too, so it always fits. The board is centred when the caption is wider.
+    const int caption_width = static_cast<int>(caption.size()) * 7;
+    const int board_width = 2 * margin + (size - 1) * step;
+    const int width = std::max(board_width, caption_width + 20);
+    const int left = (width - board_width) / 2 + margin;
+    const int height = board_width + 40;
     std::string svg;
     char line[512];
     std::snprintf(line, sizeof line,
@@ -231,18 +294,20 @@ void write_svg(const char *path, const SOLVER *solver, const GAME_SO_FAR &game, 
     svg += line;
     std::snprintf(line, sizeof line, "<rect width=\"%d\" height=\"%d\" fill=\"#e8c37e\"/>\n", width, height);
     svg += line;
-    const int last = margin + (size - 1) * step;
+    const int last_x = left + (size - 1) * step;
+    const int last_y = margin + (size - 1) * step;
     for (int k = 0; k < size; ++k) {
-        const int at = margin + k * step;
+        const int x = left + k * step;
+        const int y = margin + k * step;
         std::snprintf(line, sizeof line,
                       "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"black\"/>\n"
                       "<line x1=\"%d\" y1=\"%d\" x2=\"%d\" y2=\"%d\" stroke=\"black\"/>\n",
-                      margin, at, last, at, at, margin, at, last);
+                      left, y, last_x, y, x, margin, x, last_y);
         svg += line;
         std::snprintf(line, sizeof line,
                       "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\">%c</text>\n"
                       "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\">%d</text>\n",
-                      at, last + 28, board_column_letter(k), margin - 24, at + 5, size - k);
+                      x, last_y + 28, board_column_letter(k), left - 24, y + 5, size - k);
         svg += line;
     }
     const char *mover_fill = game.to_move == STONE_BLACK ? "black" : "white";
@@ -250,7 +315,7 @@ void write_svg(const char *path, const SOLVER *solver, const GAME_SO_FAR &game, 
     for (int i = 0; i < size; ++i)
         for (int j = 0; j < size; ++j) {
             const int point = solve_point(i, j);
-            const int x = margin + j * step;
+            const int x = left + j * step;
             const int y = margin + i * step;
             const char *fill = nullptr;
             if (game.position.mover & solve_bit(point)) fill = mover_fill;
@@ -269,9 +334,9 @@ void write_svg(const char *path, const SOLVER *solver, const GAME_SO_FAR &game, 
             svg += line;
         }
     std::snprintf(line, sizeof line,
-                  "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\">%s to move: "
-                  "W wins, L loses (perfect play)</text>\n</svg>\n",
-                  width / 2, height - 10, side_name(game.to_move));
+                  "<text x=\"%d\" y=\"%d\" font-size=\"13\" text-anchor=\"middle\" textLength=\"%d\" "
+                  "lengthAdjust=\"spacingAndGlyphs\">%s</text>\n</svg>\n",
+                  width / 2, height - 10, caption_width, caption.c_str());
     svg += line;
 
     FILE *out = std::fopen(path, "w");
@@ -309,43 +374,75 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
     if (options.svg) write_svg(options.svg, solver, game, value_at);
 }
 
+// The proof for korvani-check: a few lines that say what is proved, then the bytes of the walk.
+void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game, int value) {
+    const auto start = std::chrono::steady_clock::now();
+    const double start_cpu = cpu_seconds();
+    std::vector<uint8_t> bytes;
+    const uint64_t positions = solve_write_proof(solver, game.position, &bytes);
+    if (positions == 0) {
+        std::fprintf(stderr, "korvani-solve: the search could not back its proof: nothing written\n");
+        std::exit(1);
+    }
+    std::istringstream in(options.moves);
+    std::string moves;
+    for (std::string text; in >> text;) moves += " " + text;
+    const std::string head = "korvani proof 1\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
+                             "\nwinner " + side_name(value > 0 ? game.to_move : stone_opponent(game.to_move)) +
+                             "\nproof\n";
+    FILE *out = std::fopen(path, "wb");
+    bool written = out && std::fwrite(head.data(), 1, head.size(), out) == head.size() &&
+                   std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out) written = std::fclose(out) == 0 && written;
+    if (!written) {
+        std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));
+        std::exit(1);
+    }
+    std::printf("proof: %s, %s positions, %s bytes, %.3f s (CPU %.3f s)\n", path, grouped(positions).c_str(),
+                grouped(head.size() + bytes.size()).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
+}
+
 void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {
     const int mover = game.to_move;
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
     const int value = solve_value(solver, game.position);
-    const double seconds = seconds_since(start);
-    const double cpu = cpu_seconds() - start_cpu;
-    const uint64_t nodes = solver->nodes;
     std::printf("%s wins with perfect play\n", side_name(value > 0 ? mover : stone_opponent(mover)));
-
-    std::string listed;
-    if (value > 0) {
+    if (options.verbose) {
+        const int score = solve_score(solver, game.position);
+        std::printf("%s %s (the quickest win against the longest resistance)\n", side_name(mover),
+                    plies_text(score).c_str());
+    }
+    if (options.winning_moves && value > 0) {
+        pending_add(std::string("winning moves for ") + side_name(mover) + ":");
         for (uint64_t left = solver->board & ~(game.position.mover | game.position.other); left; left &= left - 1) {
             const int q = __builtin_ctzll(left);
-            if (solve_move_score(solver, game.position, q, 0) > 0) {
-                listed += " " + point_name(solver->size, q);
-                if (options.verbose) listed += " (" + plies_text(solve_move_score(solver, game.position, q, 1)) + ")";
-            }
+            if (solve_move_score(solver, game.position, q, 0) <= 0) continue;
+            std::string listed = " " + point_name(solver->size, q);
+            if (options.verbose) listed += " (" + plies_text(solve_move_score(solver, game.position, q, 1)) + ")";
+            pending_add(listed);
         }
-        std::printf("winning moves for %s:%s\n", side_name(mover), listed.c_str());
-    } else {
+        pending_end();
+    } else if (options.winning_moves) {
         int points[64];
         int score = 0;
         const int n = solve_best_moves(solver, game.position, points, &score);
+        std::string listed;
         for (int k = 0; k < n; ++k) listed += " " + point_name(solver->size, points[k]);
         std::printf("longest resistance for %s:%s (%s)\n", side_name(mover), listed.c_str(), plies_text(score).c_str());
     }
-    std::printf("nodes: %s\n", grouped(nodes).c_str());
-    std::printf("time: %.3f s (CPU %.3f s)\n", seconds, cpu);
+    std::printf("nodes: %s\n", grouped(solver->nodes).c_str());
+    std::printf("time: %.3f s (CPU %.3f s)\n", seconds_since(start), cpu_seconds() - start_cpu);
+    if (options.proof) write_proof(options.proof, solver, options, game, value);
     std::printf("peak memory: %.1f MB\n", peak_megabytes());
-    if (options.verbose) std::printf("nodes with the moves: %s\n", grouped(solver->nodes).c_str());
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     const OPTIONS options = read_options(argc, argv);
+    // Each line out as soon as it is complete: an output to a file or a pipe keeps what a cut run found.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // Enough for the 5 x 5 proofs to keep what they find; 6 x 6 and 7 x 7 need all they can get.
     const size_t table_mb = options.table_mb > 0 ? static_cast<size_t>(options.table_mb)
                             : options.size <= 4 ? 16
@@ -366,8 +463,15 @@ int main(int argc, char **argv) {
     }
     running = solver;
     running_since = std::chrono::steady_clock::now();
-    std::signal(SIGINT, on_interrupt);
-    std::signal(SIGTERM, on_interrupt);
+    std::signal(SIGINT, on_stop);
+    std::signal(SIGTERM, on_stop);
+    if (options.max_time > 0) {
+        time_limit = options.max_time;
+        std::signal(SIGALRM, on_stop);
+        itimerval timer{};
+        timer.it_value.tv_sec = options.max_time;
+        setitimer(ITIMER_REAL, &timer, nullptr);
+    }
     std::string heading = std::to_string(options.size) + " x " + std::to_string(options.size) + ", " +
                           std::to_string(game.played) + (game.played == 1 ? " move" : " moves") + " played";
     if (!game.winner) heading += std::string(", ") + side_name(game.to_move) + " to move";

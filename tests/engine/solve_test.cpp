@@ -134,6 +134,8 @@ TEST(Solve, AgreesWithTheReferenceOnTheEmptyBoardsAndEveryOpening) {
     for (int size = 2; size <= 4; ++size) {
         SCOPED_TRACE(std::to_string(size) + " x " + std::to_string(size));
         SolverPtr solver(solver_new(size, 4));
+        SolverPtr plain(solver_new(size, 4));
+        plain->plain = 1;
         Game game(size);
         const bool exact = size <= 3; // the exact reference on 4 x 4 would walk every line of play
         int empty_board = exact ? -SOLVE_WIN : -1;
@@ -146,6 +148,7 @@ TEST(Solve, AgreesWithTheReferenceOnTheEmptyBoardsAndEveryOpening) {
                 take_back(game, i, j);
                 const int move = exact ? (white > 0 ? 1 - white : -1 - white) : -white;
                 EXPECT_EQ(solve_value(solver.get(), after), white > 0 ? 1 : -1);
+                EXPECT_EQ(solve_value(plain.get(), after), white > 0 ? 1 : -1);
                 EXPECT_EQ(solve_move_score(solver.get(), SOLVE_POSITION{0, 0}, solve_point(i, j), exact), move);
                 if (exact) {
                     EXPECT_EQ(solve_score(solver.get(), after), white);
@@ -190,6 +193,74 @@ TEST(Solve, AgreesWithTheReferenceOnRandomPositionsWithTenOrFewerEmptyPoints) {
         EXPECT_GT(wins, 15) << size;
         EXPECT_LT(wins, 135) << size;
     }
+}
+
+// On 6 x 6 the threat zone and the cut budgets come into play: the solver, the same solver searching every
+// move (as it was before the zone), and the reference must all agree.
+TEST(Solve, AgreesWithTheReferenceAndThePlainSearchOnRandom6x6Positions) {
+    std::mt19937 random(36);
+    SolverPtr solver(solver_new(6, 16));
+    SolverPtr plain(solver_new(6, 16));
+    plain->plain = 1;
+    int checked = 0;
+    int wins = 0;
+    int cut_short = 0;
+    while (checked < 200) {
+        Game game(6);
+        int colour = 0;
+        const int empty_left = 4 + static_cast<int>(random() % 9);
+        if (!random_position(game, random, empty_left, &colour)) continue;
+        // Quiet positions only, no group at a single dame: random play leaves mostly a capture at once.
+        groups_find(game.groups.get(), nullptr);
+        if (groups_dame_min(game.groups.get(), STONE_WHITE) < 2 || groups_dame_min(game.groups.get(), STONE_BLACK) < 2)
+            continue;
+        SCOPED_TRACE(board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") + " to move");
+        const SOLVE_POSITION position = position_of(game, colour);
+        const int value = reference(game, colour, false);
+        // A search cut short first: what it left in the table must not mislead the full one.
+        const int within = solve_value_within(solver.get(), position, 10);
+        cut_short += within == 0;
+        if (within != 0) {
+            EXPECT_EQ(within, value);
+        }
+        EXPECT_EQ(solve_value(solver.get(), position), value);
+        EXPECT_EQ(solve_value(plain.get(), position), value);
+        if (empty_left <= 7) {
+            EXPECT_EQ(solve_score(solver.get(), position), reference(game, colour, true));
+        }
+        wins += value > 0;
+        ++checked;
+    }
+    EXPECT_GT(wins, 20);
+    EXPECT_LT(wins, 180);
+    EXPECT_GT(cut_short, 10); // the budget did cut searches short
+    EXPECT_LT(solver->nodes, plain->nodes); // and the zone did leave moves out
+}
+
+// Further from the end, where ladders are long enough to read, the plain search is the second opinion.
+TEST(Solve, AgreesWithThePlainSearchOnQuiet6x6PositionsWithUpTo22EmptyPoints) {
+    std::mt19937 random(606);
+    SolverPtr solver(solver_new(6, 16));
+    SolverPtr plain(solver_new(6, 16));
+    plain->plain = 1;
+    int checked = 0;
+    int wins = 0;
+    while (checked < 200) {
+        Game game(6);
+        int colour = 0;
+        if (!random_position(game, random, 13 + static_cast<int>(random() % 10), &colour)) continue;
+        groups_find(game.groups.get(), nullptr);
+        if (groups_dame_min(game.groups.get(), STONE_WHITE) < 2 || groups_dame_min(game.groups.get(), STONE_BLACK) < 2)
+            continue;
+        SCOPED_TRACE(board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") + " to move");
+        const SOLVE_POSITION position = position_of(game, colour);
+        const int value = solve_value(plain.get(), position);
+        EXPECT_EQ(solve_value(solver.get(), position), value);
+        wins += value > 0;
+        ++checked;
+    }
+    EXPECT_GT(wins, 20);
+    EXPECT_LT(wins, 180);
 }
 
 // Both sides play the solver's best moves through the game's own records: the side the solver calls

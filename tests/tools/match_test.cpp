@@ -10,7 +10,7 @@
 
 namespace {
 
-const char USAGE[] = "usage: korvani-match [--games N] [--seed S] [--verbose] FIRST SECOND";
+const char USAGE[] = "usage: korvani-match [--size N] [--games N] [--seed S] [--verbose] FIRST SECOND";
 
 // Runs korvani-match with the colour variables unset, then the given ones (e.g. "CLICOLOR_FORCE=1").
 RUN run_match(const std::string &args, const std::string &variables = "") {
@@ -72,6 +72,8 @@ TEST(Match, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"tiku1 tiku2 --games", "--games needs a number"},
         {"--seed x tiku1 tiku2", "--seed takes a whole number"},
         {"--fast tiku1 tiku2", "unknown option \"--fast\""},
+        {"--size 8 tiku1 tiku2", "--size takes a whole number from 2 to 7, not \"8\""},
+        {"--size 6 perfect tiku2", "the tiku players play on boards of at most 5 x 5, not 6 x 6"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(std::string("korvani-match ") + row.args);
@@ -196,6 +198,22 @@ TEST(Match, TheSameSeedReplaysTheSameMatch) {
     ASSERT_EQ(b.size(), 5u);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(a[k], b[k]); // all but the time per move
     EXPECT_EQ(first.err, again.err);
+}
+
+// On another board the perfect player, who is never wrong, wins every game as Black on 3 x 3, which the
+// first player wins, and every game as White on 4 x 4, which the second player wins.
+TEST(Match, OtherBoardsWithThePerfectPlayer) {
+    RUN run = run_match("--size 3 --games 4 --seed 1 tiku2 perfect");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 5u) << run.out;
+    EXPECT_EQ(lines[0], "tiku2 (White) against perfect (Black, moves first) on 3 x 3: 4 games, seed 1");
+    EXPECT_EQ(lines[2], "Black (perfect) wins: 4");
+    run = run_match("--size 4 --games 4 --seed 1 perfect tiku2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 5u) << run.out;
+    EXPECT_EQ(lines[1], "White (perfect) wins: 4");
 }
 
 } // namespace

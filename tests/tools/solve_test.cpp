@@ -10,7 +10,8 @@
 namespace {
 
 const char USAGE[] =
-    "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--openings] [--svg FILE] [--table MB] [--verbose]";
+    "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
 
 RUN run_solve(const std::string &args) { return run_tool(KORVANI_SOLVE, args); }
 
@@ -38,6 +39,11 @@ TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"--moves 'a1 a2 c3 b1 e5'", "move 5 \"e5\" comes after the end of the game: White won with move 4"},
         {"--svg x.svg", "--svg draws the openings: give --openings too"},
         {"--table 0", "--table takes a whole number"},
+        {"--max-time 0", "--max-time takes a whole number from 1"},
+        {"--max-time", "--max-time needs a number"},
+        {"--openings --winning-moves", "give --winning-moves or --openings, not both"},
+        {"--openings --proof p", "--proof proves the value: give it without --openings"},
+        {"--proof ''", "--proof needs a file name"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(std::string("korvani-solve ") + row.args);
@@ -52,28 +58,51 @@ TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
     }
 }
 
-TEST(Solve, ProvesTheValueAndNamesTheMoves) {
-    const RUN won = run_solve("--size 3");
-    ASSERT_EQ(won.status, 0) << won.err;
-    std::vector<std::string> lines = lines_of(won.out);
-    ASSERT_EQ(lines.size(), 6u) << won.out;
+TEST(Solve, ProvesTheValueAndNamesTheMovesOnlyWhenAsked) {
+    const RUN value = run_solve("--size 3");
+    ASSERT_EQ(value.status, 0) << value.err;
+    std::vector<std::string> lines = lines_of(value.out);
+    ASSERT_EQ(lines.size(), 5u) << value.out;
     EXPECT_EQ(lines[0], "3 x 3, 0 moves played, Black to move");
     EXPECT_EQ(lines[1], "Black wins with perfect play");
-    EXPECT_EQ(lines[2], "winning moves for Black: b3 a2 b2 c2 b1");
-    EXPECT_EQ(lines[3].rfind("nodes: ", 0), 0u);
-    EXPECT_EQ(lines[5].rfind("peak memory: ", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("nodes: ", 0), 0u);
+    EXPECT_EQ(lines[3].rfind("time: ", 0), 0u);
+    EXPECT_EQ(lines[4].rfind("peak memory: ", 0), 0u);
+
+    const RUN won = run_solve("--size 3 --winning-moves --verbose");
+    ASSERT_EQ(won.status, 0) << won.err;
+    lines = lines_of(won.out);
+    ASSERT_EQ(lines.size(), 7u) << won.out;
+    EXPECT_EQ(lines[2], "Black wins in 7 plies (the quickest win against the longest resistance)");
+    EXPECT_EQ(lines[3], "winning moves for Black: b3 (wins in 7 plies) a2 (wins in 7 plies) b2 (wins in 7 plies) "
+                        "c2 (wins in 7 plies) b1 (wins in 7 plies)");
+    EXPECT_EQ(lines[4].rfind("nodes: ", 0), 0u);
 
     // After the centre White loses: the reply that resists longest, and how long.
-    const RUN lost = run_solve("--size 3 --moves b2");
+    const RUN lost = run_solve("--size 3 --moves b2 --winning-moves");
     ASSERT_EQ(lost.status, 0) << lost.err;
     lines = lines_of(lost.out);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "Black wins with perfect play");
-    EXPECT_EQ(lines[2].rfind("longest resistance for White: ", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[2], "longest resistance for White: b3 a2 c2 b1 (loses in 6 plies)");
 
     const RUN over = run_solve("--moves 'a1 a2 c3 b1'");
     EXPECT_EQ(over.status, 0);
     EXPECT_EQ(over.out, "5 x 5, 4 moves played\nthe game is over: White won with move 4\n");
+}
+
+// A proof of the empty 7 x 7 board takes far longer than a second on any machine: both ways of cutting it
+// short meet it mid-search. The output goes to a file, where stdio would buffer it.
+TEST(Solve, ARunCutShortKeepsWhatItPrintedAndSaysHowFarItGot) {
+    const RUN limited = run_solve("--size 7 --table 16 --max-time 1");
+    EXPECT_EQ(limited.status, 3);
+    EXPECT_EQ(limited.out, "7 x 7, 0 moves played, Black to move\n");
+    ASSERT_EQ(lines_of(limited.err).size(), 1u) << limited.err;
+    EXPECT_EQ(limited.err.rfind("korvani-solve: stopped at the time limit of 1 s after ", 0), 0u) << limited.err;
+
+    const RUN interrupted = run_tool("timeout", std::string("-s INT 1 '") + KORVANI_SOLVE + "' --size 7 --table 16");
+    EXPECT_EQ(interrupted.out, "7 x 7, 0 moves played, Black to move\n");
+    EXPECT_EQ(interrupted.err.rfind("korvani-solve: interrupted after ", 0), 0u) << interrupted.err;
 }
 
 TEST(Solve, OpeningsUpToSymmetryAndTheirPicture) {
@@ -96,6 +125,13 @@ TEST(Solve, OpeningsUpToSymmetryAndTheirPicture) {
     for (size_t at = picture.find(">W</text>"); at != std::string::npos; at = picture.find(">W</text>", at + 1)) ++wins;
     EXPECT_EQ(wins, 5u);
     EXPECT_NE(picture.find("</svg>"), std::string::npos);
+    // The caption is held to a width within the picture's.
+    const auto number_after = [&picture](const std::string &name) {
+        const size_t at = picture.find(name + "=\"");
+        return at == std::string::npos ? -1 : std::stoi(picture.substr(at + name.size() + 2));
+    };
+    EXPECT_GT(number_after("textLength"), 0);
+    EXPECT_LE(number_after("textLength"), number_after("width") - 20);
 
     const RUN unwritable = run_solve("--size 2 --openings --svg /nonexistent/dir/x.svg");
     EXPECT_EQ(unwritable.status, 1);

@@ -1,0 +1,100 @@
+// korvani-check on proofs written by korvani-solve --proof: a true proof holds, one altered move breaks
+// it, and a file that is no proof is refused.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "tests/tools/run_tool.h"
+
+namespace {
+
+struct PROOF_FILE {
+    std::string path;
+    PROOF_FILE() {
+        char name[] = "/tmp/korvani_proofXXXXXX";
+        close(mkstemp(name));
+        path = name;
+    }
+    ~PROOF_FILE() { std::remove(path.c_str()); }
+    std::string text() const { return read_file(path); }
+    void rewrite(const std::string &text) const { std::ofstream(path, std::ios::binary) << text; }
+    // The byte offset of the walk's first move: right after the head's last line.
+    size_t walk() const { return text().find("\nproof\n") + 7; }
+};
+
+RUN check(const PROOF_FILE &proof) { return run_tool(KORVANI_CHECK, "'" + proof.path + "'"); }
+
+TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
+    struct ROW {
+        const char *args;
+        const char *accepted;
+    };
+    // The bounds on 2 x 2 to 4 x 4 are the exact lengths of the perfect game: 4, 7 and 14 plies.
+    const ROW rows[] = {
+        {"--size 2", "accepted: White wins on 2 x 2 after the moves (none), within 4 plies against any defence"},
+        {"--size 3", "accepted: Black wins on 3 x 3 after the moves (none), within 7 plies against any defence"},
+        {"--size 4", "accepted: White wins on 4 x 4 after the moves (none), within 14 plies against any defence"},
+        {"--size 5 --moves 'c3 c4 b4'", "accepted: Black wins on 5 x 5 after the moves c3 c4 b4, within "},
+    };
+    for (const ROW &row : rows) {
+        SCOPED_TRACE(row.args);
+        PROOF_FILE proof;
+        const RUN solve = run_tool(KORVANI_SOLVE, std::string(row.args) + " --proof '" + proof.path + "'");
+        ASSERT_EQ(solve.status, 0) << solve.err;
+        EXPECT_NE(solve.out.find("proof: " + proof.path + ", "), std::string::npos) << solve.out;
+        const RUN run = check(proof);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(run.out.rfind(row.accepted, 0), 0u) << run.out;
+    }
+}
+
+TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
+    PROOF_FILE proof;
+    ASSERT_EQ(run_tool(KORVANI_SOLVE, "--size 2 --proof '" + proof.path + "'").status, 0);
+    const std::string good = proof.text();
+    const size_t walk = proof.walk();
+    ASSERT_LT(walk, good.size());
+
+    // White's answer to a2 becomes a1, a move into Black's capture at b1.
+    std::string altered = good;
+    altered[walk] = 8;
+    proof.rewrite(altered);
+    RUN run = check(proof);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out.rfind("rejected: ", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("after a2 a1"), std::string::npos) << run.out;
+
+    proof.rewrite(good.substr(0, good.size() - 1));
+    run = check(proof);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("the proof ends too early"), std::string::npos) << run.out;
+
+    proof.rewrite(good + '\x01');
+    run = check(proof);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("the proof goes on after its end"), std::string::npos) << run.out;
+
+    // A false claim: the same walk said to prove a win for the other side.
+    std::string claim = good;
+    claim.replace(claim.find("winner White"), 12, "winner Black");
+    proof.rewrite(claim);
+    EXPECT_EQ(check(proof).status, 1);
+}
+
+TEST(Check, RefusesWhatIsNoProof) {
+    PROOF_FILE proof;
+    proof.rewrite("korvani proof 1\nsize 9\nmoves\nwinner White\nproof\n");
+    RUN run = check(proof);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("korvani-check: not a proof", 0), 0u) << run.err;
+    proof.rewrite("korvani proof 1\nsize 2\nmoves a2 a2\nwinner White\nproof\n");
+    run = check(proof);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("\"a2\" is not a move of a game going on"), std::string::npos) << run.err;
+    EXPECT_EQ(run_tool(KORVANI_CHECK, "/nonexistent/proof").status, 2);
+    EXPECT_EQ(run_tool(KORVANI_CHECK, "").status, 2);
+}
+
+} // namespace

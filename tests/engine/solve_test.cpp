@@ -96,6 +96,18 @@ bool random_position(Game &game, std::mt19937 &random, int empty_left, int *colo
     return true;
 }
 
+// No group of either side at a single dame: random play leaves mostly a capture at once, which would
+// prove little about the search.
+bool quiet(Game &game) {
+    groups_find(game.groups.get(), nullptr);
+    return groups_dame_min(game.groups.get(), STONE_WHITE) >= 2 && groups_dame_min(game.groups.get(), STONE_BLACK) >= 2;
+}
+
+// The board and the side to move, for the message of a failed comparison.
+std::string described(const Game &game, int colour) {
+    return board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") + " to move";
+}
+
 TEST(Solve, SymmetriesAreTheEightMapsOfTheSquare) {
     for (int size = SOLVE_MIN_SIZE; size <= SOLVE_MAX_SIZE; ++size) {
         std::set<std::vector<int>> maps;
@@ -174,8 +186,7 @@ TEST(Solve, AgreesWithTheReferenceOnRandomPositionsWithTenOrFewerEmptyPoints) {
             int colour = 0;
             const int empty_left = 4 + static_cast<int>(random() % 7);
             if (!random_position(game, random, empty_left, &colour)) continue;
-            SCOPED_TRACE(board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") +
-                         " to move");
+            SCOPED_TRACE(described(game, colour));
             const SOLVE_POSITION position = position_of(game, colour);
             ASSERT_EQ(solve_decided(solver.get(), position), 0);
             // A table that lives across the positions, as in a game, and one made afresh.
@@ -210,11 +221,8 @@ TEST(Solve, AgreesWithTheReferenceAndThePlainSearchOnRandom6x6Positions) {
         int colour = 0;
         const int empty_left = 4 + static_cast<int>(random() % 9);
         if (!random_position(game, random, empty_left, &colour)) continue;
-        // Quiet positions only, no group at a single dame: random play leaves mostly a capture at once.
-        groups_find(game.groups.get(), nullptr);
-        if (groups_dame_min(game.groups.get(), STONE_WHITE) < 2 || groups_dame_min(game.groups.get(), STONE_BLACK) < 2)
-            continue;
-        SCOPED_TRACE(board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") + " to move");
+        if (!quiet(game)) continue;
+        SCOPED_TRACE(described(game, colour));
         const SOLVE_POSITION position = position_of(game, colour);
         const int value = reference(game, colour, false);
         // A search cut short first: what it left in the table must not mislead the full one.
@@ -249,10 +257,8 @@ TEST(Solve, AgreesWithThePlainSearchOnQuiet6x6PositionsWithUpTo22EmptyPoints) {
         Game game(6);
         int colour = 0;
         if (!random_position(game, random, 13 + static_cast<int>(random() % 10), &colour)) continue;
-        groups_find(game.groups.get(), nullptr);
-        if (groups_dame_min(game.groups.get(), STONE_WHITE) < 2 || groups_dame_min(game.groups.get(), STONE_BLACK) < 2)
-            continue;
-        SCOPED_TRACE(board_picture(game.board.get()) + (colour == STONE_BLACK ? ", Black" : ", White") + " to move");
+        if (!quiet(game)) continue;
+        SCOPED_TRACE(described(game, colour));
         const SOLVE_POSITION position = position_of(game, colour);
         const int value = solve_value(plain.get(), position);
         EXPECT_EQ(solve_value(solver.get(), position), value);

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <unordered_set>
 
 // A table entry: the key's two sets with the value's bounds in their top bytes. On a board of at most
 // 7 x 7 a set uses bits 0 to 54, so bits 56 to 63 are free. Bounds are facts about the position (the game
@@ -580,44 +579,67 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
 
 namespace {
 
-struct PAIR_HASH {
-    size_t operator()(const std::pair<uint64_t, uint64_t> &p) const {
-        return static_cast<size_t>(p.first * 0x9E3779B97F4A7C15ull ^ (p.second + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full);
-    }
+// The positions of the winner a proof walk has given a move: open addressing on the pair, grown at three
+// quarters full.
+struct SEEN {
+    std::vector<SOLVE_POSITION> slots{std::vector<SOLVE_POSITION>(1024, SOLVE_POSITION{0, 0})};
+    size_t used = 0;
 };
+
+// Bit 63, which no point uses, marks a used slot: even the empty board is a key.
+constexpr uint64_t USED = uint64_t{1} << 63;
+
+size_t seen_slot(const SEEN &seen, SOLVE_POSITION p) {
+    uint64_t h = p.mover * 0x9E3779B97F4A7C15ull ^ (p.other + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 29;
+    size_t k = static_cast<size_t>(h) & (seen.slots.size() - 1);
+    while (seen.slots[k].other != 0 && (seen.slots[k].mover != p.mover || seen.slots[k].other != p.other))
+        k = (k + 1) & (seen.slots.size() - 1);
+    return k;
+}
+
+// False when the position was there already.
+bool seen_insert(SEEN &seen, SOLVE_POSITION p) {
+    p.other |= USED;
+    if (seen.slots[seen_slot(seen, p)].other != 0) return false;
+    if (4 * (seen.used + 1) > 3 * seen.slots.size()) {
+        std::vector<SOLVE_POSITION> old(2 * seen.slots.size(), SOLVE_POSITION{0, 0});
+        old.swap(seen.slots);
+        for (const SOLVE_POSITION &q : old)
+            if (q.other != 0) seen.slots[seen_slot(seen, q)] = q;
+    }
+    seen.slots[seen_slot(seen, p)] = p;
+    ++seen.used;
+    return true;
+}
 
 struct PROOF_WALK {
     SOLVER *solver;
     std::vector<uint8_t> *proof;
-    std::unordered_set<std::pair<uint64_t, uint64_t>, PAIR_HASH> seen;
+    SEEN seen;
+    uint64_t defences; // positions of the loser walked
 };
 
-// False when the position's side was wrongly taken for the winner or the loser.
-bool walk_proof(PROOF_WALK &walk, SOLVE_POSITION position, bool winner_to_move) {
-    if (!walk.seen.insert({position.mover, position.other}).second) return true;
+// A group of the side not to move with one dame: the side to move takes it at once.
+bool takes_at_once(const SOLVER *solver, SOLVE_POSITION p) {
+    SIDE_GROUPS groups;
+    find_groups(p.other, solver->board & ~(p.mover | p.other), &groups);
+    for (int g = 0; g < groups.n; ++g)
+        if (groups.dame_count[g] == 1) return true;
+    return false;
+}
+
+// The winner's move: of the children the table already knows lost, the one with the quickest loss bound
+// (short proofs bound the game's length more tightly); else the first that a search without the threat
+// cut-off proves lost (it finds the quick, forcing wins, whose proofs are small); -1 when none is.
+int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
     SOLVER *solver = walk.solver;
     const uint64_t empty = solver->board & ~(position.mover | position.other);
     SOLVE_POSITION child;
-    if (!winner_to_move) {
-        for (uint64_t left = empty; left != 0; left &= left - 1) {
-            const int kind = solve_play(solver, position, lowest(left), &child);
-            if (kind == SOLVE_CAPTURE) return false;
-            if (kind == SOLVE_PLAYED && !walk_proof(walk, child, true)) return false;
-        }
-        return true;
-    }
-    // A capture if there is one; then, of the children the table already knows lost, the one with the
-    // quickest loss bound (short proofs bound the game's length more tightly); else the first the search
-    // proves lost.
     int chosen = -1;
     int chosen_upper = UNKNOWN_UPPER;
-    for (uint64_t left = empty; left != 0 && chosen_upper > BELOW_ALL; left &= left - 1) {
-        const int kind = solve_play(solver, position, lowest(left), &child);
-        if (kind == SOLVE_CAPTURE) {
-            walk.proof->push_back(static_cast<uint8_t>(lowest(left)));
-            return true;
-        }
-        if (kind != SOLVE_PLAYED) continue;
+    for (uint64_t left = empty; left != 0; left &= left - 1) {
+        if (solve_play(solver, position, lowest(left), &child) != SOLVE_PLAYED) continue;
         const SOLVE_ENTRY *entry = probe(solver, solve_canonical(solver, child));
         if (entry && upper_of(*entry) < 0 && upper_of(*entry) < chosen_upper) {
             chosen = lowest(left);
@@ -627,24 +649,46 @@ bool walk_proof(PROOF_WALK &walk, SOLVE_POSITION position, bool winner_to_move) 
     for (uint64_t left = empty; left != 0 && chosen < 0; left &= left - 1)
         if (solve_play(solver, position, lowest(left), &child) == SOLVE_PLAYED && solve_value(solver, child) < 0)
             chosen = lowest(left);
-    if (chosen < 0) return false;
-    walk.proof->push_back(static_cast<uint8_t>(chosen));
-    solve_play(solver, position, chosen, &child);
-    return walk_proof(walk, child, false);
+    return chosen;
+}
+
+bool walk_defence(PROOF_WALK &walk, SOLVE_POSITION position);
+
+// The winner to move. A capture at once needs nothing from the proof: the checker finds it.
+bool walk_attack(PROOF_WALK &walk, SOLVE_POSITION position) {
+    if (takes_at_once(walk.solver, position) || !seen_insert(walk.seen, position)) return true;
+    const int point = choose_move(walk, position);
+    if (point < 0) return false;
+    walk.proof->push_back(static_cast<uint8_t>(point));
+    SOLVE_POSITION child;
+    solve_play(walk.solver, position, point, &child);
+    return walk_defence(walk, child);
+}
+
+// The loser to move: every reply in board order.
+bool walk_defence(PROOF_WALK &walk, SOLVE_POSITION position) {
+    ++walk.defences;
+    SOLVE_POSITION child;
+    for (uint64_t left = walk.solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
+        const int kind = solve_play(walk.solver, position, lowest(left), &child);
+        if (kind == SOLVE_CAPTURE) return false;
+        if (kind == SOLVE_PLAYED && !walk_attack(walk, child)) return false;
+    }
+    return true;
 }
 
 } // namespace
 
 uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof) {
-    PROOF_WALK walk{solver, proof, {}};
+    PROOF_WALK walk{solver, proof, {}, 0};
     const bool wins = solve_value(solver, position) > 0;
     // The searches of the walk look at every move: the winning moves the threat's cut-off finds are often
     // slow ones, whose proofs are many times larger.
     const int plain = solver->plain;
     solver->plain = 1;
-    const bool proved = walk_proof(walk, position, wins);
+    const bool proved = wins ? walk_attack(walk, position) : walk_defence(walk, position);
     solver->plain = plain;
-    return proved ? walk.seen.size() : 0;
+    return proved ? walk.seen.used + walk.defences : 0;
 }
 
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j) {

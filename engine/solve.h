@@ -93,11 +93,12 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
 // computer player breaks its ties. 0 and the outputs untouched when there is no move or the game is over.
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j);
 
-// The proof of a position's value that a replay by the rules alone can check: a walk from the position in
-// which each position met for the first time (the same stones, the same side to move) adds, when the winner
-// is to move, one byte, the point of a winning move; when the loser is to move, nothing, and every reply is
-// walked in board order; a position met again adds nothing. Appends the bytes to proof and returns how many
-// distinct positions the walk met; 0 when the search could not back a step (it never should).
+// The proof of a position's value that a replay by the rules alone can check: a walk from the position.
+// Where the winner is to move and can take a group at once, the walk ends there and adds nothing; else a
+// position met for the first time (the same stones, the same side to move) adds one byte, the point of a
+// winning move, and one met again adds nothing. Where the loser is to move, every reply is walked in
+// board order. Appends the bytes to proof and returns how many positions the walk met (each of the
+// loser's as often as it was walked); 0 when the search could not back a step (it never should).
 uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof);
 
 // Plies to the end of the game from a value.

@@ -3,11 +3,13 @@
 //   korvani-check FILE
 //
 // It trusts nothing of the solver: it plays every move on the game's own board and judges it with the
-// game's own end test (groups_check_end), exactly as a game does. Where the winner is to move the proof
-// names one move, which must not lose at once; where the loser is to move every reply is tried, and none
-// may capture. A position met a second time (the same stones, the same side to move) was proved the first
-// time and is not walked again; the solver's walk skips it in the same way, so the bytes stay in step.
-// There is no search here, no table of values, no symmetry and no shortcut of the rules.
+// game's own end test (groups_check_end), exactly as a game does. Where the winner is to move and a group
+// of the loser has one dame (the game's own groups say so), the winner plays there, which must capture;
+// the proof says nothing of such a position. Otherwise the proof names one move, which must not lose at
+// once. Where the loser is to move every reply is tried, and none may capture. A position of the winner
+// met a second time (the same stones) was proved the first time and is not walked again; the solver's
+// walk skips it in the same way, so the bytes stay in step. There is no search here, no table of values,
+// no symmetry and no shortcut of the rules.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof.
@@ -53,7 +55,8 @@ struct CHECK {
     std::string proof;
     size_t at = 0;
     int winner = 0;
-    std::unordered_map<KEY, int, KEY_HASH> proved; // each position walked: the plies the winner needs
+    std::unordered_map<KEY, int, KEY_HASH> proved; // each position of the winner's move: the plies it needs
+    uint64_t defences = 0;                         // positions of the loser walked
     std::vector<std::string> line;                 // the moves from the proof's start, for the message
     std::string failure;
 };
@@ -94,12 +97,22 @@ int fail(CHECK &c, const std::string &why) {
 }
 
 int check(CHECK &c, int colour) {
-    const KEY key = key_of(c, colour);
-    const auto known = c.proved.find(key);
-    if (known != c.proved.end()) return known->second;
     const int size = c.board->rows;
     int plies = 0; // a loser without any move gives up: the game ends here
     if (colour == c.winner) {
+        groups_find(c.groups, nullptr);
+        for (int g = 0; g < c.groups->groups_num; ++g) {
+            const GROUP &group = c.groups->groups[g];
+            if (group.colour != stone_opponent(colour) || group.dame != 1) continue;
+            const int i = group.dame_i[0];
+            const int j = group.dame_j[0];
+            plies = play(c, colour, i, j) > 0 ? 1 : fail(c, "the move on the last dame does not capture");
+            take_back(c, i, j);
+            return plies;
+        }
+        const KEY key = key_of(c, colour);
+        const auto known = c.proved.find(key);
+        if (known != c.proved.end()) return known->second;
         if (c.at >= c.proof.size()) return fail(c, "the proof ends too early");
         const int point = static_cast<unsigned char>(c.proof[c.at++]);
         const int i = point / 8;
@@ -114,24 +127,24 @@ int check(CHECK &c, int colour) {
             plies = rest < 0 ? -1 : rest + 1;
         }
         take_back(c, i, j);
-        if (plies < 0) return -1;
-    } else {
-        for (int i = 0; i < size; ++i)
-            for (int j = 0; j < size; ++j) {
-                if (!board_is_empty(c.board, i, j)) continue;
-                const int end = play(c, colour, i, j);
-                int rest = 1;
-                if (end > 0) rest = fail(c, "the defence captures");
-                else if (end == 0) {
-                    rest = check(c, stone_opponent(colour));
-                    if (rest >= 0) ++rest;
-                }
-                take_back(c, i, j);
-                if (rest < 0) return -1;
-                plies = std::max(plies, rest);
-            }
+        if (plies >= 0) c.proved.emplace(key, plies);
+        return plies;
     }
-    c.proved.emplace(key, plies);
+    ++c.defences;
+    for (int i = 0; i < size; ++i)
+        for (int j = 0; j < size; ++j) {
+            if (!board_is_empty(c.board, i, j)) continue;
+            const int end = play(c, colour, i, j);
+            int rest = 1;
+            if (end > 0) rest = fail(c, "the defence captures");
+            else if (end == 0) {
+                rest = check(c, stone_opponent(colour));
+                if (rest >= 0) ++rest;
+            }
+            take_back(c, i, j);
+            if (rest < 0) return -1;
+            plies = std::max(plies, rest);
+        }
     return plies;
 }
 
@@ -143,7 +156,7 @@ int main(int argc, char **argv) {
     if (!in) unreadable(std::string("cannot read \"") + argv[1] + "\"");
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    // The head: "korvani proof 1", "size N", "moves ...", "winner Black|White", "proof", then the bytes.
+    // The head: "korvani proof 2", "size N", "moves ...", "winner Black|White", "proof", then the bytes.
     std::vector<std::string> head;
     size_t at = 0;
     while (head.size() < 5) {
@@ -153,7 +166,7 @@ int main(int argc, char **argv) {
         at = end + 1;
     }
     const int size = head[1].rfind("size ", 0) == 0 ? std::atoi(head[1].c_str() + 5) : 0;
-    if (head[0] != "korvani proof 1" || size < 2 || size > 7 || head[2].rfind("moves", 0) != 0 ||
+    if (head[0] != "korvani proof 2" || size < 2 || size > 7 || head[2].rfind("moves", 0) != 0 ||
         (head[3] != "winner Black" && head[3] != "winner White") || head[4] != "proof")
         unreadable("not a proof: its head is not as korvani-solve writes it");
 
@@ -183,6 +196,7 @@ int main(int argc, char **argv) {
     }
     std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence\n",
                 side_name(c.winner), size, size, head[2].size() > 5 ? head[2].substr(5).c_str() : " (none)", plies);
-    std::printf("positions: %zu, CPU time: %.3f s\n", c.proved.size(), seconds);
+    std::printf("positions: %zu of the winner from the proof, %llu of the loser walked, CPU time: %.3f s\n",
+                c.proved.size(), static_cast<unsigned long long>(c.defences), seconds);
     return 0;
 }

@@ -85,11 +85,11 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
 
 TEST(Check, RefusesWhatIsNoProof) {
     PROOF_FILE proof;
-    proof.rewrite("korvani proof 1\nsize 9\nmoves\nwinner White\nproof\n");
+    proof.rewrite("korvani proof 2\nsize 9\nmoves\nwinner White\nproof\n");
     RUN run = check(proof);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("korvani-check: not a proof", 0), 0u) << run.err;
-    proof.rewrite("korvani proof 1\nsize 2\nmoves a2 a2\nwinner White\nproof\n");
+    proof.rewrite("korvani proof 2\nsize 2\nmoves a2 a2\nwinner White\nproof\n");
     run = check(proof);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("\"a2\" is not a move of a game going on"), std::string::npos) << run.err;

@@ -23,14 +23,18 @@ void std_streams_open() {
 }
 
 // The standard error stream may be a pipe whose reader has gone: a write to it then fails, which the
-// trace ignores, instead of ending the game without its exit.
-void sigpipe_ignore() { std::signal(SIGPIPE, SIG_IGN); }
+// trace ignores, instead of ending the game without its exit. Likewise a limit on the size of files
+// (ulimit -f): a save beyond it fails and is told, instead of ending the game half way through it.
+void signals_ignore() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 } // namespace
 
 int main(int argc, char **argv) {
     std_streams_open();
-    sigpipe_ignore();
+    signals_ignore();
     // --help, --version and a mistyped option answer before any display is opened.
     const int status = options_read(argc, argv, stdout, stderr);
     if (status >= 0) return status;

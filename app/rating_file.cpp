@@ -167,11 +167,12 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
 
 // Reads the file at path, a path with no link left to follow. Anything in the file's place that is not a
 // regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO would
-// block. The open itself does not block either (a FIFO swapped in meanwhile), and only the first
-// RATING_READ_MAX bytes are read. *info gets what fstat says of a file read.
+// block. The open itself does not block either (a FIFO swapped in meanwhile), nor follow a link swapped in
+// since the path was resolved, and only the first RATING_READ_MAX bytes are read. *info gets what fstat
+// says of a file read, or what lstat says of what is there instead.
 int read_at(const char *path, double *value, struct stat *info, char *problem) {
     *value = 0.0;
-    if (stat(path, info) != 0) {
+    if (lstat(path, info) != 0) {
         if (errno == ENOENT) return RATING_MISSING;
         set_problem_errno(problem, errno);
         return RATING_UNREADABLE;
@@ -180,9 +181,14 @@ int read_at(const char *path, double *value, struct stat *info, char *problem) {
         set_not_a_file(problem, info->st_mode);
         return RATING_UNREADABLE;
     }
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return RATING_MISSING;
+        if (errno == ELOOP) {
+            info->st_mode = S_IFLNK;
+            set_not_a_file(problem, info->st_mode);
+            return RATING_UNREADABLE;
+        }
         set_problem_errno(problem, errno);
         return RATING_UNREADABLE;
     }
@@ -367,10 +373,15 @@ bool may_write_in_place(const std::string &path, const struct stat &old) {
 
 int rating_file_read(double *value, char *problem) {
     *value = 0.0;
-    std::string path;
-    if (!resolve_rating_path(&path, problem)) return RATING_UNREADABLE;
-    struct stat info {};
-    return read_at(path.c_str(), value, &info, problem);
+    // A link swapped in between the resolution and the read is resolved again, as if it had been there
+    // from the start: followed if it may be, refused otherwise.
+    for (int tries = 0;; ++tries) {
+        std::string path;
+        if (!resolve_rating_path(&path, problem)) return RATING_UNREADABLE;
+        struct stat info {};
+        const int found = read_at(path.c_str(), value, &info, problem);
+        if (found != RATING_UNREADABLE || !S_ISLNK(info.st_mode) || tries == 3) return found;
+    }
 }
 
 int rating_file_save(double rating, double change, int absolute, int lock_tries, double *stored, char *problem) {

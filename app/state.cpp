@@ -71,12 +71,12 @@ void app_close(app_state *app) {
         if (!rating_save_at_exit(app)) YError("rating_write");
     } else {
         // A first run leaves the file it played from, as a user expects to find it; where it cannot be
-        // made, nothing is lost: no file means a rating of 0.
+        // made, nothing is lost: no file means a rating of 0. A change of nothing rather than the rating
+        // itself: another copy that made the file since this one looked keeps what it saved there.
         double on_disk = 0.0;
         char problem[RATING_PROBLEM_MAX];
         double stored = 0.0;
-        if (rating_file_read(&on_disk, problem) == RATING_MISSING)
-            rating_file_save(app->rating, 0.0, 1, 1, &stored, problem);
+        if (rating_file_read(&on_disk, problem) == RATING_MISSING) rating_file_save(0.0, 0.0, 0, 1, &stored, problem);
     }
     delete app;
 }

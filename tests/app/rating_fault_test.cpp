@@ -467,6 +467,39 @@ TEST(RatingFile, LinksAreFollowedAsTheKernelFollowsThem) {
     }
     EXPECT_EQ(0, WEXITSTATUS(wait_child(child, "the player's save")));
     EXPECT_EQ("5.000000", bytes("korvani.ini"));
+
+    // Nor is such a link followed when it is swapped in after the name was found to be a plain file: a
+    // second process puts the two in the name's place in turn while the rating is read again and again.
+    ASSERT_EQ(0, unlink("korvani.ini"));
+    put("korvani.ini", "1.000000");
+    std::fflush(nullptr);
+    const pid_t swapper = fork();
+    if (swapper == 0) {
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+             std::chrono::steady_clock::now() < end;) {
+            if (symlink("mine", "link.new") != 0 || lchown("link.new", nobody()->pw_uid, nobody()->pw_gid) != 0 ||
+                rename("link.new", "korvani.ini") != 0)
+                _exit(1);
+            put("file.new", "1.000000");
+            if (rename("file.new", "korvani.ini") != 0) _exit(1);
+        }
+        _exit(0);
+    }
+    int plain = 0;
+    int refused = 0;
+    int followed = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+         std::chrono::steady_clock::now() < end && followed == 0;) {
+        double value = 0.0;
+        char problem[RATING_PROBLEM_MAX] = "";
+        const int found = rating_file_read(&value, problem);
+        followed += value == 5.0;
+        (found == RATING_FOUND ? plain : refused) += 1;
+    }
+    EXPECT_EQ(0, followed) << "the rating was read through another user's link";
+    EXPECT_EQ(0, wait_child(swapper, "the swaps of the file and the link"));
+    EXPECT_GT(plain, 0);
+    EXPECT_GT(refused, 0);
 }
 
 TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {

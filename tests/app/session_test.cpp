@@ -980,6 +980,22 @@ TEST(Session, TheGameSurvivesItsStandardStreams) {
     }
 }
 
+TEST(Session, AFileSizeLimitFailsTheSaveButNotTheGame) {
+    // Under a limit of 0 bytes a write to a file raises SIGXFSZ, which would end the game half way
+    // through a save; the save fails instead, and says so as any other failure does (but for the exit's
+    // line: the test keeps the error stream in a file, which the limit stops too).
+    Session s;
+    s.put_rating("2.000000");
+    ASSERT_NO_FATAL_FAILURE(start_wrapped(s, "#!/bin/sh\nulimit -f 0\nexec \"$@\"\n"));
+    s.new_game_button();
+    ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the failed save"));
+    EXPECT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1; })) << s.board().text();
+    kill(s.pid, SIGTERM);
+    EXPECT_EQ(1, s.wait_exit()) << s.stderr_tail();
+    EXPECT_EQ("2.000000", s.rating_file());
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
+}
+
 TEST(Session, AHeldLockNeitherFreezesTheWindowNorLosesTheChange) {
     Session s;
     s.put_rating("2.000000");

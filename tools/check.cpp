@@ -23,7 +23,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "engine/groups.h"
@@ -38,16 +38,38 @@ namespace {
 
 const char *side_name(int colour) { return colour == STONE_BLACK ? "Black" : "White"; }
 
-struct KEY {
-    uint64_t black;
-    uint64_t white; // bit 63: White to move
-    bool operator==(const KEY &o) const { return black == o.black && white == o.white; }
+// The winner's positions already checked, each with the most plies the winner needs from it. A position is
+// its board read as a number in base 3 (0 empty, 1 Black, 2 White): one word on boards up to 6 x 6
+// (3^36 < 2^58), two on 7 x 7, the plies (at least 1) in the top six bits of the last, so that no entry is
+// all zero, which marks a free slot. Each entry takes a byte of the proof, so the table is made once with
+// room for every byte and a third more, and never grows.
+struct MEMO {
+    int words = 1;
+    size_t slots = 0;
+    std::vector<uint64_t> table;
+    size_t used = 0;
 };
-struct KEY_HASH {
-    size_t operator()(const KEY &k) const {
-        return static_cast<size_t>(k.black * 0x9E3779B97F4A7C15ull ^ (k.white + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full);
+
+constexpr int PLIES_SHIFT = 58;
+constexpr uint64_t KEY_MASK = (uint64_t{1} << PLIES_SHIFT) - 1;
+
+void memo_make(MEMO &m, int size, size_t entries) {
+    m.words = size <= 6 ? 1 : 2;
+    m.slots = entries + entries / 3 + 1;
+    m.table.assign(m.slots * m.words, 0);
+}
+
+// The slot that holds the key, or the free one where it would go.
+uint64_t *memo_slot(MEMO &m, const uint64_t *key) {
+    const uint64_t h = (key[0] ^ key[m.words - 1] * 0xC2B2AE3D27D4EB4Full) * 0x9E3779B97F4A7C15ull;
+    size_t k = static_cast<size_t>((static_cast<unsigned __int128>(h) * m.slots) >> 64);
+    for (;; k = k + 1 == m.slots ? 0 : k + 1) {
+        uint64_t *slot = &m.table[k * m.words];
+        const uint64_t last = slot[m.words - 1];
+        if (last == 0 && slot[0] == 0) return slot;
+        if ((last & KEY_MASK) == key[m.words - 1] && (m.words == 1 || slot[0] == key[0])) return slot;
     }
-};
+}
 
 struct CHECK {
     BOARD *board;
@@ -55,7 +77,7 @@ struct CHECK {
     std::string proof;
     size_t at = 0;
     int winner = 0;
-    std::unordered_map<KEY, int, KEY_HASH> proved; // each position of the winner's move: the plies it needs
+    MEMO proved;                                   // each position of the winner's move: the plies it needs
     uint64_t defences = 0;                         // positions of the loser walked
     std::vector<std::string> line;                 // the moves from the proof's start, for the message
     std::string failure;
@@ -79,13 +101,14 @@ void take_back(CHECK &c, int i, int j) {
     c.line.pop_back();
 }
 
-KEY key_of(const CHECK &c, int colour) {
-    KEY key{0, colour == STONE_WHITE ? uint64_t{1} << 63 : 0};
-    for (int p = 0; p < c.board->rows * c.board->cols; ++p) {
-        if (c.board->cells[p] == STONE_BLACK) key.black |= uint64_t{1} << p;
-        if (c.board->cells[p] == STONE_WHITE) key.white |= uint64_t{1} << p;
-    }
-    return key;
+// The position's key for the memo (see MEMO), without the plies.
+void key_of(const CHECK &c, uint64_t *key) {
+    unsigned __int128 number = 0;
+    for (int p = c.board->rows * c.board->cols - 1; p >= 0; --p)
+        number = number * 3 + (c.board->cells[p] == STONE_BLACK ? 1 : c.board->cells[p] == STONE_WHITE ? 2 : 0);
+    key[0] = static_cast<uint64_t>(number);
+    key[1] = static_cast<uint64_t>(number >> 64);
+    if (c.proved.words == 1) key[0] &= KEY_MASK;
 }
 
 // -1 with the failure set, or the most plies the winner needs from here.
@@ -110,9 +133,10 @@ int check(CHECK &c, int colour) {
             take_back(c, i, j);
             return plies;
         }
-        const KEY key = key_of(c, colour);
-        const auto known = c.proved.find(key);
-        if (known != c.proved.end()) return known->second;
+        uint64_t key[2];
+        key_of(c, key);
+        uint64_t *slot = memo_slot(c.proved, key);
+        if (slot[c.proved.words - 1] != 0) return static_cast<int>(slot[c.proved.words - 1] >> PLIES_SHIFT);
         if (c.at >= c.proof.size()) return fail(c, "the proof ends too early");
         const int point = static_cast<unsigned char>(c.proof[c.at++]);
         const int i = point / 8;
@@ -127,7 +151,12 @@ int check(CHECK &c, int colour) {
             plies = rest < 0 ? -1 : rest + 1;
         }
         take_back(c, i, j);
-        if (plies >= 0) c.proved.emplace(key, plies);
+        if (plies < 0) return -1;
+        // The walk below filled other slots, and this one may be among them: found anew.
+        slot = memo_slot(c.proved, key);
+        for (int w = 0; w < c.proved.words; ++w) slot[w] = key[w];
+        slot[c.proved.words - 1] |= static_cast<uint64_t>(plies) << PLIES_SHIFT;
+        ++c.proved.used;
         return plies;
     }
     ++c.defences;
@@ -154,7 +183,7 @@ int main(int argc, char **argv) {
     if (argc != 2 || argv[1][0] == '-') unreadable(argc == 2 ? std::string("unknown option \"") + argv[1] + "\"" : "give one proof file");
     std::ifstream in(argv[1], std::ios::binary);
     if (!in) unreadable(std::string("cannot read \"") + argv[1] + "\"");
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
     // The head: "korvani proof 2", "size N", "moves ...", "winner Black|White", "proof", then the bytes.
     std::vector<std::string> head;
@@ -173,7 +202,9 @@ int main(int argc, char **argv) {
     CHECK c;
     c.board = board_new(size, size);
     c.groups = groups_create(size, size, c.board);
-    c.proof = text.substr(at);
+    text.erase(0, at);
+    c.proof = std::move(text);
+    memo_make(c.proved, size, c.proof.size());
     c.winner = head[3] == "winner Black" ? STONE_BLACK : STONE_WHITE;
     std::istringstream moves(head[2].substr(5));
     int colour = STONE_BLACK;
@@ -197,6 +228,6 @@ int main(int argc, char **argv) {
     std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence\n",
                 side_name(c.winner), size, size, head[2].size() > 5 ? head[2].substr(5).c_str() : " (none)", plies);
     std::printf("positions: %zu of the winner from the proof, %llu of the loser walked, CPU time: %.3f s\n",
-                c.proved.size(), static_cast<unsigned long long>(c.defences), seconds);
+                c.proved.used, static_cast<unsigned long long>(c.defences), seconds);
     return 0;
 }

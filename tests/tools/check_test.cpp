@@ -37,6 +37,10 @@ TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
         {"--size 3", "accepted: Black wins on 3 x 3 after the moves (none), within 7 plies against any defence"},
         {"--size 4", "accepted: White wins on 4 x 4 after the moves (none), within 14 plies against any defence"},
         {"--size 5 --moves 'c3 c4 b4'", "accepted: Black wins on 5 x 5 after the moves c3 c4 b4, within "},
+        // 7 x 7 keeps its positions in two words: a middle game with 23 points empty.
+        {"--size 7 --table 64 --moves 'c6 e6 a4 g1 f3 c3 e5 b5 b6 f5 d2 g4 c5 g5 e2 f4 c7 f2 g3 a1 e7 e1 e3 d3 c4 f7'",
+         "accepted: Black wins on 7 x 7 after the moves c6 e6 a4 g1 f3 c3 e5 b5 b6 f5 d2 g4 c5 g5 e2 f4 c7 f2 g3 a1 e7 "
+         "e1 e3 d3 c4 f7, within 13 plies against any defence"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(row.args);

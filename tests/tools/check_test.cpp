@@ -37,6 +37,10 @@ TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
         {"--size 3", "accepted: Black wins on 3 x 3 after the moves (none), within 7 plies against any defence"},
         {"--size 4", "accepted: White wins on 4 x 4 after the moves (none), within 14 plies against any defence"},
         {"--size 5 --moves 'c3 c4 b4'", "accepted: Black wins on 5 x 5 after the moves c3 c4 b4, within "},
+        // The winner takes a group at once from the start, so the walk is empty: Black takes a1; White
+        // takes a1 where each side has a group at one dame.
+        {"--size 5 --moves 'b1 a1'", "accepted: Black wins on 5 x 5 after the moves b1 a1, within 1 plies"},
+        {"--size 5 --moves 'a1 b1 c1'", "accepted: White wins on 5 x 5 after the moves a1 b1 c1, within 1 plies"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(row.args);

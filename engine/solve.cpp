@@ -679,7 +679,7 @@ bool walk_defence(PROOF_WALK &walk, SOLVE_POSITION position) {
 
 } // namespace
 
-uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof) {
+bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof, uint64_t *positions) {
     PROOF_WALK walk{solver, proof, {}, 0};
     const bool wins = solve_value(solver, position) > 0;
     // The searches of the walk look at every move: the winning moves the threat's cut-off finds are often
@@ -688,7 +688,10 @@ uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<
     solver->plain = 1;
     const bool proved = wins ? walk_attack(walk, position) : walk_defence(walk, position);
     solver->plain = plain;
-    return proved ? walk.seen.used + walk.defences : 0;
+    // A start where the winner takes a group at once is proved with no position met: the count cannot
+    // tell a failure.
+    *positions = walk.seen.used + walk.defences;
+    return proved;
 }
 
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j) {

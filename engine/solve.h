@@ -97,9 +97,10 @@ int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, i
 // Where the winner is to move and can take a group at once, the walk ends there and adds nothing; else a
 // position met for the first time (the same stones, the same side to move) adds one byte, the point of a
 // winning move, and one met again adds nothing. Where the loser is to move, every reply is walked in
-// board order. Appends the bytes to proof and returns how many positions the walk met (each of the
-// loser's as often as it was walked); 0 when the search could not back a step (it never should).
-uint64_t solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof);
+// board order. Appends the bytes to proof, sets *positions to how many positions the walk met (each of
+// the loser's as often as it was walked) and returns true; false when the search could not back a step
+// (it never should).
+bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof, uint64_t *positions);
 
 // Plies to the end of the game from a value.
 inline int solve_plies(int score) { return score > 0 ? SOLVE_WIN - score : SOLVE_WIN + score; }

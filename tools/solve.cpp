@@ -379,8 +379,8 @@ void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
     std::vector<uint8_t> bytes;
-    const uint64_t positions = solve_write_proof(solver, game.position, &bytes);
-    if (positions == 0) {
+    uint64_t positions = 0;
+    if (!solve_write_proof(solver, game.position, &bytes, &positions)) {
         std::fprintf(stderr, "korvani-solve: the search could not back its proof: nothing written\n");
         std::exit(1);
     }

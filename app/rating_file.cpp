@@ -353,7 +353,13 @@ int write_in_place(const std::string &path, const std::string &text, const struc
     if (step_fails(RATING_STEP_PLACE_WRITE) || !write_all(fd, padded.data(), padded.size())) {
         *error = errno;
         close(fd);
-        return 0;
+        // A write stopped part way (a file-size limit, a full disk) may still have put the whole number
+        // and enough blanks over the old one: then it is saved, lest the next save add the change again.
+        double on_file = 0.0;
+        struct stat after {};
+        char problem[RATING_PROBLEM_MAX];
+        return read_at(path.c_str(), &on_file, &after, problem) == RATING_FOUND && after.st_ino == old.st_ino &&
+               after.st_dev == old.st_dev && on_file == std::strtod(text.c_str(), nullptr);
     }
     // Every reader finds the new rating from here on. Called a failure, the change would stay pending and
     // the next save would add it to the file a second time; so what fails later only leaves the blanks.

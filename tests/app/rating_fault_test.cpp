@@ -23,6 +23,7 @@
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -384,6 +385,34 @@ TEST(RatingSave, AFileThatCannotBeReplacedIsWrittenInPlace) {
             EXPECT_EQ(0, status);
             EXPECT_EQ("2.500000", bytes("mounted"));
         }
+    }
+    {
+        // Written in place only in part, stopped by a file-size limit once the number and some blanks were
+        // over the old one: saved, and the next change is added once.
+        WORK_DIR dir;
+        put("korvani.ini", "-12.500000" + std::string(2000, ' '));
+        step_answer[RATING_STEP_RENAME] = EBUSY;
+        rating_write_fault = answer_step;
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit{16, 16};
+            std::signal(SIGXFSZ, SIG_IGN);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(99);
+            app_state app{};
+            rating_read(&app);
+            app.rating += 1.0;
+            const int first = rating_save(&app);
+            app.rating += 1.0;
+            _exit(first * 10 + rating_save(&app));
+        }
+        EXPECT_EQ(11, WEXITSTATUS(wait_child(child, "the saves under a file-size limit")));
+        rating_write_fault = nullptr;
+        step_answer[RATING_STEP_RENAME] = 0;
+        double value = 0.0;
+        char problem[RATING_PROBLEM_MAX] = "";
+        EXPECT_EQ(RATING_FOUND, rating_file_read(&value, problem)) << problem;
+        EXPECT_EQ(-10.5, value);
     }
     {
         // A name too long for the new file beside it, through a link.

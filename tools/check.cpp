@@ -195,7 +195,8 @@ int main(int argc, char **argv) {
         at = end + 1;
     }
     const int size = head[1].rfind("size ", 0) == 0 ? std::atoi(head[1].c_str() + 5) : 0;
-    if (head[0] != "korvani proof 2" || size < 2 || size > 7 || head[2].rfind("moves", 0) != 0 ||
+    if (head[0] != "korvani proof 2" || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
+        head[2].rfind("moves", 0) != 0 ||
         (head[3] != "winner Black" && head[3] != "winner White") || head[4] != "proof")
         unreadable("not a proof: its head is not as korvani-solve writes it");
 
@@ -212,7 +213,8 @@ int main(int argc, char **argv) {
         int i = -1;
         int j = -1;
         board_parse_point(c.board, name.c_str(), &i, &j);
-        if (i < 0 || i >= size || j < 0 || j >= size || !board_is_empty(c.board, i, j) || play(c, colour, i, j) != 0)
+        if (i < 0 || i >= size || j < 0 || j >= size || board_point_name(c.board, i, j) != name ||
+            !board_is_empty(c.board, i, j) || play(c, colour, i, j) != 0)
             unreadable("not a proof: its move \"" + name + "\" is not a move of a game going on");
     }
     const std::clock_t start = std::clock();

@@ -101,6 +101,11 @@ TEST(Check, RefusesWhatIsNoProof) {
     run = check(proof);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("\"a2\" is not a move of a game going on"), std::string::npos) << run.err;
+    // Only as korvani-solve writes it: no word after the size, no letter after a point's name.
+    proof.rewrite("korvani proof 2\nsize 2 x 2\nmoves\nwinner White\nproof\n");
+    EXPECT_EQ(check(proof).status, 2);
+    proof.rewrite("korvani proof 2\nsize 2\nmoves a2x\nwinner White\nproof\n");
+    EXPECT_EQ(check(proof).status, 2);
     EXPECT_EQ(run_tool(KORVANI_CHECK, "/nonexistent/proof").status, 2);
     EXPECT_EQ(run_tool(KORVANI_CHECK, "").status, 2);
 }

@@ -961,6 +961,10 @@ TEST(Session, TheGameSurvivesItsStandardStreams) {
     } cases[] = {
         {"the error stream closed", "#!/bin/sh\nexec \"$@\" 2>&- <&- >&-\n"},
         {"the error stream a pipe whose reader has gone", "#!/bin/bash\nexec 2> >(:)\nwait $!\nexec \"$@\"\n"},
+        // Its buffer made as small as a pipe's may be, and the escapes forced on: full at the first search.
+        {"the error stream a pipe that nobody reads",
+         "#!/bin/bash\nexec 2> >(exec sleep 60 >/dev/null 2>&1)\nperl -e 'fcntl(STDERR, 1031, 4096) or die'\n"
+         "CLICOLOR_FORCE=1 exec \"$@\"\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -392,7 +392,7 @@ void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const
                              "\nproof\n";
     FILE *out = std::fopen(path, "wb");
     bool written = out && std::fwrite(head.data(), 1, head.size(), out) == head.size() &&
-                   std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+                   (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
     if (out) written = std::fclose(out) == 0 && written;
     if (!written) {
         std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 // A table entry: the key's two sets with the value's bounds in their top bytes. On a board of at most
@@ -579,45 +580,75 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
 
 namespace {
 
-// The positions of the winner a proof walk has given a move: open addressing on the pair, grown at three
-// quarters full.
+// The positions of the winner a proof walk remembers, each as its board read in base 3 (0 empty, 1 the
+// winner, 2 the loser): one word up to 6 x 6, two on 7 x 7; open addressing, grown at three quarters full.
+// A key is never all zero: the base-3 number is kept one more than the board's.
 struct SEEN {
-    std::vector<SOLVE_POSITION> slots{std::vector<SOLVE_POSITION>(1024, SOLVE_POSITION{0, 0})};
+    int words = 1;
+    std::vector<uint64_t> slots = std::vector<uint64_t>(2048, 0);
     size_t used = 0;
+    uint16_t row_value[64][64]; // a row's base-3 number from its winner's and loser's bits
 };
 
-// Bit 63, which no point uses, marks a used slot: even the empty board is a key.
-constexpr uint64_t USED = uint64_t{1} << 63;
-
-size_t seen_slot(const SEEN &seen, SOLVE_POSITION p) {
-    uint64_t h = p.mover * 0x9E3779B97F4A7C15ull ^ (p.other + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 29;
-    size_t k = static_cast<size_t>(h) & (seen.slots.size() - 1);
-    while (seen.slots[k].other != 0 && (seen.slots[k].mover != p.mover || seen.slots[k].other != p.other))
-        k = (k + 1) & (seen.slots.size() - 1);
-    return k;
+void seen_make(SEEN &seen, int size) {
+    seen.words = size <= 6 ? 1 : 2;
+    for (int mover = 0; mover < 64; ++mover)
+        for (int other = 0; other < 64; ++other) {
+            int value = 0;
+            for (int j = 5; j >= 0; --j) value = value * 3 + ((mover >> j) & 1) + 2 * ((other >> j) & 1);
+            seen.row_value[mover][other] = static_cast<uint16_t>(value);
+        }
 }
 
-// False when the position was there already.
-bool seen_insert(SEEN &seen, SOLVE_POSITION p) {
-    p.other |= USED;
-    if (seen.slots[seen_slot(seen, p)].other != 0) return false;
-    if (4 * (seen.used + 1) > 3 * seen.slots.size()) {
-        std::vector<SOLVE_POSITION> old(2 * seen.slots.size(), SOLVE_POSITION{0, 0});
-        old.swap(seen.slots);
-        for (const SOLVE_POSITION &q : old)
-            if (q.other != 0) seen.slots[seen_slot(seen, q)] = q;
+void seen_key(const SEEN &seen, SOLVE_POSITION p, int size, uint64_t *key) {
+    // Rows of up to seven points, read as six and one.
+    unsigned __int128 number = 0;
+    for (int row = size - 1; row >= 0; --row) {
+        const unsigned mover = static_cast<unsigned>(p.mover >> (8 * row)) & 0x7F;
+        const unsigned other = static_cast<unsigned>(p.other >> (8 * row)) & 0x7F;
+        number = number * 729 + seen.row_value[mover & 63][other & 63];
+        if (size == 7) number = number * 3 + (mover >> 6) + 2 * (other >> 6);
     }
-    seen.slots[seen_slot(seen, p)] = p;
+    ++number;
+    key[0] = static_cast<uint64_t>(number);
+    key[1] = static_cast<uint64_t>(number >> 64);
+}
+
+bool slot_used(const SEEN &seen, const uint64_t *slot) { return slot[0] != 0 || slot[seen.words - 1] != 0; }
+
+size_t seen_slot(const SEEN &seen, const uint64_t *key) {
+    uint64_t h = (key[0] ^ key[seen.words - 1] * 0xC2B2AE3D27D4EB4Full) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    const size_t mask = seen.slots.size() / seen.words - 1;
+    for (size_t k = static_cast<size_t>(h) & mask;; k = (k + 1) & mask) {
+        const uint64_t *slot = &seen.slots[k * seen.words];
+        if (!slot_used(seen, slot) || (slot[0] == key[0] && slot[seen.words - 1] == key[seen.words - 1]))
+            return k;
+    }
+}
+
+bool seen_has(const SEEN &seen, const uint64_t *key) {
+    return slot_used(seen, &seen.slots[seen_slot(seen, key) * seen.words]);
+}
+
+void seen_insert(SEEN &seen, const uint64_t *key) {
+    if (4 * (seen.used + 1) > 3 * (seen.slots.size() / seen.words)) {
+        std::vector<uint64_t> old(2 * seen.slots.size(), 0);
+        old.swap(seen.slots);
+        for (size_t k = 0; k < old.size(); k += seen.words)
+            if (slot_used(seen, &old[k]))
+                std::copy_n(&old[k], seen.words, &seen.slots[seen_slot(seen, &old[k]) * seen.words]);
+    }
+    std::copy_n(key, seen.words, &seen.slots[seen_slot(seen, key) * seen.words]);
     ++seen.used;
-    return true;
 }
 
 struct PROOF_WALK {
-    SOLVER *solver;
-    std::vector<uint8_t> *proof;
+    SOLVER *solver = nullptr;
+    SOLVE_PROOF *proof = nullptr;
     SEEN seen;
-    uint64_t defences; // positions of the loser walked
+    uint64_t defences = 0;     // positions of the loser walked
+    uint64_t unremembered = 0; // positions of the winner won within three plies, each time it was met
 };
 
 // A group of the side not to move with one dame: the side to move takes it at once.
@@ -652,45 +683,64 @@ int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
     return chosen;
 }
 
-bool walk_defence(PROOF_WALK &walk, SOLVE_POSITION position);
+int walk_defence(PROOF_WALK &walk, SOLVE_POSITION position);
 
-// The winner to move. A capture at once needs nothing from the proof: the checker finds it.
-bool walk_attack(PROOF_WALK &walk, SOLVE_POSITION position) {
-    if (takes_at_once(walk.solver, position) || !seen_insert(walk.seen, position)) return true;
+// What the walk returns for a position it remembers: more than three plies, all it needs to know of it.
+constexpr int REMEMBERED = 4;
+
+// The winner to move: the most plies the winner needs from here, -1 when the table cannot back the proof.
+// A capture at once needs nothing from the proof: the checker finds it. A position met again is not walked
+// again when it needs more than three plies; one won within three (its move, then a capture at once
+// against every reply) is a byte of the proof each time, as the checker remembers only the others, which
+// are a third of them.
+int walk_attack(PROOF_WALK &walk, SOLVE_POSITION position) {
+    if (takes_at_once(walk.solver, position)) return 1;
+    uint64_t key[2];
+    seen_key(walk.seen, position, walk.solver->size, key);
+    if (seen_has(walk.seen, key)) return REMEMBERED;
     const int point = choose_move(walk, position);
-    if (point < 0) return false;
-    walk.proof->push_back(static_cast<uint8_t>(point));
+    if (point < 0) return -1;
+    walk.proof->bytes.push_back(static_cast<uint8_t>(point));
     SOLVE_POSITION child;
     solve_play(walk.solver, position, point, &child);
-    return walk_defence(walk, child);
+    const int rest = walk_defence(walk, child);
+    if (rest < 0) return -1;
+    if (rest + 1 > 3) seen_insert(walk.seen, key);
+    else ++walk.unremembered;
+    return rest + 1;
 }
 
-// The loser to move: every reply in board order.
-bool walk_defence(PROOF_WALK &walk, SOLVE_POSITION position) {
+// The loser to move: every reply in board order; the most plies the winner then needs.
+int walk_defence(PROOF_WALK &walk, SOLVE_POSITION position) {
     ++walk.defences;
     SOLVE_POSITION child;
+    int plies = 0; // a loser without any move gives up
     for (uint64_t left = walk.solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
         const int kind = solve_play(walk.solver, position, lowest(left), &child);
-        if (kind == SOLVE_CAPTURE) return false;
-        if (kind == SOLVE_PLAYED && !walk_attack(walk, child)) return false;
+        if (kind == SOLVE_CAPTURE) return -1;
+        const int rest = kind == SOLVE_PLAYED ? walk_attack(walk, child) : 0;
+        if (rest < 0) return -1;
+        plies = std::max(plies, rest + 1);
     }
-    return true;
+    return plies;
 }
 
 } // namespace
 
-bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof, uint64_t *positions) {
-    PROOF_WALK walk{solver, proof, {}, 0};
+bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, SOLVE_PROOF *proof) {
+    auto walk = std::make_unique<PROOF_WALK>();
+    walk->solver = solver;
+    walk->proof = proof;
+    seen_make(walk->seen, solver->size);
     const bool wins = solve_value(solver, position) > 0;
     // The searches of the walk look at every move: the winning moves the threat's cut-off finds are often
     // slow ones, whose proofs are many times larger.
     const int plain = solver->plain;
     solver->plain = 1;
-    const bool proved = wins ? walk_attack(walk, position) : walk_defence(walk, position);
+    const bool proved = (wins ? walk_attack(*walk, position) : walk_defence(*walk, position)) >= 0;
     solver->plain = plain;
-    // A start where the winner takes a group at once is proved with no position met: the count cannot
-    // tell a failure.
-    *positions = walk.seen.used + walk.defences;
+    proof->positions += walk->seen.used + walk->unremembered + walk->defences;
+    proof->remembered += walk->seen.used;
     return proved;
 }
 

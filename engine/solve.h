@@ -94,13 +94,20 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
 int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, int *j);
 
 // The proof of a position's value that a replay by the rules alone can check: a walk from the position.
-// Where the winner is to move and can take a group at once, the walk ends there and adds nothing; else a
-// position met for the first time (the same stones, the same side to move) adds one byte, the point of a
-// winning move, and one met again adds nothing. Where the loser is to move, every reply is walked in
-// board order. Appends the bytes to proof, sets *positions to how many positions the walk met (each of
-// the loser's as often as it was walked) and returns true; false when the search could not back a step
-// (it never should).
-bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, std::vector<uint8_t> *proof, uint64_t *positions);
+// Where the winner is to move and can take a group at once, the walk ends there and adds nothing; else it
+// adds one byte, the point of a winning move, unless the position was met before and needs more than
+// three plies: those are remembered and walked once, while one won within three plies (its move, then a
+// capture at once against every reply) is a byte each time it is met. Where the loser is to move, every
+// reply is walked in board order.
+struct SOLVE_PROOF {
+    std::vector<uint8_t> bytes;
+    uint64_t positions = 0;  // the positions walked, each as often as it was walked
+    uint64_t remembered = 0; // the winner's positions walked once and then remembered
+};
+
+// Appends the walk to proof and returns true; false when the search could not back a step (it never
+// should).
+bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, SOLVE_PROOF *proof);
 
 // Plies to the end of the game from a value.
 inline int solve_plies(int score) { return score > 0 ? SOLVE_WIN - score : SOLVE_WIN + score; }

@@ -7,9 +7,10 @@
 // of the loser has one dame (the game's own groups say so), the winner plays there, which must capture;
 // the proof says nothing of such a position. Otherwise the proof names one move, which must not lose at
 // once. Where the loser is to move every reply is tried, and none may capture. A position of the winner
-// met a second time (the same stones) was proved the first time and is not walked again; the solver's
-// walk skips it in the same way, so the bytes stay in step. There is no search here, no table of values,
-// no symmetry and no shortcut of the rules.
+// that needed more than three plies is remembered: met again (the same stones), it was proved the first
+// time and is not walked again; the solver's walk skips it in the same way, so the bytes stay in step.
+// One won within three plies is walked, and takes a byte, each time. There is no search here, no table
+// of values, no symmetry and no shortcut of the rules.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof.
@@ -41,10 +42,11 @@ const char *side_name(int colour) { return colour == STONE_BLACK ? "Black" : "Wh
 // The winner's positions already checked, each with the most plies the winner needs from it. A position is
 // its board read as a number in base 3 (0 empty, 1 Black, 2 White): one word on boards up to 6 x 6
 // (3^36 < 2^58), two on 7 x 7, the plies (at least 1) in the top six bits of the last, so that no entry is
-// all zero, which marks a free slot. Each entry takes a byte of the proof, so the table is made once with
-// room for every byte and a third more, and never grows.
+// all zero, which marks a free slot. The proof's head says how many it remembers: the table is made once
+// with room for them and a third more, and never grows; a proof that would remember more is rejected.
 struct MEMO {
     int words = 1;
+    size_t entries = 0; // at most
     size_t slots = 0;
     std::vector<uint64_t> table;
     size_t used = 0;
@@ -55,6 +57,7 @@ constexpr uint64_t KEY_MASK = (uint64_t{1} << PLIES_SHIFT) - 1;
 
 void memo_make(MEMO &m, int size, size_t entries) {
     m.words = size <= 6 ? 1 : 2;
+    m.entries = entries;
     m.slots = entries + entries / 3 + 1;
     m.table.assign(m.slots * m.words, 0);
 }
@@ -78,6 +81,7 @@ struct CHECK {
     size_t at = 0;
     int winner = 0;
     MEMO proved;                                   // each position of the winner's move: the plies it needs
+    uint64_t unremembered = 0;
     uint64_t defences = 0;                         // positions of the loser walked
     std::vector<std::string> line;                 // the moves from the proof's start, for the message
     std::string failure;
@@ -152,6 +156,11 @@ int check(CHECK &c, int colour) {
         }
         take_back(c, i, j);
         if (plies < 0) return -1;
+        if (plies <= 3) {
+            ++c.unremembered;
+            return plies;
+        }
+        if (c.proved.used == c.proved.entries) return fail(c, "the proof remembers more positions than its head says");
         // The walk below filled other slots, and this one may be among them: found anew.
         slot = memo_slot(c.proved, key);
         for (int w = 0; w < c.proved.words; ++w) slot[w] = key[w];
@@ -185,19 +194,22 @@ int main(int argc, char **argv) {
     if (!in) unreadable(std::string("cannot read \"") + argv[1] + "\"");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    // The head: "korvani proof 2", "size N", "moves ...", "winner Black|White", "proof", then the bytes.
+    // The head: "korvani proof 3", "size N", "moves ...", "winner Black|White", "remembered N", "proof",
+    // then the bytes.
     std::vector<std::string> head;
     size_t at = 0;
-    while (head.size() < 5) {
+    while (head.size() < 6) {
         const size_t end = text.find('\n', at);
         if (end == std::string::npos) unreadable("not a proof: its head is cut short");
         head.push_back(text.substr(at, end - at));
         at = end + 1;
     }
     const int size = head[1].rfind("size ", 0) == 0 ? std::atoi(head[1].c_str() + 5) : 0;
-    if (head[0] != "korvani proof 2" || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
-        head[2].rfind("moves", 0) != 0 ||
-        (head[3] != "winner Black" && head[3] != "winner White") || head[4] != "proof")
+    const unsigned long long remembered =
+        head[4].rfind("remembered ", 0) == 0 ? std::strtoull(head[4].c_str() + 11, nullptr, 10) : 0;
+    if (head[0] != "korvani proof 3" || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
+        head[2].rfind("moves", 0) != 0 || (head[3] != "winner Black" && head[3] != "winner White") ||
+        head[4] != "remembered " + std::to_string(remembered) || head[5] != "proof")
         unreadable("not a proof: its head is not as korvani-solve writes it");
 
     CHECK c;
@@ -205,7 +217,8 @@ int main(int argc, char **argv) {
     c.groups = groups_create(size, size, c.board);
     text.erase(0, at);
     c.proof = std::move(text);
-    memo_make(c.proved, size, c.proof.size());
+    // No proof remembers more positions than it has bytes.
+    memo_make(c.proved, size, std::min<unsigned long long>(remembered, c.proof.size()));
     c.winner = head[3] == "winner Black" ? STONE_BLACK : STONE_WHITE;
     std::istringstream moves(head[2].substr(5));
     int colour = STONE_BLACK;
@@ -229,7 +242,7 @@ int main(int argc, char **argv) {
     }
     std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence\n",
                 side_name(c.winner), size, size, head[2].size() > 5 ? head[2].substr(5).c_str() : " (none)", plies);
-    std::printf("positions: %zu of the winner from the proof, %llu of the loser walked, CPU time: %.3f s\n",
-                c.proved.used, static_cast<unsigned long long>(c.defences), seconds);
+    std::printf("positions: %zu of the winner remembered, %llu more met, %llu of the loser walked, CPU time: %.3f s\n",
+                c.proved.used, static_cast<unsigned long long>(c.unremembered), static_cast<unsigned long long>(c.defences), seconds);
     return 0;
 }

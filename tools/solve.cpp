@@ -378,18 +378,18 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
 void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game, int value) {
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
-    std::vector<uint8_t> bytes;
-    uint64_t positions = 0;
-    if (!solve_write_proof(solver, game.position, &bytes, &positions)) {
+    SOLVE_PROOF proof;
+    if (!solve_write_proof(solver, game.position, &proof)) {
         std::fprintf(stderr, "korvani-solve: the search could not back its proof: nothing written\n");
         std::exit(1);
     }
     std::istringstream in(options.moves);
     std::string moves;
     for (std::string text; in >> text;) moves += " " + text;
-    const std::string head = "korvani proof 2\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
+    const std::string head = "korvani proof 3\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
                              "\nwinner " + side_name(value > 0 ? game.to_move : stone_opponent(game.to_move)) +
-                             "\nproof\n";
+                             "\nremembered " + std::to_string(proof.remembered) + "\nproof\n";
+    const std::vector<uint8_t> &bytes = proof.bytes;
     FILE *out = std::fopen(path, "wb");
     bool written = out && std::fwrite(head.data(), 1, head.size(), out) == head.size() &&
                    (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
@@ -398,7 +398,7 @@ void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const
         std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));
         std::exit(1);
     }
-    std::printf("proof: %s, %s positions, %s bytes, %.3f s (CPU %.3f s)\n", path, grouped(positions).c_str(),
+    std::printf("proof: %s, %s positions, %s bytes, %.3f s (CPU %.3f s)\n", path, grouped(proof.positions).c_str(),
                 grouped(head.size() + bytes.size()).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
 }
 

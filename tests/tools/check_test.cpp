@@ -84,7 +84,20 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("the proof goes on after its end"), std::string::npos) << run.out;
 
+    // The checker's memory is made from the count of positions the head says the proof remembers.
+    ASSERT_EQ(run_tool(KORVANI_SOLVE, "--size 3 --proof '" + proof.path + "'").status, 0);
+    std::string fewer = proof.text();
+    const size_t count = fewer.find("\nremembered ") + 12;
+    const size_t end = fewer.find('\n', count);
+    ASSERT_GT(std::stoi(fewer.substr(count, end - count)), 0) << fewer.substr(0, count);
+    fewer.replace(count, end - count, std::to_string(std::stoi(fewer.substr(count, end - count)) - 1));
+    proof.rewrite(fewer);
+    run = check(proof);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("the proof remembers more positions than its head says"), std::string::npos) << run.out;
+
     // A false claim: the same walk said to prove a win for the other side.
+    proof.rewrite(good);
     std::string claim = good;
     claim.replace(claim.find("winner White"), 12, "winner Black");
     proof.rewrite(claim);
@@ -93,19 +106,23 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
 
 TEST(Check, RefusesWhatIsNoProof) {
     PROOF_FILE proof;
-    proof.rewrite("korvani proof 2\nsize 9\nmoves\nwinner White\nproof\n");
+    proof.rewrite("korvani proof 3\nsize 9\nmoves\nwinner White\nremembered 0\nproof\n");
     RUN run = check(proof);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("korvani-check: not a proof", 0), 0u) << run.err;
-    proof.rewrite("korvani proof 2\nsize 2\nmoves a2 a2\nwinner White\nproof\n");
+    proof.rewrite("korvani proof 3\nsize 2\nmoves a2 a2\nwinner White\nremembered 0\nproof\n");
     run = check(proof);
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("\"a2\" is not a move of a game going on"), std::string::npos) << run.err;
-    // Only as korvani-solve writes it: no word after the size, no letter after a point's name.
-    proof.rewrite("korvani proof 2\nsize 2 x 2\nmoves\nwinner White\nproof\n");
-    EXPECT_EQ(check(proof).status, 2);
-    proof.rewrite("korvani proof 2\nsize 2\nmoves a2x\nwinner White\nproof\n");
-    EXPECT_EQ(check(proof).status, 2);
+    // Only as korvani-solve writes it: no word after the size, no letter after a point's name, a count of
+    // remembered positions in plain digits; and no proof of the earlier format, whose walk differs.
+    for (const char *head : {"korvani proof 3\nsize 2 x 2\nmoves\nwinner White\nremembered 0\nproof\n",
+                             "korvani proof 3\nsize 2\nmoves a2x\nwinner White\nremembered 0\nproof\n",
+                             "korvani proof 3\nsize 2\nmoves\nwinner White\nremembered -1\nproof\n",
+                             "korvani proof 2\nsize 2\nmoves\nwinner White\nproof\n"}) {
+        proof.rewrite(head);
+        EXPECT_EQ(check(proof).status, 2) << head;
+    }
     EXPECT_EQ(run_tool(KORVANI_CHECK, "/nonexistent/proof").status, 2);
     EXPECT_EQ(run_tool(KORVANI_CHECK, "").status, 2);
 }

@@ -1,4 +1,18 @@
 # Sourced by scripts/run and scripts/test: installs, with apt-get, the Debian packages that are missing.
+
+# Runs an apt-get command up to three times, 10 and then 20 s apart: a registry that fails to answer once
+# (a dropped connection, a mirror in sync) does not fail the build.
+apt_retry() {
+  local attempt
+  for attempt in 1 2 3; do
+    "$@" && return 0
+    [ "$attempt" -lt 3 ] || break
+    echo "apt-get failed (attempt $attempt of 3); trying again in $((attempt * 10)) s" >&2
+    sleep $((attempt * 10))
+  done
+  return 1
+}
+
 need_packages() {
   local missing=()
   local pkg
@@ -7,10 +21,11 @@ need_packages() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  apt_retry "${sudo[@]}" apt-get update -qq || return 1
+  apt_retry "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
 }
 
 # What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons).

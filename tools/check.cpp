@@ -81,7 +81,7 @@ struct CHECK {
     size_t at = 0;
     int winner = 0;
     MEMO proved;                                   // each position of the winner's move: the plies it needs
-    uint64_t unremembered = 0;
+    uint64_t unremembered = 0;                     // the winner's won within three plies, each time met
     uint64_t defences = 0;                         // positions of the loser walked
     std::vector<std::string> line;                 // the moves from the proof's start, for the message
     std::string failure;

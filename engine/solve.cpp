@@ -660,26 +660,59 @@ bool takes_at_once(const SOLVER *solver, SOLVE_POSITION p) {
     return false;
 }
 
-// The winner's move: of the children the table already knows lost, the one with the quickest loss bound
-// (short proofs bound the game's length more tightly); else the first that a search without the threat
-// cut-off proves lost (it finds the quick, forcing wins, whose proofs are small); -1 when none is.
+// The loser's replies to the winner's move that a capture at once does not answer: the positions of the
+// winner the proof must walk below it; -1 when a reply captures.
+int free_replies(const SOLVER *solver, SOLVE_POSITION child) {
+    SOLVE_POSITION after;
+    int unanswered = 0;
+    for (uint64_t left = solver->board & ~(child.mover | child.other); left != 0; left &= left - 1) {
+        const int kind = solve_play(solver, child, lowest(left), &after);
+        if (kind == SOLVE_CAPTURE) return -1;
+        if (kind == SOLVE_PLAYED && !takes_at_once(solver, after)) ++unanswered;
+    }
+    return unanswered;
+}
+
+// The winner's move. Moves are taken by how few replies they leave free: one that leaves none wins with
+// no search, and of the others the first the table already knows lost (the quickest loss bound among
+// equals, to bound the game's length tightly), else the first that a search without the threat cut-off
+// proves lost; -1 when none is. Forcing moves first keep the proof small: on 5 x 5 it holds a third of
+// the positions that moves in board order need.
 int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
     SOLVER *solver = walk.solver;
-    const uint64_t empty = solver->board & ~(position.mover | position.other);
     SOLVE_POSITION child;
-    int chosen = -1;
-    int chosen_upper = UNKNOWN_UPPER;
-    for (uint64_t left = empty; left != 0; left &= left - 1) {
+    int moves[64];
+    int frees[64];
+    int n = 0;
+    for (uint64_t left = solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
         if (solve_play(solver, position, lowest(left), &child) != SOLVE_PLAYED) continue;
+        const int free = free_replies(solver, child);
+        if (free < 0) continue;
+        int k = n++;
+        for (; k > 0 && frees[k - 1] > free; --k) {
+            moves[k] = moves[k - 1];
+            frees[k] = frees[k - 1];
+        }
+        moves[k] = lowest(left);
+        frees[k] = free;
+    }
+    if (n > 0 && frees[0] == 0) return moves[0];
+    int chosen = -1;
+    int chosen_free = 0;
+    int chosen_upper = UNKNOWN_UPPER;
+    for (int k = 0; k < n && (chosen < 0 || frees[k] == chosen_free); ++k) {
+        solve_play(solver, position, moves[k], &child);
         const SOLVE_ENTRY *entry = probe(solver, solve_canonical(solver, child));
         if (entry && upper_of(*entry) < 0 && upper_of(*entry) < chosen_upper) {
-            chosen = lowest(left);
+            chosen = moves[k];
+            chosen_free = frees[k];
             chosen_upper = upper_of(*entry);
         }
     }
-    for (uint64_t left = empty; left != 0 && chosen < 0; left &= left - 1)
-        if (solve_play(solver, position, lowest(left), &child) == SOLVE_PLAYED && solve_value(solver, child) < 0)
-            chosen = lowest(left);
+    for (int k = 0; k < n && chosen < 0; ++k) {
+        solve_play(solver, position, moves[k], &child);
+        if (solve_value(solver, child) < 0) chosen = moves[k];
+    }
     return chosen;
 }
 

@@ -40,7 +40,7 @@ TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
         // 7 x 7 keeps its positions in two words: a middle game with 23 points empty.
         {"--size 7 --table 64 --moves 'c6 e6 a4 g1 f3 c3 e5 b5 b6 f5 d2 g4 c5 g5 e2 f4 c7 f2 g3 a1 e7 e1 e3 d3 c4 f7'",
          "accepted: Black wins on 7 x 7 after the moves c6 e6 a4 g1 f3 c3 e5 b5 b6 f5 d2 g4 c5 g5 e2 f4 c7 f2 g3 a1 e7 "
-         "e1 e3 d3 c4 f7, within 13 plies against any defence"},
+         "e1 e3 d3 c4 f7, within 7 plies against any defence"},
         // The winner takes a group at once from the start, so the walk is empty: Black takes a1; White
         // takes a1 where each side has a group at one dame.
         {"--size 5 --moves 'b1 a1'", "accepted: Black wins on 5 x 5 after the moves b1 a1, within 1 plies"},

@@ -681,37 +681,33 @@ int free_replies(const SOLVER *solver, SOLVE_POSITION child) {
 int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
     SOLVER *solver = walk.solver;
     SOLVE_POSITION child;
-    int moves[64];
-    int frees[64];
+    struct CANDIDATE {
+        int point;
+        int free; // replies left unanswered
+    } moves[64];
     int n = 0;
     for (uint64_t left = solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
         if (solve_play(solver, position, lowest(left), &child) != SOLVE_PLAYED) continue;
-        const int free = free_replies(solver, child);
-        if (free < 0) continue;
-        int k = n++;
-        for (; k > 0 && frees[k - 1] > free; --k) {
-            moves[k] = moves[k - 1];
-            frees[k] = frees[k - 1];
-        }
-        moves[k] = lowest(left);
-        frees[k] = free;
+        const int unanswered = free_replies(solver, child);
+        if (unanswered >= 0) moves[n++] = CANDIDATE{lowest(left), unanswered};
     }
-    if (n > 0 && frees[0] == 0) return moves[0];
+    std::stable_sort(moves, moves + n, [](const CANDIDATE &a, const CANDIDATE &b) { return a.free < b.free; });
+    if (n > 0 && moves[0].free == 0) return moves[0].point;
     int chosen = -1;
     int chosen_free = 0;
     int chosen_upper = UNKNOWN_UPPER;
-    for (int k = 0; k < n && (chosen < 0 || frees[k] == chosen_free); ++k) {
-        solve_play(solver, position, moves[k], &child);
+    for (int k = 0; k < n && (chosen < 0 || moves[k].free == chosen_free); ++k) {
+        solve_play(solver, position, moves[k].point, &child);
         const SOLVE_ENTRY *entry = probe(solver, solve_canonical(solver, child));
         if (entry && upper_of(*entry) < 0 && upper_of(*entry) < chosen_upper) {
-            chosen = moves[k];
-            chosen_free = frees[k];
+            chosen = moves[k].point;
+            chosen_free = moves[k].free;
             chosen_upper = upper_of(*entry);
         }
     }
     for (int k = 0; k < n && chosen < 0; ++k) {
-        solve_play(solver, position, moves[k], &child);
-        if (solve_value(solver, child) < 0) chosen = moves[k];
+        solve_play(solver, position, moves[k].point, &child);
+        if (solve_value(solver, child) < 0) chosen = moves[k].point;
     }
     return chosen;
 }

@@ -498,16 +498,17 @@ int solve_decided(const SOLVER *solver, SOLVE_POSITION position) {
 }
 
 int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_POSITION *child) {
-    const uint64_t mover = position.mover | solve_bit(point);
+    // Only the groups next to the point change: the other side's lose a dame, the mover's join the stone.
+    const uint64_t stone = solve_bit(point);
+    const uint64_t mover = position.mover | stone;
     const uint64_t empty = solver->board & ~(mover | position.other);
-    SIDE_GROUPS groups;
     // The capture comes first, as in the end test: it wins even when it fills the mover's last dame.
-    find_groups(position.other, empty, &groups);
-    for (int g = 0; g < groups.n; ++g)
-        if (groups.dame[g] == 0) return SOLVE_CAPTURE;
-    find_groups(mover, empty, &groups);
-    for (int g = 0; g < groups.n; ++g)
-        if (groups.dame[g] == 0) return SOLVE_SUICIDE;
+    for (uint64_t next = around(stone) & position.other; next != 0;) {
+        const uint64_t group = group_of(next & -next, position.other);
+        if ((around(group) & empty) == 0) return SOLVE_CAPTURE;
+        next &= ~group;
+    }
+    if ((around(group_of(stone, mover)) & empty) == 0) return SOLVE_SUICIDE;
     *child = SOLVE_POSITION{position.other, mover};
     return SOLVE_PLAYED;
 }
@@ -661,14 +662,29 @@ bool takes_at_once(const SOLVER *solver, SOLVE_POSITION p) {
 }
 
 // The loser's replies to the winner's move that a capture at once does not answer: the positions of the
-// winner the proof must walk below it; -1 when a reply captures.
+// winner the proof must walk below it; -1 when a reply captures. A reply changes only the groups it
+// touches, so a group of the loser at one dame that it does not join still stands to be taken.
 int free_replies(const SOLVER *solver, SOLVE_POSITION child) {
-    SOLVE_POSITION after;
+    const uint64_t loser = child.mover;
+    const uint64_t winner = child.other;
+    const uint64_t empty = solver->board & ~(loser | winner);
+    SIDE_GROUPS groups;
+    find_groups(loser, empty, &groups);
+    uint64_t in_atari = 0;
+    for (int g = 0; g < groups.n; ++g)
+        if (groups.dame_count[g] == 1) in_atari |= groups.stones[g];
     int unanswered = 0;
-    for (uint64_t left = solver->board & ~(child.mover | child.other); left != 0; left &= left - 1) {
-        const int kind = solve_play(solver, child, lowest(left), &after);
-        if (kind == SOLVE_CAPTURE) return -1;
-        if (kind == SOLVE_PLAYED && !takes_at_once(solver, after)) ++unanswered;
+    for (uint64_t left = empty; left != 0; left &= left - 1) {
+        const uint64_t stone = left & -left;
+        const uint64_t after = empty & ~stone;
+        for (uint64_t next = around(stone) & winner; next != 0;) {
+            const uint64_t group = group_of(next & -next, winner);
+            if ((around(group) & after) == 0) return -1;
+            next &= ~group;
+        }
+        const uint64_t group = group_of(stone, loser | stone);
+        const uint64_t dame = around(group) & after;
+        if (dame != 0 && !single(dame) && (in_atari & ~group) == 0) ++unanswered;
     }
     return unanswered;
 }

@@ -533,6 +533,15 @@ int solve_score(SOLVER *solver, SOLVE_POSITION position) {
     return search(solver, position.mover, position.other, BELOW_ALL, SOLVE_WIN + 1);
 }
 
+bool solve_wins_within(SOLVER *solver, SOLVE_POSITION position, bool mover_wins, int plies) {
+    if (mover_wins) {
+        const int quick = SOLVE_WIN - plies; // a win in plies or fewer scores at least this
+        return search(solver, position.mover, position.other, quick - 1, quick) >= quick;
+    }
+    const int quick = -(SOLVE_WIN - plies); // a loss in plies or fewer scores at most this
+    return search(solver, position.mover, position.other, quick, quick + 1) <= quick;
+}
+
 int solve_move_score(SOLVER *solver, SOLVE_POSITION position, int point, int exact) {
     SOLVE_POSITION child;
     const int kind = solve_play(solver, position, point, &child);

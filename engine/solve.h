@@ -81,6 +81,10 @@ int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes);
 // The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN). The position
 // must not be decided, here and below.
 int solve_score(SOLVER *solver, SOLVE_POSITION position);
+// Whether the winner (the side to move when mover_wins, else the other side) wins within the plies given
+// against any defence: a search with a window of one score, far cheaper than the exact score when the
+// plies are few. A no is a lower bound of the perfect game's length.
+bool solve_wins_within(SOLVER *solver, SOLVE_POSITION position, bool mover_wins, int plies);
 // The value of a move seen from the side that plays it; exact, or only its sign when exact is 0.
 int solve_move_score(SOLVER *solver, SOLVE_POSITION position, int point, int exact);
 

@@ -1,13 +1,15 @@
 // korvani-solve: who wins with perfect play, from the empty board or after the moves given.
 //
 //   korvani-solve [--size N] [--moves "c3 b4 ..."] [--winning-moves | --openings] [--svg FILE] [--table MB]
-//                 [--max-time SECONDS] [--proof FILE] [--verbose]
+//                 [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]
 //
 // The moves are in the game's notation, Black first and the colours alternating. It prints who wins and
 // the nodes, time and peak memory of the proof. --winning-moves lists the winning moves (or, for a lost
 // position, the move that resists longest); --openings gives the value of every distinct move of the
 // position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
 // adds how many plies the game or each move wins or resists in, which takes an exact search and longer.
+// --within asks whether the winner wins within so many plies: a bound of the perfect game's length either
+// way, found far sooner than the exact length when the plies are few.
 // --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
 // Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
 // leaves all it had found.
@@ -36,7 +38,7 @@ namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]";
 
 struct OPTIONS {
     int size = 5;
@@ -47,6 +49,7 @@ struct OPTIONS {
     const char *svg = nullptr;
     const char *proof = nullptr;
     long table_mb = 0; // 0: by the size of the board
+    int within = 0;    // plies; 0: not asked
     bool verbose = false;
 };
 
@@ -84,6 +87,7 @@ OPTIONS read_options(int argc, char **argv) {
                         "--max-time SECONDS   stop after so many seconds (wall time) with status 3 and what\n"
                         "                     was found so far\n"
                         "--proof FILE         write the proof of the value, for korvani-check\n"
+                        "--within PLIES       whether the winner wins within so many plies against any defence\n"
                         "--verbose            also how many plies the game or each move wins or resists in\n",
                         USAGE);
             std::exit(0);
@@ -100,6 +104,8 @@ OPTIONS read_options(int argc, char **argv) {
             if (options.proof[0] == '\0') fail("--proof needs a file name");
         } else if (is("--table")) {
             options.table_mb = read_number("--table", value("--table", "a number"), 1, 1 << 20);
+        } else if (is("--within")) {
+            options.within = static_cast<int>(read_number("--within", value("--within", "a number"), 1, 99));
         } else if (is("--max-time")) {
             options.max_time = read_number("--max-time", value("--max-time", "a number"), 1, 100000000);
         } else if (std::strcmp(arg, "--winning-moves") == 0) {
@@ -116,6 +122,7 @@ OPTIONS read_options(int argc, char **argv) {
     }
     if (options.svg && !options.openings) fail("--svg draws the openings: give --openings too");
     if (options.proof && options.openings) fail("--proof proves the value: give it without --openings");
+    if (options.within && options.openings) fail("--within bounds the game's length: give it without --openings");
     if (options.winning_moves && options.openings) fail("give --winning-moves or --openings, not both");
     return options;
 }
@@ -412,6 +419,13 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
         const int score = solve_score(solver, game.position);
         std::printf("%s %s (the quickest win against the longest resistance)\n", side_name(mover),
                     plies_text(score).c_str());
+    }
+    if (options.within) {
+        const char *winner = side_name(value > 0 ? mover : stone_opponent(mover));
+        if (solve_wins_within(solver, game.position, value > 0, options.within))
+            std::printf("%s wins within %d plies against any defence\n", winner, options.within);
+        else
+            std::printf("%s needs more than %d plies against the best defence\n", winner, options.within);
     }
     if (options.winning_moves && value > 0) {
         pending_add(std::string("winning moves for ") + side_name(mover) + ":");

@@ -11,7 +11,7 @@ namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]";
 
 RUN run_solve(const std::string &args) { return run_tool(KORVANI_SOLVE, args); }
 
@@ -44,6 +44,8 @@ TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"--openings --winning-moves", "give --winning-moves or --openings, not both"},
         {"--openings --proof p", "--proof proves the value: give it without --openings"},
         {"--proof ''", "--proof needs a file name"},
+        {"--within 0", "--within takes a whole number from 1 to 99"},
+        {"--openings --within 9", "--within bounds the game's length: give it without --openings"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(std::string("korvani-solve ") + row.args);
@@ -85,6 +87,12 @@ TEST(Solve, ProvesTheValueAndNamesTheMovesOnlyWhenAsked) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "Black wins with perfect play");
     EXPECT_EQ(lines[2], "longest resistance for White: b3 a2 c2 b1 (loses in 6 plies)");
+
+    // The game's length bounded from both sides, with White to move and losing in 6 plies.
+    EXPECT_EQ(lines_of(run_solve("--size 3 --moves b2 --within 6").out).at(2),
+              "Black wins within 6 plies against any defence");
+    EXPECT_EQ(lines_of(run_solve("--size 3 --moves b2 --within 5").out).at(2),
+              "Black needs more than 5 plies against the best defence");
 
     const RUN over = run_solve("--moves 'a1 a2 c3 b1'");
     EXPECT_EQ(over.status, 0);

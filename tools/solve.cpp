@@ -8,8 +8,9 @@
 // position, the move that resists longest); --openings gives the value of every distinct move of the
 // position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
 // adds how many plies the game or each move wins or resists in, which takes an exact search and longer.
-// --within asks whether the winner wins within so many plies: a bound of the perfect game's length either
-// way, found far sooner than the exact length when the plies are few.
+// --within finds the game's length when it is at most so many plies, else bounds it from below, two plies
+// at a time, each bound on a line of its own as soon as it is proved: far sooner than --verbose's exact
+// length when the plies are few, and a run cut short keeps the bound it reached.
 // --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
 // Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
 // leaves all it had found.
@@ -87,7 +88,8 @@ OPTIONS read_options(int argc, char **argv) {
                         "--max-time SECONDS   stop after so many seconds (wall time) with status 3 and what\n"
                         "                     was found so far\n"
                         "--proof FILE         write the proof of the value, for korvani-check\n"
-                        "--within PLIES       whether the winner wins within so many plies against any defence\n"
+                        "--within PLIES       the game's length if it is at most so many plies, else how many\n"
+                        "                     plies the winner needs at least\n"
                         "--verbose            also how many plies the game or each move wins or resists in\n",
                         USAGE);
             std::exit(0);
@@ -421,11 +423,17 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
                     plies_text(score).c_str());
     }
     if (options.within) {
+        // Two plies at a time, as the winner's last move comes on every other ply; the table of each step
+        // speeds the next, so the whole costs about as much as its last step.
         const char *winner = side_name(value > 0 ? mover : stone_opponent(mover));
-        if (solve_wins_within(solver, game.position, value > 0, options.within))
-            std::printf("%s wins within %d plies against any defence\n", winner, options.within);
-        else
-            std::printf("%s needs more than %d plies against the best defence\n", winner, options.within);
+        for (int plies = value > 0 ? 1 : 2; plies <= options.within; plies += 2) {
+            if (solve_wins_within(solver, game.position, value > 0, plies)) {
+                std::printf("%s %s (the quickest win against the longest resistance)\n", side_name(mover),
+                            plies_text(value > 0 ? SOLVE_WIN - plies : -(SOLVE_WIN - plies)).c_str());
+                break;
+            }
+            std::printf("%s needs more than %d %s against the best defence\n", winner, plies, plies == 1 ? "ply" : "plies");
+        }
     }
     if (options.winning_moves && value > 0) {
         pending_add(std::string("winning moves for ") + side_name(mover) + ":");

@@ -739,6 +739,14 @@ int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
 
 int walk_defence(PROOF_WALK &walk, SOLVE_POSITION position);
 
+void spill(SOLVE_PROOF *proof) {
+    if (!proof->spill || proof->bytes.empty()) return;
+    if (std::fwrite(proof->bytes.data(), 1, proof->bytes.size(), proof->spill) != proof->bytes.size())
+        proof->spill_failed = true;
+    proof->spilled += proof->bytes.size();
+    proof->bytes.clear();
+}
+
 // What the walk returns for a position it remembers: more than three plies, all it needs to know of it.
 constexpr int REMEMBERED = 4;
 
@@ -755,6 +763,7 @@ int walk_attack(PROOF_WALK &walk, SOLVE_POSITION position) {
     const int point = choose_move(walk, position);
     if (point < 0) return -1;
     walk.proof->bytes.push_back(static_cast<uint8_t>(point));
+    if (walk.proof->bytes.size() >= (size_t{1} << 20)) spill(walk.proof);
     SOLVE_POSITION child;
     solve_play(walk.solver, position, point, &child);
     const int rest = walk_defence(walk, child);
@@ -793,6 +802,7 @@ bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, SOLVE_PROOF *pro
     solver->plain = 1;
     const bool proved = (wins ? walk_attack(*walk, position) : walk_defence(*walk, position)) >= 0;
     solver->plain = plain;
+    spill(proof);
     proof->positions += walk->seen.used + walk->unremembered + walk->defences;
     proof->remembered += walk->seen.used;
     return proved;

@@ -239,6 +239,9 @@ std::chrono::steady_clock::time_point running_since;
 long time_limit = 0;
 char pending[1024];
 volatile std::sig_atomic_t pending_length = 0;
+// The proof's bytes written so far, beside the proof's file until the walk ends; removed on a cut.
+char spill_path[4096];
+volatile std::sig_atomic_t spilling = 0;
 
 // Appends to the line being built and to stdout's buffer: a cut leaves the line whole once.
 void pending_add(const std::string &text) {
@@ -261,6 +264,7 @@ void write_all(int fd, const char *text, int length) {
 
 void on_stop(int signal_number) {
     char text[200];
+    if (spilling) unlink(spill_path);
     const double seconds = seconds_since(running_since);
     const unsigned long long nodes = running ? running->nodes : 0;
     if (pending_length > 0) {
@@ -383,32 +387,57 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
     if (options.svg) write_svg(options.svg, solver, game, value_at);
 }
 
-// The proof for korvani-check: a few lines that say what is proved, then the bytes of the walk.
+[[noreturn]] void cannot_write(const std::string &path) {
+    const int error = errno;
+    if (spilling) unlink(spill_path);
+    std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path.c_str(), std::strerror(error));
+    std::exit(1);
+}
+
+// The proof for korvani-check: a few lines that say what is proved, then the bytes of the walk. The bytes
+// go to a file beside the proof's as the walk finds them, so that a proof of gigabytes is never held in
+// memory, and the proof's own file is written only once the walk has ended.
 void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game, int value) {
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
+    const std::string spill_name = std::string(path) + ".XXXXXX";
+    if (spill_name.size() >= sizeof spill_path) {
+        errno = ENAMETOOLONG;
+        cannot_write(path);
+    }
+    std::memcpy(spill_path, spill_name.c_str(), spill_name.size() + 1);
+    const int spill_fd = mkstemp(spill_path);
+    if (spill_fd < 0) cannot_write(path);
+    spilling = 1;
     SOLVE_PROOF proof;
+    proof.spill = fdopen(spill_fd, "w+b");
+    if (!proof.spill) cannot_write(spill_path);
     if (!solve_write_proof(solver, game.position, &proof)) {
+        unlink(spill_path);
         std::fprintf(stderr, "korvani-solve: the search could not back its proof: nothing written\n");
         std::exit(1);
     }
+    if (proof.spill_failed || std::fflush(proof.spill) != 0) cannot_write(spill_path);
     std::istringstream in(options.moves);
     std::string moves;
     for (std::string text; in >> text;) moves += " " + text;
     const std::string head = "korvani proof 3\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
                              "\nwinner " + side_name(value > 0 ? game.to_move : stone_opponent(game.to_move)) +
                              "\nremembered " + std::to_string(proof.remembered) + "\nproof\n";
-    const std::vector<uint8_t> &bytes = proof.bytes;
     FILE *out = std::fopen(path, "wb");
-    bool written = out && std::fwrite(head.data(), 1, head.size(), out) == head.size() &&
-                   (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
-    if (out) written = std::fclose(out) == 0 && written;
-    if (!written) {
-        std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));
-        std::exit(1);
-    }
+    if (!out) cannot_write(path);
+    bool written = std::fwrite(head.data(), 1, head.size(), out) == head.size();
+    std::rewind(proof.spill);
+    std::vector<char> chunk(size_t{1} << 20);
+    for (size_t n; written && (n = std::fread(chunk.data(), 1, chunk.size(), proof.spill)) > 0;)
+        written = std::fwrite(chunk.data(), 1, n, out) == n;
+    written = !std::ferror(proof.spill) && std::fclose(out) == 0 && written;
+    if (!written) cannot_write(path);
+    std::fclose(proof.spill);
+    unlink(spill_path);
+    spilling = 0;
     std::printf("proof: %s, %s positions, %s bytes, %.3f s (CPU %.3f s)\n", path, grouped(proof.positions).c_str(),
-                grouped(head.size() + bytes.size()).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
+                grouped(head.size() + proof.spilled).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
 }
 
 void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {

@@ -498,16 +498,17 @@ int solve_decided(const SOLVER *solver, SOLVE_POSITION position) {
 }
 
 int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_POSITION *child) {
-    const uint64_t mover = position.mover | solve_bit(point);
+    // Only the groups next to the point change: the other side's lose a dame, the mover's join the stone.
+    const uint64_t stone = solve_bit(point);
+    const uint64_t mover = position.mover | stone;
     const uint64_t empty = solver->board & ~(mover | position.other);
-    SIDE_GROUPS groups;
     // The capture comes first, as in the end test: it wins even when it fills the mover's last dame.
-    find_groups(position.other, empty, &groups);
-    for (int g = 0; g < groups.n; ++g)
-        if (groups.dame[g] == 0) return SOLVE_CAPTURE;
-    find_groups(mover, empty, &groups);
-    for (int g = 0; g < groups.n; ++g)
-        if (groups.dame[g] == 0) return SOLVE_SUICIDE;
+    for (uint64_t next = around(stone) & position.other; next != 0;) {
+        const uint64_t group = group_of(next & -next, position.other);
+        if ((around(group) & empty) == 0) return SOLVE_CAPTURE;
+        next &= ~group;
+    }
+    if ((around(group_of(stone, mover)) & empty) == 0) return SOLVE_SUICIDE;
     *child = SOLVE_POSITION{position.other, mover};
     return SOLVE_PLAYED;
 }
@@ -530,6 +531,15 @@ int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes) 
 
 int solve_score(SOLVER *solver, SOLVE_POSITION position) {
     return search(solver, position.mover, position.other, BELOW_ALL, SOLVE_WIN + 1);
+}
+
+bool solve_wins_within(SOLVER *solver, SOLVE_POSITION position, bool mover_wins, int plies) {
+    if (mover_wins) {
+        const int quick = SOLVE_WIN - plies; // a win in plies or fewer scores at least this
+        return search(solver, position.mover, position.other, quick - 1, quick) >= quick;
+    }
+    const int quick = -(SOLVE_WIN - plies); // a loss in plies or fewer scores at most this
+    return search(solver, position.mover, position.other, quick, quick + 1) <= quick;
 }
 
 int solve_move_score(SOLVER *solver, SOLVE_POSITION position, int point, int exact) {
@@ -661,14 +671,29 @@ bool takes_at_once(const SOLVER *solver, SOLVE_POSITION p) {
 }
 
 // The loser's replies to the winner's move that a capture at once does not answer: the positions of the
-// winner the proof must walk below it; -1 when a reply captures.
+// winner the proof must walk below it; -1 when a reply captures. A reply changes only the groups it
+// touches, so a group of the loser at one dame that it does not join still stands to be taken.
 int free_replies(const SOLVER *solver, SOLVE_POSITION child) {
-    SOLVE_POSITION after;
+    const uint64_t loser = child.mover;
+    const uint64_t winner = child.other;
+    const uint64_t empty = solver->board & ~(loser | winner);
+    SIDE_GROUPS groups;
+    find_groups(loser, empty, &groups);
+    uint64_t in_atari = 0;
+    for (int g = 0; g < groups.n; ++g)
+        if (groups.dame_count[g] == 1) in_atari |= groups.stones[g];
     int unanswered = 0;
-    for (uint64_t left = solver->board & ~(child.mover | child.other); left != 0; left &= left - 1) {
-        const int kind = solve_play(solver, child, lowest(left), &after);
-        if (kind == SOLVE_CAPTURE) return -1;
-        if (kind == SOLVE_PLAYED && !takes_at_once(solver, after)) ++unanswered;
+    for (uint64_t left = empty; left != 0; left &= left - 1) {
+        const uint64_t stone = left & -left;
+        const uint64_t after = empty & ~stone;
+        for (uint64_t next = around(stone) & winner; next != 0;) {
+            const uint64_t group = group_of(next & -next, winner);
+            if ((around(group) & after) == 0) return -1;
+            next &= ~group;
+        }
+        const uint64_t group = group_of(stone, loser | stone);
+        const uint64_t dame = around(group) & after;
+        if (dame != 0 && !single(dame) && (in_atari & ~group) == 0) ++unanswered;
     }
     return unanswered;
 }
@@ -714,6 +739,14 @@ int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
 
 int walk_defence(PROOF_WALK &walk, SOLVE_POSITION position);
 
+void spill(SOLVE_PROOF *proof) {
+    if (!proof->spill || proof->bytes.empty()) return;
+    if (std::fwrite(proof->bytes.data(), 1, proof->bytes.size(), proof->spill) != proof->bytes.size())
+        proof->spill_failed = true;
+    proof->spilled += proof->bytes.size();
+    proof->bytes.clear();
+}
+
 // What the walk returns for a position it remembers: more than three plies, all it needs to know of it.
 constexpr int REMEMBERED = 4;
 
@@ -730,6 +763,7 @@ int walk_attack(PROOF_WALK &walk, SOLVE_POSITION position) {
     const int point = choose_move(walk, position);
     if (point < 0) return -1;
     walk.proof->bytes.push_back(static_cast<uint8_t>(point));
+    if (walk.proof->bytes.size() >= (size_t{1} << 20)) spill(walk.proof);
     SOLVE_POSITION child;
     solve_play(walk.solver, position, point, &child);
     const int rest = walk_defence(walk, child);
@@ -768,6 +802,7 @@ bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, SOLVE_PROOF *pro
     solver->plain = 1;
     const bool proved = (wins ? walk_attack(*walk, position) : walk_defence(*walk, position)) >= 0;
     solver->plain = plain;
+    spill(proof);
     proof->positions += walk->seen.used + walk->unremembered + walk->defences;
     proof->remembered += walk->seen.used;
     return proved;

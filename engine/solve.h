@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "model/board.h"
@@ -81,6 +82,10 @@ int solve_value_within(SOLVER *solver, SOLVE_POSITION position, uint64_t nodes);
 // The exact value: how soon the side to move wins, or how long it resists (see SOLVE_WIN). The position
 // must not be decided, here and below.
 int solve_score(SOLVER *solver, SOLVE_POSITION position);
+// Whether the winner (the side to move when mover_wins, else the other side) wins within the plies given
+// against any defence: a search with a window of one score, far cheaper than the exact score when the
+// plies are few. A no is a lower bound of the perfect game's length.
+bool solve_wins_within(SOLVER *solver, SOLVE_POSITION position, bool mover_wins, int plies);
 // The value of a move seen from the side that plays it; exact, or only its sign when exact is 0.
 int solve_move_score(SOLVER *solver, SOLVE_POSITION position, int point, int exact);
 
@@ -99,10 +104,15 @@ int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, i
 // three plies: those are remembered and walked once, while one won within three plies (its move, then a
 // capture at once against every reply) is a byte each time it is met. Where the loser is to move, every
 // reply is walked in board order.
+// A proof of hundreds of megabytes need not be held: with spill set, the bytes are written there a
+// megabyte at a time as the walk goes, and bytes keeps only those not yet written.
 struct SOLVE_PROOF {
     std::vector<uint8_t> bytes;
     uint64_t positions = 0;  // the positions walked, each as often as it was walked
     uint64_t remembered = 0; // the winner's positions walked once and then remembered
+    std::FILE *spill = nullptr;
+    uint64_t spilled = 0;    // the bytes written to spill
+    bool spill_failed = false;
 };
 
 // Appends the walk to proof and returns true; false when the search could not back a step (it never

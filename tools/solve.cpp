@@ -1,13 +1,16 @@
 // korvani-solve: who wins with perfect play, from the empty board or after the moves given.
 //
 //   korvani-solve [--size N] [--moves "c3 b4 ..."] [--winning-moves | --openings] [--svg FILE] [--table MB]
-//                 [--max-time SECONDS] [--proof FILE] [--verbose]
+//                 [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]
 //
 // The moves are in the game's notation, Black first and the colours alternating. It prints who wins and
 // the nodes, time and peak memory of the proof. --winning-moves lists the winning moves (or, for a lost
 // position, the move that resists longest); --openings gives the value of every distinct move of the
 // position up to the symmetries of the board that keep it, and --svg draws them on the board. --verbose
 // adds how many plies the game or each move wins or resists in, which takes an exact search and longer.
+// --within finds the game's length when it is at most so many plies, else bounds it from below, two plies
+// at a time, each bound on a line of its own as soon as it is proved: far sooner than --verbose's exact
+// length when the plies are few, and a run cut short keeps the bound it reached.
 // --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
 // Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
 // leaves all it had found.
@@ -36,7 +39,7 @@ namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]";
 
 struct OPTIONS {
     int size = 5;
@@ -47,6 +50,7 @@ struct OPTIONS {
     const char *svg = nullptr;
     const char *proof = nullptr;
     long table_mb = 0; // 0: by the size of the board
+    int within = 0;    // plies; 0: not asked
     bool verbose = false;
 };
 
@@ -84,6 +88,8 @@ OPTIONS read_options(int argc, char **argv) {
                         "--max-time SECONDS   stop after so many seconds (wall time) with status 3 and what\n"
                         "                     was found so far\n"
                         "--proof FILE         write the proof of the value, for korvani-check\n"
+                        "--within PLIES       the game's length if it is at most so many plies, else how many\n"
+                        "                     plies the winner needs at least\n"
                         "--verbose            also how many plies the game or each move wins or resists in\n",
                         USAGE);
             std::exit(0);
@@ -100,6 +106,8 @@ OPTIONS read_options(int argc, char **argv) {
             if (options.proof[0] == '\0') fail("--proof needs a file name");
         } else if (is("--table")) {
             options.table_mb = read_number("--table", value("--table", "a number"), 1, 1 << 20);
+        } else if (is("--within")) {
+            options.within = static_cast<int>(read_number("--within", value("--within", "a number"), 1, 99));
         } else if (is("--max-time")) {
             options.max_time = read_number("--max-time", value("--max-time", "a number"), 1, 100000000);
         } else if (std::strcmp(arg, "--winning-moves") == 0) {
@@ -116,6 +124,7 @@ OPTIONS read_options(int argc, char **argv) {
     }
     if (options.svg && !options.openings) fail("--svg draws the openings: give --openings too");
     if (options.proof && options.openings) fail("--proof proves the value: give it without --openings");
+    if (options.within && options.openings) fail("--within bounds the game's length: give it without --openings");
     if (options.winning_moves && options.openings) fail("give --winning-moves or --openings, not both");
     return options;
 }
@@ -230,6 +239,9 @@ std::chrono::steady_clock::time_point running_since;
 long time_limit = 0;
 char pending[1024];
 volatile std::sig_atomic_t pending_length = 0;
+// The proof's bytes written so far, beside the proof's file until the walk ends; removed on a cut.
+char spill_path[4096];
+volatile std::sig_atomic_t spilling = 0;
 
 // Appends to the line being built and to stdout's buffer: a cut leaves the line whole once.
 void pending_add(const std::string &text) {
@@ -252,6 +264,7 @@ void write_all(int fd, const char *text, int length) {
 
 void on_stop(int signal_number) {
     char text[200];
+    if (spilling) unlink(spill_path);
     const double seconds = seconds_since(running_since);
     const unsigned long long nodes = running ? running->nodes : 0;
     if (pending_length > 0) {
@@ -374,32 +387,57 @@ void print_openings(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &g
     if (options.svg) write_svg(options.svg, solver, game, value_at);
 }
 
-// The proof for korvani-check: a few lines that say what is proved, then the bytes of the walk.
+[[noreturn]] void cannot_write(const std::string &path) {
+    const int error = errno;
+    if (spilling) unlink(spill_path);
+    std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path.c_str(), std::strerror(error));
+    std::exit(1);
+}
+
+// The proof for korvani-check: a few lines that say what is proved, then the bytes of the walk. The bytes
+// go to a file beside the proof's as the walk finds them, so that a proof of gigabytes is never held in
+// memory, and the proof's own file is written only once the walk has ended.
 void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game, int value) {
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
+    const std::string spill_name = std::string(path) + ".XXXXXX";
+    if (spill_name.size() >= sizeof spill_path) {
+        errno = ENAMETOOLONG;
+        cannot_write(path);
+    }
+    std::memcpy(spill_path, spill_name.c_str(), spill_name.size() + 1);
+    const int spill_fd = mkstemp(spill_path);
+    if (spill_fd < 0) cannot_write(path);
+    spilling = 1;
     SOLVE_PROOF proof;
+    proof.spill = fdopen(spill_fd, "w+b");
+    if (!proof.spill) cannot_write(spill_path);
     if (!solve_write_proof(solver, game.position, &proof)) {
+        unlink(spill_path);
         std::fprintf(stderr, "korvani-solve: the search could not back its proof: nothing written\n");
         std::exit(1);
     }
+    if (proof.spill_failed || std::fflush(proof.spill) != 0) cannot_write(spill_path);
     std::istringstream in(options.moves);
     std::string moves;
     for (std::string text; in >> text;) moves += " " + text;
     const std::string head = "korvani proof 3\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
                              "\nwinner " + side_name(value > 0 ? game.to_move : stone_opponent(game.to_move)) +
                              "\nremembered " + std::to_string(proof.remembered) + "\nproof\n";
-    const std::vector<uint8_t> &bytes = proof.bytes;
     FILE *out = std::fopen(path, "wb");
-    bool written = out && std::fwrite(head.data(), 1, head.size(), out) == head.size() &&
-                   (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
-    if (out) written = std::fclose(out) == 0 && written;
-    if (!written) {
-        std::fprintf(stderr, "korvani-solve: cannot write \"%s\": %s\n", path, std::strerror(errno));
-        std::exit(1);
-    }
+    if (!out) cannot_write(path);
+    bool written = std::fwrite(head.data(), 1, head.size(), out) == head.size();
+    std::rewind(proof.spill);
+    std::vector<char> chunk(size_t{1} << 20);
+    for (size_t n; written && (n = std::fread(chunk.data(), 1, chunk.size(), proof.spill)) > 0;)
+        written = std::fwrite(chunk.data(), 1, n, out) == n;
+    written = !std::ferror(proof.spill) && std::fclose(out) == 0 && written;
+    if (!written) cannot_write(path);
+    std::fclose(proof.spill);
+    unlink(spill_path);
+    spilling = 0;
     std::printf("proof: %s, %s positions, %s bytes, %.3f s (CPU %.3f s)\n", path, grouped(proof.positions).c_str(),
-                grouped(head.size() + bytes.size()).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
+                grouped(head.size() + proof.spilled).c_str(), seconds_since(start), cpu_seconds() - start_cpu);
 }
 
 void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game) {
@@ -412,6 +450,19 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
         const int score = solve_score(solver, game.position);
         std::printf("%s %s (the quickest win against the longest resistance)\n", side_name(mover),
                     plies_text(score).c_str());
+    }
+    if (options.within) {
+        // Two plies at a time, as the winner's last move comes on every other ply; the table of each step
+        // speeds the next, so the whole costs about as much as its last step.
+        const char *winner = side_name(value > 0 ? mover : stone_opponent(mover));
+        for (int plies = value > 0 ? 1 : 2; plies <= options.within; plies += 2) {
+            if (solve_wins_within(solver, game.position, value > 0, plies)) {
+                std::printf("%s %s (the quickest win against the longest resistance)\n", side_name(mover),
+                            plies_text(value > 0 ? SOLVE_WIN - plies : -(SOLVE_WIN - plies)).c_str());
+                break;
+            }
+            std::printf("%s needs more than %d %s against the best defence\n", winner, plies, plies == 1 ? "ply" : "plies");
+        }
     }
     if (options.winning_moves && value > 0) {
         pending_add(std::string("winning moves for ") + side_name(mover) + ":");

@@ -164,6 +164,9 @@ TEST(Solve, AgreesWithTheReferenceOnTheEmptyBoardsAndEveryOpening) {
                 EXPECT_EQ(solve_move_score(solver.get(), SOLVE_POSITION{0, 0}, solve_point(i, j), exact), move);
                 if (exact) {
                     EXPECT_EQ(solve_score(solver.get(), after), white);
+                    // The game's length, bounded from both sides by the one-score window.
+                    EXPECT_TRUE(solve_wins_within(solver.get(), after, white > 0, solve_plies(white)));
+                    EXPECT_FALSE(solve_wins_within(solver.get(), after, white > 0, solve_plies(white) - 1));
                 }
                 empty_board = std::max(empty_board, move);
             }
@@ -195,7 +198,11 @@ TEST(Solve, AgreesWithTheReferenceOnRandomPositionsWithTenOrFewerEmptyPoints) {
             EXPECT_EQ(solve_value(solver.get(), position), value);
             EXPECT_EQ(solve_value(fresh.get(), position), value);
             if (empty_left <= 7) {
-                EXPECT_EQ(solve_score(solver.get(), position), reference(game, colour, true));
+                const int score = reference(game, colour, true);
+                EXPECT_EQ(solve_score(fresh.get(), position), score);
+                EXPECT_TRUE(solve_wins_within(solver.get(), position, value > 0, solve_plies(score)));
+                EXPECT_FALSE(solve_wins_within(solver.get(), position, value > 0, solve_plies(score) - 1));
+                EXPECT_EQ(solve_score(solver.get(), position), score);
             }
             wins += value > 0;
             ++checked;

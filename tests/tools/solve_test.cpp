@@ -1,17 +1,25 @@
 // korvani-solve, run as a program: its errors and their status, a proof and the openings with their picture.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "tests/tools/run_tool.h"
 
 namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--proof FILE] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]";
 
 RUN run_solve(const std::string &args) { return run_tool(KORVANI_SOLVE, args); }
 
@@ -44,6 +52,8 @@ TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"--openings --winning-moves", "give --winning-moves or --openings, not both"},
         {"--openings --proof p", "--proof proves the value: give it without --openings"},
         {"--proof ''", "--proof needs a file name"},
+        {"--within 0", "--within takes a whole number from 1 to 99"},
+        {"--openings --within 9", "--within bounds the game's length: give it without --openings"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(std::string("korvani-solve ") + row.args);
@@ -86,6 +96,14 @@ TEST(Solve, ProvesTheValueAndNamesTheMovesOnlyWhenAsked) {
     EXPECT_EQ(lines[1], "Black wins with perfect play");
     EXPECT_EQ(lines[2], "longest resistance for White: b3 a2 c2 b1 (loses in 6 plies)");
 
+    // The game's length found, or bounded from below, two plies at a time (White to move loses in 6).
+    lines = lines_of(run_solve("--size 3 --moves b2 --within 6").out);
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(lines[2], "Black needs more than 2 plies against the best defence");
+    EXPECT_EQ(lines[3], "Black needs more than 4 plies against the best defence");
+    EXPECT_EQ(lines[4], "White loses in 6 plies (the quickest win against the longest resistance)");
+    EXPECT_EQ(lines_of(run_solve("--size 3 --moves b2 --within 5").out).at(4).rfind("nodes: ", 0), 0u);
+
     const RUN over = run_solve("--moves 'a1 a2 c3 b1'");
     EXPECT_EQ(over.status, 0);
     EXPECT_EQ(over.out, "5 x 5, 4 moves played\nthe game is over: White won with move 4\n");
@@ -103,6 +121,42 @@ TEST(Solve, ARunCutShortKeepsWhatItPrintedAndSaysHowFarItGot) {
     const RUN interrupted = run_tool("timeout", std::string("-s INT 1 '") + KORVANI_SOLVE + "' --size 7 --table 16");
     EXPECT_EQ(interrupted.out, "7 x 7, 0 moves played, Black to move\n");
     EXPECT_EQ(interrupted.err.rfind("korvani-solve: interrupted after ", 0), 0u) << interrupted.err;
+}
+
+// The proof's bytes wait beside its file until the walk ends: a walk cut short leaves neither behind.
+TEST(Solve, AProofCutShortInItsWalkLeavesNoFile) {
+    char folder[] = "/tmp/korvani_proofXXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string proof = std::string(folder) + "/p";
+    const auto entries = [&] {
+        std::vector<std::string> names;
+        DIR *dir = opendir(folder);
+        while (const dirent *entry = dir ? readdir(dir) : nullptr)
+            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+        if (dir) closedir(dir);
+        return names;
+    };
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        // A search of a second and a walk of half a minute: a table of 1 MB keeps little of the search.
+        execl(KORVANI_SOLVE, "korvani-solve", "--size", "6", "--moves", "c4 d3 d4 d5", "--table", "1", "--proof",
+              proof.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (entries().empty() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::vector<std::string> walking = entries();
+    kill(child, SIGINT);
+    const int status = wait_child(child, "korvani-solve, interrupted in its walk,");
+    ASSERT_EQ(walking.size(), 1u) << "the walk did not begin within 60 s";
+    EXPECT_EQ(walking[0].rfind("p.", 0), 0u) << walking[0];
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_TRUE(entries().empty()) << entries()[0];
+    rmdir(folder);
 }
 
 TEST(Solve, OpeningsUpToSymmetryAndTheirPicture) {

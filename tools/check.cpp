@@ -1,6 +1,6 @@
 // korvani-check: replays a proof written by korvani-solve --proof and says whether it holds.
 //
-//   korvani-check FILE
+//   korvani-check FILE...
 //
 // It trusts nothing of the solver: it plays every move on the game's own board and judges it with the
 // game's own end test (groups_check_end), exactly as a game does. Where the winner is to move and a group
@@ -14,6 +14,10 @@
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof.
+//
+// Several proofs are checked one after the other. When they prove one side's win after each reply of the
+// other side to the same moves, and every reply without a proof loses at once, they prove that win after
+// those moves, which is said on a last line: a proof too large for one run is checked in parts.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +37,7 @@
 namespace {
 
 [[noreturn]] void unreadable(const std::string &message) {
-    std::fprintf(stderr, "korvani-check: %s\nusage: korvani-check FILE\n", message.c_str());
+    std::fprintf(stderr, "korvani-check: %s\nusage: korvani-check FILE...\n", message.c_str());
     std::exit(2);
 }
 
@@ -186,12 +190,19 @@ int check(CHECK &c, int colour) {
     return plies;
 }
 
-} // namespace
+// What one accepted proof claims.
+struct CLAIM {
+    int size = 0;
+    int winner = 0;
+    std::vector<std::string> moves; // as its head names them
+    int plies = 0;
+};
 
-int main(int argc, char **argv) {
-    if (argc != 2 || argv[1][0] == '-') unreadable(argc == 2 ? std::string("unknown option \"") + argv[1] + "\"" : "give one proof file");
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) unreadable(std::string("cannot read \"") + argv[1] + "\"");
+// Checks one proof file, says what became of it, and returns the status: 0 accepted (claim set),
+// 1 rejected. A file that is no proof ends the program with status 2.
+int check_file(const char *path, CLAIM *claim) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) unreadable(std::string("cannot read \"") + path + "\"");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
     // The head: "korvani proof 3", "size N", "moves ...", "winner Black|White", "remembered N", "proof",
@@ -220,6 +231,8 @@ int main(int argc, char **argv) {
     // No proof remembers more positions than it has bytes.
     memo_make(c.proved, size, std::min<unsigned long long>(remembered, c.proof.size()));
     c.winner = head[3] == "winner Black" ? STONE_BLACK : STONE_WHITE;
+    claim->size = size;
+    claim->winner = c.winner;
     std::istringstream moves(head[2].substr(5));
     int colour = STONE_BLACK;
     for (std::string name; moves >> name; colour = stone_opponent(colour)) {
@@ -229,6 +242,7 @@ int main(int argc, char **argv) {
         if (i < 0 || i >= size || j < 0 || j >= size || board_point_name(c.board, i, j) != name ||
             !board_is_empty(c.board, i, j) || play(c, colour, i, j) != 0)
             unreadable("not a proof: its move \"" + name + "\" is not a move of a game going on");
+        claim->moves.push_back(name);
     }
     const std::clock_t start = std::clock();
     const int plies = check(c, colour);
@@ -240,9 +254,80 @@ int main(int argc, char **argv) {
         std::printf("rejected: %s\n", c.failure.c_str());
         return 1;
     }
+    claim->plies = plies;
     std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence\n",
                 side_name(c.winner), size, size, head[2].size() > 5 ? head[2].substr(5).c_str() : " (none)", plies);
     std::printf("positions: %zu of the winner remembered, %llu more met, %llu of the loser walked, CPU time: %.3f s\n",
                 c.proved.used, static_cast<unsigned long long>(c.unremembered), static_cast<unsigned long long>(c.defences), seconds);
     return 0;
+}
+
+// Proofs of one win after each reply of the loser to the same moves prove that win after those moves:
+// the step a proof's walk takes where the loser is to move, taken over the files. Every reply must have
+// its proof, or lose at once; none may capture.
+void conclude(const std::vector<CLAIM> &claims) {
+    const CLAIM &first = claims[0];
+    const std::vector<std::string> before(first.moves.begin(), first.moves.empty() ? first.moves.end() : first.moves.end() - 1);
+    std::string named;
+    for (const std::string &m : before) named += " " + m;
+    for (const CLAIM &claim : claims)
+        if (claim.size != first.size || claim.winner != first.winner || claim.moves.size() != before.size() + 1 ||
+            !std::equal(before.begin(), before.end(), claim.moves.begin()))
+            return; // not the replies to one position: each proof stands alone
+    const int loser = before.size() % 2 == 0 ? STONE_BLACK : STONE_WHITE;
+    if (loser == first.winner) return;
+    CHECK c;
+    c.board = board_new(first.size, first.size);
+    c.groups = groups_create(first.size, first.size, c.board);
+    int colour = STONE_BLACK;
+    for (const std::string &name : before) {
+        int i = -1;
+        int j = -1;
+        board_parse_point(c.board, name.c_str(), &i, &j);
+        play(c, colour, i, j);
+        colour = stone_opponent(colour);
+    }
+    int plies = 0;
+    std::string missing;
+    for (int i = 0; i < first.size && missing.empty(); ++i)
+        for (int j = 0; j < first.size && missing.empty(); ++j) {
+            if (!board_is_empty(c.board, i, j)) continue;
+            const std::string name = board_point_name(c.board, i, j);
+            int rest = -1;
+            for (const CLAIM &claim : claims)
+                if (claim.moves.back() == name) rest = std::max(rest, claim.plies + 1);
+            if (rest < 0) {
+                // A reply without a proof counts only if it loses at once.
+                if (play(c, colour, i, j) < 0) rest = 1;
+                take_back(c, i, j);
+            }
+            if (rest < 0) missing = name;
+            plies = std::max(plies, rest);
+        }
+    groups_free(c.groups);
+    board_free(c.board);
+    if (!missing.empty()) {
+        std::printf("not concluded: no proof after the moves%s %s\n", named.c_str(), missing.c_str());
+        return;
+    }
+    std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence, by the %zu proofs above\n",
+                side_name(first.winner), first.size, first.size, named.empty() ? " (none)" : named.c_str(), plies,
+                claims.size());
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) unreadable("give one proof file or more");
+    for (int k = 1; k < argc; ++k)
+        if (argv[k][0] == '-') unreadable(std::string("unknown option \"") + argv[k] + "\"");
+    std::vector<CLAIM> claims;
+    int status = 0;
+    for (int k = 1; k < argc; ++k) {
+        CLAIM claim;
+        if (check_file(argv[k], &claim) == 0) claims.push_back(claim);
+        else status = 1;
+    }
+    if (status == 0 && claims.size() > 1) conclude(claims);
+    return status;
 }

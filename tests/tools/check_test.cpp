@@ -104,6 +104,32 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
     EXPECT_EQ(check(proof).status, 1);
 }
 
+// The proofs of Black's win after each of White's replies to b2 prove it after b2, as its own proof does;
+// with one reply's proof left out they prove nothing more.
+TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
+    PROOF_FILE whole;
+    ASSERT_EQ(run_tool(KORVANI_SOLVE, "--size 3 --moves b2 --proof '" + whole.path + "'").status, 0);
+    const std::string accepted = lines_of(check(whole).out).at(0);
+    const std::string bound = accepted.substr(accepted.find(", within")); // the same as its own proof's
+    std::vector<PROOF_FILE> parts(8);
+    std::string files;
+    int k = 0;
+    for (const char *reply : {"a3", "b3", "c3", "a2", "c2", "a1", "b1", "c1"}) {
+        const PROOF_FILE &part = parts[static_cast<size_t>(k++)];
+        ASSERT_EQ(run_tool(KORVANI_SOLVE, std::string("--size 3 --moves 'b2 ") + reply + "' --proof '" + part.path + "'").status, 0);
+        files += " '" + part.path + "'";
+    }
+    RUN run = run_tool(KORVANI_CHECK, files);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    std::vector<std::string> lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 17u) << run.out;
+    EXPECT_EQ(lines[16], "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 8 proofs above");
+
+    run = run_tool(KORVANI_CHECK, files.substr(files.find(' ', 1)));
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(lines_of(run.out).back(), "not concluded: no proof after the moves b2 a3");
+}
+
 TEST(Check, RefusesWhatIsNoProof) {
     PROOF_FILE proof;
     proof.rewrite("korvani proof 3\nsize 9\nmoves\nwinner White\nremembered 0\nproof\n");

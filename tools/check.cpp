@@ -4,13 +4,14 @@
 //
 // It trusts nothing of the solver: it plays every move on the game's own board and judges it with the
 // game's own end test (groups_check_end), exactly as a game does. Where the winner is to move and a group
-// of the loser has one dame (the game's own groups say so), the winner plays there, which must capture;
-// the proof says nothing of such a position. Otherwise the proof names one move, which must not lose at
-// once. Where the loser is to move every reply is tried, and none may capture. A position of the winner
-// that needed more than three plies is remembered: met again (the same stones), it was proved the first
-// time and is not walked again; the solver's walk skips it in the same way, so the bytes stay in step.
-// One won within three plies is walked, and takes a byte, each time. There is no search here, no table
-// of values, no symmetry and no shortcut of the rules.
+// of the loser has one dame (the game's own groups say so, as the end test found them after the move that
+// made the position), the winner plays there, which must capture; the proof says nothing of such a
+// position. Otherwise the proof names one move, which must not lose at once. Where the loser is to move
+// every reply is tried, and none may capture. A position of the winner that needed more than three plies
+// is remembered: met again (the same stones), it was proved the first time and is not walked again; the
+// solver's walk skips it in the same way, so the bytes stay in step. One won within three plies is
+// walked, and takes a byte, each time. There is no search here, no table of values, no symmetry and no
+// shortcut of the rules.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof.
@@ -87,7 +88,7 @@ struct CHECK {
     MEMO proved;                                   // each position of the winner's move: the plies it needs
     uint64_t unremembered = 0;                     // the winner's won within three plies, each time met
     uint64_t defences = 0;                         // positions of the loser walked
-    std::vector<std::string> line;                 // the moves from the proof's start, for the message
+    std::vector<int> line;                         // the moves from the proof's start (8i + j), for the message
     std::string failure;
 };
 
@@ -95,7 +96,7 @@ struct CHECK {
 int play(CHECK &c, int colour, int i, int j) {
     board_set_move(c.board, colour, i, j);
     groups_add_move(c.groups, colour, i, j);
-    c.line.push_back(board_point_name(c.board, i, j));
+    c.line.push_back(8 * i + j);
     int white_lost = 0;
     int black_lost = 0;
     groups_check_end(c.groups, 0, &white_lost, &black_lost);
@@ -122,7 +123,7 @@ void key_of(const CHECK &c, uint64_t *key) {
 // -1 with the failure set, or the most plies the winner needs from here.
 int fail(CHECK &c, const std::string &why) {
     std::string moves;
-    for (const std::string &m : c.line) moves += " " + m;
+    for (const int point : c.line) moves += std::string(" ") + board_point_name(c.board, point / 8, point % 8);
     c.failure = why + (moves.empty() ? " at the start" : " after" + moves);
     return -1;
 }
@@ -131,7 +132,7 @@ int check(CHECK &c, int colour) {
     const int size = c.board->rows;
     int plies = 0; // a loser without any move gives up: the game ends here
     if (colour == c.winner) {
-        groups_find(c.groups, nullptr);
+        // The groups are those of this very board: the end test analysed it after the move just played.
         for (int g = 0; g < c.groups->groups_num; ++g) {
             const GROUP &group = c.groups->groups[g];
             if (group.colour != stone_opponent(colour) || group.dame != 1) continue;
@@ -244,6 +245,7 @@ int check_file(const char *path, CLAIM *claim) {
             unreadable("not a proof: its move \"" + name + "\" is not a move of a game going on");
         claim->moves.push_back(name);
     }
+    groups_find(c.groups, nullptr); // as the end test leaves it after every move, with none played too
     const std::clock_t start = std::clock();
     const int plies = check(c, colour);
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;

@@ -60,6 +60,17 @@ struct SIDE_GROUPS {
     int dame_count[32];
 };
 
+// Whether a stone just placed leaves a group of the other side it touches without dame (empty: the
+// empty points after it): only those groups lost a dame.
+bool takes(uint64_t stone, uint64_t other, uint64_t empty) {
+    for (uint64_t next = around(stone) & other; next != 0;) {
+        const uint64_t group = group_of(next & -next, other);
+        if ((around(group) & empty) == 0) return true;
+        next &= ~group;
+    }
+    return false;
+}
+
 void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
     out->n = 0;
     for (uint64_t left = stones; left != 0;) {
@@ -503,11 +514,7 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
     const uint64_t mover = position.mover | stone;
     const uint64_t empty = solver->board & ~(mover | position.other);
     // The capture comes first, as in the end test: it wins even when it fills the mover's last dame.
-    for (uint64_t next = around(stone) & position.other; next != 0;) {
-        const uint64_t group = group_of(next & -next, position.other);
-        if ((around(group) & empty) == 0) return SOLVE_CAPTURE;
-        next &= ~group;
-    }
+    if (takes(stone, position.other, empty)) return SOLVE_CAPTURE;
     if ((around(group_of(stone, mover)) & empty) == 0) return SOLVE_SUICIDE;
     *child = SOLVE_POSITION{position.other, mover};
     return SOLVE_PLAYED;
@@ -686,11 +693,7 @@ int free_replies(const SOLVER *solver, SOLVE_POSITION child) {
     for (uint64_t left = empty; left != 0; left &= left - 1) {
         const uint64_t stone = left & -left;
         const uint64_t after = empty & ~stone;
-        for (uint64_t next = around(stone) & winner; next != 0;) {
-            const uint64_t group = group_of(next & -next, winner);
-            if ((around(group) & after) == 0) return -1;
-            next &= ~group;
-        }
+        if (takes(stone, winner, after)) return -1;
         const uint64_t group = group_of(stone, loser | stone);
         const uint64_t dame = around(group) & after;
         if (dame != 0 && !single(dame) && (in_atari & ~group) == 0) ++unanswered;

@@ -191,6 +191,17 @@ int check(CHECK &c, int colour) {
     return plies;
 }
 
+// Plays the point named in the game's notation for colour: false unless it is an empty point of the board,
+// named as the board names it, and the game goes on after it.
+bool play_named(CHECK &c, int colour, const std::string &name) {
+    const int size = c.board->rows;
+    int i = -1;
+    int j = -1;
+    board_parse_point(c.board, name.c_str(), &i, &j);
+    return i >= 0 && i < size && j >= 0 && j < size && board_point_name(c.board, i, j) == name &&
+           board_is_empty(c.board, i, j) && play(c, colour, i, j) == 0;
+}
+
 // What one accepted proof claims.
 struct CLAIM {
     int size = 0;
@@ -237,11 +248,7 @@ int check_file(const char *path, CLAIM *claim) {
     std::istringstream moves(head[2].substr(5));
     int colour = STONE_BLACK;
     for (std::string name; moves >> name; colour = stone_opponent(colour)) {
-        int i = -1;
-        int j = -1;
-        board_parse_point(c.board, name.c_str(), &i, &j);
-        if (i < 0 || i >= size || j < 0 || j >= size || board_point_name(c.board, i, j) != name ||
-            !board_is_empty(c.board, i, j) || play(c, colour, i, j) != 0)
+        if (!play_named(c, colour, name))
             unreadable("not a proof: its move \"" + name + "\" is not a move of a game going on");
         claim->moves.push_back(name);
     }
@@ -283,10 +290,7 @@ void conclude(const std::vector<CLAIM> &claims) {
     c.groups = groups_create(first.size, first.size, c.board);
     int colour = STONE_BLACK;
     for (const std::string &name : before) {
-        int i = -1;
-        int j = -1;
-        board_parse_point(c.board, name.c_str(), &i, &j);
-        play(c, colour, i, j);
+        play_named(c, colour, name); // a move of each proof's head, which was found good
         colour = stone_opponent(colour);
     }
     int plies = 0;

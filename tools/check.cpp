@@ -10,15 +10,16 @@
 // every reply is tried, and none may capture. A position of the winner that needed more than three plies
 // is remembered: met again (the same stones), it was proved the first time and is not walked again; the
 // solver's walk skips it in the same way, so the bytes stay in step. One won within three plies is
-// walked, and takes a byte, each time. There is no search here, no table of values, no symmetry and no
-// shortcut of the rules.
+// walked, and takes a byte, each time. There is no search here, no table of values and no shortcut of the
+// rules; the walk uses no symmetry.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof.
 //
 // Several proofs are checked one after the other. When they prove one side's win after each reply of the
 // other side to the same moves, and every reply without a proof loses at once, they prove that win after
-// those moves, which is said on a last line: a proof too large for one run is checked in parts.
+// those moves, which is said on a last line: a proof too large for one run is checked in parts. There a
+// reply's proof stands for its mirror images where the position is its own (conclude).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -271,9 +272,32 @@ int check_file(const char *path, CLAIM *claim) {
     return 0;
 }
 
+// The image of point (i, j) under the board's symmetry t, 0 to 7: t & 4 swaps rows and columns, then
+// t & 1 turns the rows over and t & 2 the columns; 0 is the identity.
+void mirror(int size, int t, int *i, int *j) {
+    if (t & 4) std::swap(*i, *j);
+    if (t & 1) *i = size - 1 - *i;
+    if (t & 2) *j = size - 1 - *j;
+}
+
+// Whether symmetry t leaves every point of the board as it is.
+bool keeps(const BOARD *board, int t) {
+    const int size = board->rows;
+    for (int i = 0; i < size; ++i)
+        for (int j = 0; j < size; ++j) {
+            int mi = i;
+            int mj = j;
+            mirror(size, t, &mi, &mj);
+            if (board->cells[i * size + j] != board->cells[mi * size + mj]) return false;
+        }
+    return true;
+}
+
 // Proofs of one win after each reply of the loser to the same moves prove that win after those moves:
 // the step a proof's walk takes where the loser is to move, taken over the files. Every reply must have
-// its proof, or lose at once; none may capture.
+// its proof, or lose at once; none may capture. Where the position is its own mirror image, a reply's
+// proof stands for the reply's image too: the rules see only which points are neighbours, and a mirror
+// keeps them, so the mirrored proof would be the same walk on the same position.
 void conclude(const std::vector<CLAIM> &claims) {
     const CLAIM &first = claims[0];
     const std::vector<std::string> before(first.moves.begin(), first.moves.empty() ? first.moves.end() : first.moves.end() - 1);
@@ -300,8 +324,15 @@ void conclude(const std::vector<CLAIM> &claims) {
             if (!board_is_empty(c.board, i, j)) continue;
             const std::string name = board_point_name(c.board, i, j);
             int rest = -1;
-            for (const CLAIM &claim : claims)
-                if (claim.moves.back() == name) rest = std::max(rest, claim.plies + 1);
+            for (int t = 0; t < 8; ++t) {
+                int mi = i;
+                int mj = j;
+                mirror(first.size, t, &mi, &mj);
+                if (!keeps(c.board, t)) continue;
+                const std::string image = board_point_name(c.board, mi, mj);
+                for (const CLAIM &claim : claims)
+                    if (claim.moves.back() == image) rest = std::max(rest, claim.plies + 1);
+            }
             if (rest < 0) {
                 // A reply without a proof counts only if it loses at once.
                 if (play(c, colour, i, j) < 0) rest = 1;

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "tests/tools/run_tool.h"
 
@@ -111,23 +113,29 @@ TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
     ASSERT_EQ(run_tool(KORVANI_SOLVE, "--size 3 --moves b2 --proof '" + whole.path + "'").status, 0);
     const std::string accepted = lines_of(check(whole).out).at(0);
     const std::string bound = accepted.substr(accepted.find(", within")); // the same as its own proof's
-    std::vector<PROOF_FILE> parts(8);
-    std::string files;
-    int k = 0;
-    for (const char *reply : {"a3", "b3", "c3", "a2", "c2", "a1", "b1", "c1"}) {
-        const PROOF_FILE &part = parts[static_cast<size_t>(k++)];
-        ASSERT_EQ(run_tool(KORVANI_SOLVE, std::string("--size 3 --moves 'b2 ") + reply + "' --proof '" + part.path + "'").status, 0);
-        files += " '" + part.path + "'";
+    std::vector<PROOF_FILE> parts(11);
+    std::vector<std::string> files; // each part's, quoted
+    for (const char *moves : {"b2 a3", "b2 b3", "b2 c3", "b2 a2", "b2 c2", "b2 a1", "b2 b1", "b2 c1",
+                              "b2 a3 c1 a1", "b2 a3 c1 a2", "b2 a3 c1 b1"}) {
+        const PROOF_FILE &part = parts[files.size()];
+        ASSERT_EQ(run_tool(KORVANI_SOLVE, std::string("--size 3 --moves '") + moves + "' --proof '" + part.path + "'").status, 0);
+        files.push_back(" '" + part.path + "'");
     }
-    RUN run = run_tool(KORVANI_CHECK, files);
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
-    std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 17u) << run.out;
-    EXPECT_EQ(lines[16], "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 8 proofs above");
-
-    run = run_tool(KORVANI_CHECK, files.substr(files.find(' ', 1)));
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_EQ(lines_of(run.out).back(), "not concluded: no proof after the moves b2 a3");
+    const auto conclusion = [&](std::initializer_list<size_t> chosen) {
+        std::string named;
+        for (const size_t k : chosen) named += files[k];
+        const RUN run = run_tool(KORVANI_CHECK, named);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        return lines_of(run.out).back();
+    };
+    EXPECT_EQ(conclusion({0, 1, 2, 3, 4, 5, 6, 7}), "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 8 proofs above");
+    // A position that is its own mirror image needs one reply of each kind; b2 is the image of no reply.
+    EXPECT_EQ(conclusion({0, 4}), "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 2 proofs above");
+    EXPECT_EQ(conclusion({1, 3, 4, 6}), "not concluded: no proof after the moves b2 a3");
+    // b2 a3 c1 is its own image only across the line a3 b2 c1: c2 is the image of b1 there, and of a2
+    // only across the other diagonal, which moves the stones.
+    EXPECT_EQ(conclusion({8, 9, 10}).rfind("accepted: Black wins on 3 x 3 after the moves b2 a3 c1, within ", 0), 0u);
+    EXPECT_EQ(conclusion({8, 9}), "not concluded: no proof after the moves b2 a3 c1 c2");
 }
 
 TEST(Check, RefusesWhatIsNoProof) {

@@ -325,10 +325,10 @@ void conclude(const std::vector<CLAIM> &claims) {
             const std::string name = board_point_name(c.board, i, j);
             int rest = -1;
             for (int t = 0; t < 8; ++t) {
+                if (!keeps(c.board, t)) continue;
                 int mi = i;
                 int mj = j;
                 mirror(first.size, t, &mi, &mj);
-                if (!keeps(c.board, t)) continue;
                 const std::string image = board_point_name(c.board, mi, mj);
                 for (const CLAIM &claim : claims)
                     if (claim.moves.back() == image) rest = std::max(rest, claim.plies + 1);

@@ -296,8 +296,8 @@ bool keeps(const BOARD *board, int t) {
 // Proofs of one win after each reply of the loser to the same moves prove that win after those moves:
 // the step a proof's walk takes where the loser is to move, taken over the files. Every reply must have
 // its proof, or lose at once; none may capture. Where the position is its own mirror image, a reply's
-// proof stands for the reply's image too: the rules see only which points are neighbours, and a mirror
-// keeps them, so the mirrored proof would be the same walk on the same position.
+// proof stands for each reply it is the image of: the rules see only which points are neighbours, and a
+// mirror keeps them, so the proof with every move mirrored back proves that reply.
 void conclude(const std::vector<CLAIM> &claims) {
     const CLAIM &first = claims[0];
     const std::vector<std::string> before(first.moves.begin(), first.moves.empty() ? first.moves.end() : first.moves.end() - 1);

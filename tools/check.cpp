@@ -317,6 +317,8 @@ void conclude(const std::vector<CLAIM> &claims) {
         play_named(c, colour, name); // a move of each proof's head, which was found good
         colour = stone_opponent(colour);
     }
+    bool kept[8]; // the symmetries the position keeps
+    for (int t = 0; t < 8; ++t) kept[t] = keeps(c.board, t);
     int plies = 0;
     std::string missing;
     for (int i = 0; i < first.size && missing.empty(); ++i)
@@ -325,7 +327,7 @@ void conclude(const std::vector<CLAIM> &claims) {
             const std::string name = board_point_name(c.board, i, j);
             int rest = -1;
             for (int t = 0; t < 8; ++t) {
-                if (!keeps(c.board, t)) continue;
+                if (!kept[t]) continue;
                 int mi = i;
                 int mj = j;
                 mirror(first.size, t, &mi, &mj);

@@ -1,0 +1,9 @@
+# The Windows build's tests, run by scripts/windows under Wine: the core's headless tests and the rating
+# file's. GoogleTest is built from Debian's source of it by the same cross compiler.
+set(KORVANI_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source tree (Debian: googletest)")
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${KORVANI_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_executable(core_tests ${KORVANI_CORE_TEST_SOURCES})
+target_link_libraries(core_tests PRIVATE korvani_core gtest gtest_main)

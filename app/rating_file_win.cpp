@@ -1,6 +1,7 @@
 // The rating file's storage on Windows: the promises of rating_file.h, kept with Windows' own calls.
-// Every path is wide and absolute (with the \\?\ prefix, so that a deep folder is no limit), so a folder
-// named in Cyrillic or any other script works whatever the system's code page.
+// Every path is wide, so a folder named in Cyrillic or any other script works whatever the system's code
+// page, and absolute with the \\?\ prefix, so that the longer name of the new file beside the rating file
+// meets no MAX_PATH limit.
 #include "app/rating_file.h"
 
 #include <algorithm>
@@ -474,7 +475,9 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
             saved = replaced == REPLACE_DONE;
             if (replaced == REPLACE_REFUSED && old) {
                 DWORD place_error = error;
-                saved = write_in_place(path, number, info, tries, &place_error);
+                // Held by another program, the file has been waited for already while it was being replaced.
+                const bool waited = held_elsewhere(error) || error == ERROR_ACCESS_DENIED;
+                saved = write_in_place(path, number, info, waited ? 1 : tries, &place_error);
                 // Not writable in place either: the first reason says best why, unless the file is held.
                 if (!saved && place_error != ERROR_ACCESS_DENIED) error = place_error;
             }

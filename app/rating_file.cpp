@@ -25,36 +25,38 @@ namespace {
 // As many symbolic links as the kernel follows in one path before it gives up with ELOOP.
 const int LINKS_MAX = 40;
 
+void set_problem(char *problem, const char *text) { std::snprintf(problem, RATING_PROBLEM_MAX, "%s", text); }
+
 // The reason for the user, from the error of the system call that failed. The program runs in the C
 // locale, where the system's own texts are English: the usual ones have Russian words here.
 void set_problem_errno(char *problem, int error) {
     switch (error) {
     case EACCES:
-    case EPERM: rating_problem(problem, "нет доступа"); break;
-    case EROFS: rating_problem(problem, "диск только для чтения"); break;
-    case ENOSPC: rating_problem(problem, "нет места на диске"); break;
-    case EDQUOT: rating_problem(problem, "превышена квота диска"); break;
-    case EFBIG: rating_problem(problem, "превышен размер файла"); break;
-    case EIO: rating_problem(problem, "ошибка чтения или записи диска"); break;
-    case ELOOP: rating_problem(problem, "ссылки идут по кругу или их больше 40"); break;
-    case EWOULDBLOCK: rating_problem(problem, "файл заблокирован"); break;
-    case EBUSY: rating_problem(problem, "файл занят системой"); break;
-    case ETXTBSY: rating_problem(problem, "файл занят"); break;
-    case ENAMETOOLONG: rating_problem(problem, "слишком длинное имя файла"); break;
-    case ENOENT: rating_problem(problem, "нет папки, в которой он лежит"); break;
-    case ENOTDIR: rating_problem(problem, "в пути к нему не папка"); break;
-    case EXDEV: rating_problem(problem, "файл на другом диске"); break;
+    case EPERM: set_problem(problem, "нет доступа"); break;
+    case EROFS: set_problem(problem, "диск только для чтения"); break;
+    case ENOSPC: set_problem(problem, "нет места на диске"); break;
+    case EDQUOT: set_problem(problem, "превышена квота диска"); break;
+    case EFBIG: set_problem(problem, "превышен размер файла"); break;
+    case EIO: set_problem(problem, "ошибка чтения или записи диска"); break;
+    case ELOOP: set_problem(problem, "ссылки идут по кругу или их больше 40"); break;
+    case EWOULDBLOCK: set_problem(problem, "файл заблокирован"); break;
+    case EBUSY: set_problem(problem, "файл занят системой"); break;
+    case ETXTBSY: set_problem(problem, "файл занят"); break;
+    case ENAMETOOLONG: set_problem(problem, "слишком длинное имя файла"); break;
+    case ENOENT: set_problem(problem, "нет папки, в которой он лежит"); break;
+    case ENOTDIR: set_problem(problem, "в пути к нему не папка"); break;
+    case EXDEV: set_problem(problem, "файл на другом диске"); break;
     case EMFILE:
-    case ENFILE: rating_problem(problem, "открыто слишком много файлов"); break;
-    case ENOMEM: rating_problem(problem, "не хватает памяти"); break;
-    case ESTALE: rating_problem(problem, "сетевой диск недоступен"); break;
-    case EINVAL: rating_problem(problem, "система не позволяет заменить файл"); break;
+    case ENFILE: set_problem(problem, "открыто слишком много файлов"); break;
+    case ENOMEM: set_problem(problem, "не хватает памяти"); break;
+    case ESTALE: set_problem(problem, "сетевой диск недоступен"); break;
+    case EINVAL: set_problem(problem, "система не позволяет заменить файл"); break;
     default: std::snprintf(problem, RATING_PROBLEM_MAX, "ошибка системы: %s", std::strerror(error)); break;
     }
 }
 
 void set_not_a_file(char *problem, mode_t mode) {
-    rating_problem(problem, S_ISDIR(mode) ? "на его месте папка" : "это не обычный файл");
+    set_problem(problem, S_ISDIR(mode) ? "на его месте папка" : "это не обычный файл");
 }
 
 int step_fails(int step) {
@@ -99,7 +101,7 @@ int resolve_rating_path(std::string *path, char *problem) {
             return 0;
         }
         if (!may_be_trusted(*path, info)) {
-            rating_problem(problem, "ссылка чужого пользователя в общей папке");
+            set_problem(problem, "ссылка чужого пользователя в общей папке");
             return 0;
         }
         char target[4096];

@@ -1,5 +1,5 @@
 // The rating file's text, the same on every platform: what counts as purely a rating, how the game
-// writes one, which names are a save's temporary files, and the problem phrases. Each platform's storage
+// writes one, and which names are a save's temporary files. Each platform's storage
 // (rating_file.cpp, rating_file_win.cpp) reads and writes the bytes; this decides what they mean.
 #pragma once
 

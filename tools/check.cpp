@@ -364,7 +364,7 @@ int conclude(const std::vector<CLAIM> &claims) {
 
 int main(int argc, char **argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: korvani-check FILE...\n\n"
+        std::printf("usage: korvani-check FILE...\n       korvani-check --help\n\n"
                     "Replays each proof written by korvani-solve --proof with the game's own rules and says\n"
                     "whether it holds. Proofs of every reply to the same moves conclude the win after them.\n\n"
                     "Status: 0 every proof accepted (and concluded, when given as parts), 1 a proof rejected,\n"

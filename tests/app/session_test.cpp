@@ -1080,16 +1080,10 @@ TEST(Session, ToolkitOptionsAndIgnoredSignalsAreKeptButNotTheWindowsSizeNorTheTo
         ASSERT_TRUE(XGetWindowAttributes(s.display, s.main, &a));
         EXPECT_EQ(230, a.width);
         EXPECT_EQ(300, a.height);
-        if (c.x >= 0) {
-            int x = 0;
-            int y = 0;
-            s.origin(s.main, &x, &y);
-            EXPECT_EQ(c.x, x);
-            EXPECT_EQ(c.y, y);
-        }
         int x = 0;
         int y = 0;
         s.origin(s.main, &x, &y);
+        EXPECT_TRUE(c.x < 0 || (x == c.x && y == c.y)) << "placed at " << x << ", " << y;
         xdotool("mousemove " + std::to_string(x + 30) + " " + std::to_string(y + 67));
         EXPECT_TRUE(wait_for([&] { return s.popup_shown(); })) << "the new-game button's tooltip did not show";
         EXPECT_TRUE(std::filesystem::is_empty(own_home)) << "the toolkit wrote into HOME";

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -103,24 +104,28 @@ int may_be_trusted(const std::string &path, const struct stat &info) {
 struct AS_FOLDER_OWNER {
     bool switched = false;
     bool failed = false; // the identity could not be taken: nothing may be touched
-    gid_t groups[NGROUPS_MAX];
-    int group_count = 0;
+    std::vector<gid_t> groups; // root's own, given back afterwards
 
     AS_FOLDER_OWNER() {
         struct stat folder {};
         if (geteuid() != 0 || stat(".", &folder) != 0 || folder.st_uid == 0) return;
-        group_count = getgroups(NGROUPS_MAX, groups);
-        gid_t owner_groups[NGROUPS_MAX];
-        int owner_count = NGROUPS_MAX;
-        const passwd *owner = getpwuid(folder.st_uid);
-        if (!owner || getgrouplist(owner->pw_name, folder.st_gid, owner_groups, &owner_count) < 0) {
-            owner_groups[0] = folder.st_gid;
-            owner_count = 1;
-        }
         switched = true;
+        groups.resize(std::max(0, getgroups(0, nullptr)));
+        if (getgroups(static_cast<int>(groups.size()), groups.data()) < 0) groups.clear();
+        std::vector<gid_t> owner_groups(1, folder.st_gid);
+        if (const passwd *owner = getpwuid(folder.st_uid)) {
+            int count = 32;
+            owner_groups.resize(count);
+            // A user in more groups than asked for gets the count back, and is asked again.
+            if (getgrouplist(owner->pw_name, folder.st_gid, owner_groups.data(), &count) < 0) {
+                owner_groups.resize(count);
+                if (getgrouplist(owner->pw_name, folder.st_gid, owner_groups.data(), &count) < 0) count = 1;
+            }
+            owner_groups.resize(count);
+        }
+        if (setgroups(owner_groups.size(), owner_groups.data()) != 0) failed = true;
         // setfsuid answers with the identity before the call: asked twice, the second answer says whether
         // the first took.
-        if (group_count < 0 || setgroups(owner_count, owner_groups) != 0) failed = true;
         setfsgid(folder.st_gid);
         setfsuid(folder.st_uid);
         if (static_cast<uid_t>(setfsuid(folder.st_uid)) != folder.st_uid ||
@@ -129,9 +134,9 @@ struct AS_FOLDER_OWNER {
     }
     ~AS_FOLDER_OWNER() {
         if (!switched) return;
-        setfsuid(0);
+        setfsuid(geteuid());
         setfsgid(getegid());
-        if (group_count >= 0) setgroups(group_count, groups);
+        setgroups(groups.size(), groups.data());
     }
     AS_FOLDER_OWNER(const AS_FOLDER_OWNER &) = delete;
     AS_FOLDER_OWNER &operator=(const AS_FOLDER_OWNER &) = delete;
@@ -367,9 +372,14 @@ int replace_file(const std::string &path, const std::string &text, const struct 
     struct stat made {};
     const bool written = fstat(fd, &made) == 0 && !step_fails(RATING_STEP_WRITE) &&
                          write_all(fd, text.data(), text.size()) && !step_fails(RATING_STEP_SYNC) && fsync(fd) == 0;
-    if (!written || step_fails(RATING_STEP_CLOSE) || close(fd) != 0) {
+    if (!written || step_fails(RATING_STEP_CLOSE)) {
         *error = errno;
-        if (!written) close(fd);
+        close(fd);
+        unlink(temp.c_str());
+        return is_out_of_space(*error) ? REPLACE_REFUSED : REPLACE_FAILED;
+    }
+    if (close(fd) != 0) {
+        *error = errno;
         unlink(temp.c_str());
         return is_out_of_space(*error) ? REPLACE_REFUSED : REPLACE_FAILED;
     }

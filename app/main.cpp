@@ -5,9 +5,11 @@
 #include "app/platform.h"
 
 int main(int argc, char **argv) {
-    process_prepare();
-    // --help, --version and a mistyped option answer before any display is opened.
+    process_signals_ignore();
+    // --help, --version and a mistyped option answer before any display is opened, and before the
+    // standard streams are made whole: written to a closed stream, they fail and say so.
     const int status = options_read(argc, argv, stdout, stderr);
     if (status >= 0) return status;
+    process_streams_prepare();
     return app_main(argc, argv);
 }

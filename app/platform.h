@@ -5,13 +5,18 @@
 
 class Fl_Window;
 
-// Before anything else is opened: the standard streams made safe for the trace and the fatal exits
-// (Linux: closed ones opened on /dev/null, a pipe's writes made not to wait, SIGPIPE and SIGXFSZ
-// ignored; Windows: without a console the trace's escapes are off, so the trace writes nothing).
-void process_prepare();
+// First of all: signals that would end the game without its exit are ignored (Linux: SIGPIPE, as the
+// error stream's reader may be gone, and SIGXFSZ, as a save may pass a limit on the size of files; a
+// failed write is told instead). Windows has neither: nothing is done there.
+void process_signals_ignore();
+
+// Before any file or display is opened: the standard streams made safe for the trace and the fatal
+// exits (Linux: closed ones opened on /dev/null, a pipe's writes made not to wait; Windows: without a
+// console the trace's escapes are off, so the trace writes nothing).
+void process_streams_prepare();
 
 // The end of the session ends the game through quit, from the event loop, as closing the window does:
-// Linux: SIGTERM, SIGHUP and SIGINT; Windows: log off and shut down (WM_ENDSESSION). Call once, after
+// Linux: SIGTERM, SIGHUP and SIGINT, but those the game was started ignoring; Windows: log off and shut down (WM_ENDSESSION). Call once, after
 // the toolkit's windows exist and before the event loop runs.
 void session_end_catch(void (*quit)());
 

@@ -68,10 +68,11 @@ void signal_cb(int, void *) { session_quit(); }
 
 } // namespace
 
-void process_prepare() {
+void process_signals_ignore() { signals_ignore(); }
+
+void process_streams_prepare() {
     std_streams_open();
     error_pipe_unblock();
-    signals_ignore();
 }
 
 void session_end_catch(void (*quit)()) {
@@ -83,7 +84,12 @@ void session_end_catch(void (*quit)()) {
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal_number, &action, nullptr);
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+        // What the game was started ignoring stays ignored: nohup's hangup, a background job's Ctrl-C.
+        struct sigaction inherited {};
+        if (sigaction(signal_number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        sigaction(signal_number, &action, nullptr);
+    }
 }
 
 // The icon is drawn here, not read from disk; the window keeps its own copy.

@@ -33,10 +33,14 @@ int session_handler(int event) {
 
 } // namespace
 
+// Writing to a pipe whose reader has gone, or past a limit on the size of files, fails on Windows
+// without a signal.
+void process_signals_ignore() {}
+
 // A program of the GUI subsystem started from Explorer has no console and no standard handles: every
 // write to the error stream would fail. Writes that fail are ignored anyway, but the trace's escapes are
 // turned off so that it does not even try.
-void process_prepare() {
+void process_streams_prepare() {
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
     if (error == nullptr || error == INVALID_HANDLE_VALUE) YTraceColors(0);
 }

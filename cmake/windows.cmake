@@ -48,11 +48,21 @@ if(NOT fltk_version STREQUAL "1.3.8")
     "with FLTK 1.3.8")
 endif()
 
-include(ExternalProject)
-set(fltk_build ${CMAKE_BINARY_DIR}/fltk)
+# A second build folder may take the library another one built from the same source (scripts/windows
+# does, to check that two builds give the same bytes without compiling FLTK twice).
+set(KORVANI_FLTK_BUILT "" CACHE PATH "A build folder's fltk/ folder where FLTK 1.3.8 is built already, for this toolchain")
+if(KORVANI_FLTK_BUILT)
+  set(fltk_build ${KORVANI_FLTK_BUILT})
+else()
+  set(fltk_build ${CMAKE_BINARY_DIR}/fltk)
+endif()
 set(fltk_library ${fltk_build}/lib/libfltk.a)
+include(ExternalProject)
 # Only the library: no tests, no fluid, no images, no OpenGL. Built with the same toolchain and the same
 # care for reproducible objects.
+if(KORVANI_FLTK_BUILT)
+  add_custom_target(fltk_from_source)
+else()
 ExternalProject_Add(fltk_from_source
   SOURCE_DIR ${fltk_tree}
   BINARY_DIR ${fltk_build}
@@ -69,6 +79,7 @@ ExternalProject_Add(fltk_from_source
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${fltk_build} --target fltk
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${fltk_library})
+endif()
 
 # The headers: the tree's own and the one the build writes (FL/abi-version.h). An imported target's
 # folders are system folders (-isystem): FLTK's warnings are not the game's.

@@ -48,11 +48,12 @@ void signals_ignore() {
 } // namespace
 
 int main(int argc, char **argv) {
-    std_streams_open();
-    error_pipe_unblock();
     signals_ignore();
-    // --help, --version and a mistyped option answer before any display is opened.
+    // --help, --version and a mistyped option answer before any display is opened, and before the
+    // standard streams are made whole: written to a closed stream, they fail and say so.
     const int status = options_read(argc, argv, stdout, stderr);
     if (status >= 0) return status;
+    std_streams_open();
+    error_pipe_unblock();
     return app_main(argc, argv);
 }

@@ -66,7 +66,12 @@ void signals_catch() {
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) sigaction(signal_number, &action, nullptr);
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+        // What the game was started ignoring stays ignored: nohup's hangup, a background job's Ctrl-C.
+        struct sigaction inherited {};
+        if (sigaction(signal_number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        sigaction(signal_number, &action, nullptr);
+    }
 }
 
 // Shown once the event loop runs, over the main window.

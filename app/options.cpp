@@ -1,11 +1,38 @@
 #include "app/options.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
 #include <FL/Fl.H>
 
 namespace {
+
+// FLTK 1.3 reads its options (tooltips, visible focus, drag and drop of text, arrow keys' focus) from
+// its preference files the first time one is asked for, a tooltip shown or -tooltips read, and writes
+// those files back: $HOME/.fltk/fltk.org/fltk.prefs and, as root, /etc/fltk/fltk.org/fltk.prefs,
+// following links, whoever's HOME it is. The game writes nothing but its rating file, so the options are
+// marked read before anything asks, with the values FLTK gives them when no file says otherwise; the
+// command line's -tooltips and the like still change them. FLTK keeps the two members private and has
+// no call that sets them without reading the files: an explicit instantiation may name a private member,
+// which is how this template is handed their addresses.
+unsigned char *toolkit_options = nullptr;
+unsigned char *toolkit_options_read = nullptr;
+
+template <unsigned char *Values, unsigned char *Read> struct TOOLKIT_OPTIONS {
+    static inline const bool found = (toolkit_options = Values, toolkit_options_read = Read, true);
+};
+template struct TOOLKIT_OPTIONS<Fl::options_, &Fl::options_read_>;
+
+void toolkit_options_set() {
+    toolkit_options[Fl::OPTION_ARROW_FOCUS] = 0;
+    toolkit_options[Fl::OPTION_VISIBLE_FOCUS] = 1;
+    toolkit_options[Fl::OPTION_DND_TEXT] = 1;
+    toolkit_options[Fl::OPTION_SHOW_TOOLTIPS] = 1;
+    toolkit_options[Fl::OPTION_FNFC_USES_GTK] = 1;
+    *toolkit_options_read = 1;
+}
 
 // The build gives the project's version (KORVANI_VERSION), so that it is written in one place only.
 const char VERSION_LINE[] = "korvani " KORVANI_VERSION;
@@ -15,13 +42,44 @@ const char USAGE[] = "usage: korvani [--help] [--version] [toolkit options]";
 enum { SHOW_NOTHING, SHOW_HELP, SHOW_VERSION };
 int asked = SHOW_NOTHING;
 
+// -geometry, as the toolkit abbreviates it: -g up to -geometry, in any case.
+bool is_geometry(const char *arg) {
+    const char *const name = "geometry";
+    if (arg[0] != '-' || arg[1] == '\0') return false;
+    for (size_t k = 1; arg[k]; ++k)
+        if (k > std::strlen(name) || std::tolower(static_cast<unsigned char>(arg[k])) != name[k - 1]) return false;
+    return true;
+}
+
+// The window's size is fixed: of -geometry WxH+X+Y only the position is kept. A size alone is taken and
+// left out; a position is handed on to the toolkit without the size, which keeps a pointer to that very
+// text and places the window by it when it is shown. A value that is not a geometry goes to the toolkit
+// whole, which refuses it.
+int geometry_position(char **argv, int &i) {
+    const char *value = argv[i + 1];
+    const char *at = value + (value[0] == '=');
+    const char *size = at;
+    while (std::isdigit(static_cast<unsigned char>(*at))) ++at;
+    if (at > size && (*at == 'x' || *at == 'X') && std::isdigit(static_cast<unsigned char>(at[1]))) {
+        for (++at; std::isdigit(static_cast<unsigned char>(*at));) ++at;
+        if (*at == '\0') {
+            i += 2;
+            return 2;
+        }
+        if (*at == '+' || *at == '-') argv[i + 1] = const_cast<char *>(at);
+    }
+    return 0;
+}
+
 // The toolkit hands every word it does not know to this first: the game's own options.
-int own_option(int, char **argv, int &i) {
+int own_option(int argc, char **argv, int &i) {
     const char *arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
         if (asked == SHOW_NOTHING) asked = SHOW_HELP;
     } else if (std::strcmp(arg, "--version") == 0) {
         if (asked == SHOW_NOTHING) asked = SHOW_VERSION;
+    } else if (is_geometry(arg) && i + 1 < argc) {
+        return geometry_position(argv, i);
     } else {
         return 0;
     }
@@ -51,6 +109,7 @@ std::string refusal(int argc, char **argv, int i) {
 } // namespace
 
 int options_read(int argc, char **argv, FILE *out, FILE *err) {
+    toolkit_options_set();
     asked = SHOW_NOTHING;
     int i = 1;
     // Fl::args stops with i at the first word that neither own_option nor the toolkit takes.
@@ -73,5 +132,11 @@ int options_read(int argc, char **argv, FILE *out, FILE *err) {
         std::fprintf(out, "%s\n", VERSION_LINE);
     }
     if (asked == SHOW_NOTHING) return -1;
-    return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
+    // Output that cannot be written (a full disk, a closed stream) is said, as GNU's tools say it.
+    const int written = std::fflush(out) == 0 && !std::ferror(out);
+    if (written) return 0;
+    std::fprintf(err, "korvani: cannot write the %s: %s\n", asked == SHOW_HELP ? "help" : "version",
+                 std::strerror(errno));
+    std::fflush(err);
+    return 1;
 }

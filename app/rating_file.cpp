@@ -1,14 +1,20 @@
 #include "app/rating_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -77,17 +83,64 @@ std::string name_of(const std::string &path) {
 }
 
 // What the kernel's protected_symlinks and protected_regular say, checked here whatever the system's
-// settings: in a sticky folder that everyone may write to, a link is followed, and a file written in
-// place, only when it belongs to the player or to the folder's owner. Anyone may plant a link or a
-// writable file there: following the link would let them point the save at any file of the player's,
-// and writing their file would hand them the rating.
+// settings: in a folder that others may write to (everyone, in a sticky one as /tmp; a group or everyone
+// in one without the sticky bit), a link is followed, and a file written in place, only when it belongs
+// to the player or to the folder's owner. Others may plant a link or a writable file there: following the
+// link would let them point the save at any file of the player's, and writing their file would hand them
+// the rating.
 int may_be_trusted(const std::string &path, const struct stat &info) {
     if (info.st_uid == geteuid()) return 1;
     struct stat folder {};
     if (stat(folder_of(path).c_str(), &folder) != 0) return 1;
-    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    const bool shared = (folder.st_mode & S_ISVTX) ? (folder.st_mode & S_IWOTH) != 0
+                                                   : (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
     return !shared || info.st_uid == folder.st_uid;
 }
+
+// Root playing in a folder of another user's (sudo korvani in the user's home) saves as that user: the
+// whole save, links followed included, runs with the folder owner's file-system identity (fsuid, fsgid
+// and groups), so that a link the owner planted cannot make root create or replace a file the owner could
+// not (think /etc/nologin). Back to root when the save is done. For anyone else it does nothing.
+struct AS_FOLDER_OWNER {
+    bool switched = false;
+    bool failed = false; // the identity could not be taken: nothing may be touched
+    std::vector<gid_t> groups; // root's own, given back afterwards
+
+    AS_FOLDER_OWNER() {
+        struct stat folder {};
+        if (geteuid() != 0 || stat(".", &folder) != 0 || folder.st_uid == 0) return;
+        switched = true;
+        groups.resize(std::max(0, getgroups(0, nullptr)));
+        if (getgroups(static_cast<int>(groups.size()), groups.data()) < 0) groups.clear();
+        std::vector<gid_t> owner_groups(1, folder.st_gid);
+        if (const passwd *owner = getpwuid(folder.st_uid)) {
+            int count = 32;
+            owner_groups.resize(count);
+            // A user in more groups than asked for gets the count back, and is asked again.
+            if (getgrouplist(owner->pw_name, folder.st_gid, owner_groups.data(), &count) < 0) {
+                owner_groups.resize(count);
+                if (getgrouplist(owner->pw_name, folder.st_gid, owner_groups.data(), &count) < 0) count = 1;
+            }
+            owner_groups.resize(count);
+        }
+        if (setgroups(owner_groups.size(), owner_groups.data()) != 0) failed = true;
+        // setfsuid answers with the identity before the call: asked twice, the second answer says whether
+        // the first took.
+        setfsgid(folder.st_gid);
+        setfsuid(folder.st_uid);
+        if (static_cast<uid_t>(setfsuid(folder.st_uid)) != folder.st_uid ||
+            static_cast<gid_t>(setfsgid(folder.st_gid)) != folder.st_gid)
+            failed = true;
+    }
+    ~AS_FOLDER_OWNER() {
+        if (!switched) return;
+        setfsuid(geteuid());
+        setfsgid(getegid());
+        setgroups(groups.size(), groups.data());
+    }
+    AS_FOLDER_OWNER(const AS_FOLDER_OWNER &) = delete;
+    AS_FOLDER_OWNER &operator=(const AS_FOLDER_OWNER &) = delete;
+};
 
 // Where the rating file really lies: the name followed through symbolic links, so that a save replaces
 // the file a link names and not the link. The path may name a file that does not exist yet.
@@ -219,8 +272,13 @@ void remove_stray_temps(const std::string &folder, const std::string &name) {
 }
 
 // How a replacement went: done, refused before anything was written over (the new file could not be
-// made or renamed: the file may still be written in place), or failed writing the new file.
+// made, written for want of space, or renamed: the file may still be written in place), or failed
+// writing the new file.
 enum { REPLACE_DONE, REPLACE_REFUSED, REPLACE_FAILED };
+
+// A full disk or quota, or a file-size limit, stops the new file; the old one, written in place with a
+// number no longer than itself, needs no new block.
+bool is_out_of_space(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
 
 // Replaces the file at path with the text: a new file beside it, with the old one's permission bits,
 // owner and group (old, or as a new file gets them when there was none), forced to disk and renamed over
@@ -251,21 +309,28 @@ int replace_file(const std::string &path, const std::string &text, const struct 
         }
     }
     fchmod(fd, mode);
-    const bool written = !step_fails(RATING_STEP_WRITE) && write_all(fd, text.data(), text.size()) &&
-                         !step_fails(RATING_STEP_SYNC) && fsync(fd) == 0;
+    struct stat made {};
+    const bool written = fstat(fd, &made) == 0 && !step_fails(RATING_STEP_WRITE) &&
+                         write_all(fd, text.data(), text.size()) && !step_fails(RATING_STEP_SYNC) && fsync(fd) == 0;
     if (!written || step_fails(RATING_STEP_CLOSE)) {
         *error = errno;
         close(fd);
         unlink(temp.c_str());
-        return REPLACE_FAILED;
+        return is_out_of_space(*error) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
     if (close(fd) != 0) {
         *error = errno;
         unlink(temp.c_str());
-        return REPLACE_FAILED;
+        return is_out_of_space(*error) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
     if (step_fails(RATING_STEP_RENAME) || std::rename(temp.c_str(), path.c_str()) != 0) {
         *error = errno;
+        // A network file system may answer a rename that took place with an error, its reply lost: the
+        // new file at the rating file's name says it did. Called a failure, the change would stay pending
+        // and be added a second time by the next save.
+        struct stat now {};
+        if (lstat(path.c_str(), &now) == 0 && now.st_ino == made.st_ino && now.st_dev == made.st_dev)
+            return REPLACE_DONE;
         unlink(temp.c_str());
         return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
     }
@@ -273,33 +338,60 @@ int replace_file(const std::string &path, const std::string &text, const struct 
 }
 
 // Writes the text over the file at path itself, as careful editors do when they cannot replace a file.
-// The text is padded with blanks to the old length first, so that a write stopped half way still leaves
-// one number (the new one, or the old one's tail after the new one's digits: still a number), and only
-// once that is on the disk is the file cut to the text's length.
+// Every reader finds the old rating or the new one, never a third number: the text, padded with blanks
+// to the old length, goes over the old one in one write, which a known limit would cut short is not
+// begun, and a write cut short all the same (a full disk, a limit set meanwhile) has the old bytes put
+// back over what it wrote, and fails. Only once the whole text is on the disk is the file cut to its
+// length.
 int write_in_place(const std::string &path, const std::string &text, const struct stat &old, int *error) {
-    const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         *error = errno;
         return 0;
     }
     struct stat now {};
-    if (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || now.st_ino != old.st_ino || now.st_dev != old.st_dev) {
+    char before[RATING_READ_MAX];
+    if (fstat(fd, &now) != 0 || !S_ISREG(now.st_mode) || now.st_ino != old.st_ino || now.st_dev != old.st_dev ||
+        now.st_size > RATING_READ_MAX || pread(fd, before, now.st_size, 0) != now.st_size) {
         *error = EBUSY; // changed under the save: leave it
         close(fd);
         return 0;
     }
     std::string padded = text;
     if (static_cast<off_t>(padded.size()) < now.st_size) padded.append(now.st_size - padded.size(), ' ');
-    if (step_fails(RATING_STEP_PLACE_WRITE) || !write_all(fd, padded.data(), padded.size())) {
-        *error = errno;
+    rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && padded.size() > limit.rlim_cur) {
+        *error = EFBIG;
         close(fd);
-        // A write stopped part way (a file-size limit, a full disk) may still have put the whole number
-        // and enough blanks over the old one: then it is saved, lest the next save add the change again.
-        double on_file = 0.0;
-        struct stat after {};
-        char problem[RATING_PROBLEM_MAX];
-        return read_at(path.c_str(), &on_file, &after, problem) == RATING_FOUND && after.st_ino == old.st_ino &&
-               after.st_dev == old.st_dev && on_file == std::strtod(text.c_str(), nullptr);
+        return 0;
+    }
+    size_t written = 0;
+    if (step_fails(RATING_STEP_PLACE_WRITE)) {
+        // As a write cut short: half of the text is over the old one.
+        const int failure = errno;
+        written = std::max<ssize_t>(0, pwrite(fd, padded.data(), padded.size() / 2, 0));
+        errno = failure;
+    } else {
+        while (written < padded.size()) {
+            const ssize_t done = pwrite(fd, padded.data() + written, padded.size() - written, written);
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) {
+                if (done == 0) errno = EIO;
+                break;
+            }
+            written += static_cast<size_t>(done);
+        }
+    }
+    if (written < padded.size()) {
+        *error = errno;
+        const size_t back = std::min(written, static_cast<size_t>(now.st_size));
+        [[maybe_unused]] const ssize_t restored = pwrite(fd, before, back, 0);
+        if (written > static_cast<size_t>(now.st_size)) {
+            [[maybe_unused]] const int cut = ftruncate(fd, now.st_size);
+        }
+        fsync(fd);
+        close(fd);
+        return 0;
     }
     // Every reader finds the new rating from here on. Called a failure, the change would stay pending and
     // the next save would add it to the file a second time; so what fails later only leaves the blanks.
@@ -319,6 +411,11 @@ bool may_write_in_place(const std::string &path, const struct stat &old) {
 
 int rating_file_read(double *value, char *problem) {
     *value = 0.0;
+    const AS_FOLDER_OWNER owner;
+    if (owner.failed) {
+        set_problem_errno(problem, EPERM);
+        return RATING_UNREADABLE;
+    }
     // A link swapped in between the resolution and the read is resolved again, as if it had been there
     // from the start: followed if it may be, refused otherwise.
     for (int tries = 0;; ++tries) {
@@ -331,6 +428,11 @@ int rating_file_read(double *value, char *problem) {
 }
 
 int rating_file_save(double rating, double change, int absolute, int lock_tries, double *stored, char *problem) {
+    const AS_FOLDER_OWNER owner;
+    if (owner.failed) {
+        set_problem_errno(problem, EPERM);
+        return RATING_SAVE_FAILED;
+    }
     std::string path;
     if (!resolve_rating_path(&path, problem)) return RATING_SAVE_FAILED;
     double on_disk = 0.0;

@@ -4,16 +4,23 @@
 // What it promises:
 // - It never replaces what it did not write: a file that cannot be read, or whose content is more than
 //   one rating, is never written (RATING_MIXED, RATING_UNREADABLE).
-// - It follows symbolic links as the kernel does, up to 40 of them; in a sticky folder that everyone may
-//   write to (as /tmp) it follows a link only when the link belongs to the player or to the folder's
-//   owner, so that another user's link cannot turn a save against a file of the player's; nor does it
-//   write in place a file there that belongs to anyone else.
+// - It follows symbolic links as the kernel does, up to 40 of them; in a folder that others may write to
+//   (everyone, in a sticky one as /tmp; a group or everyone, in one that is not sticky) it follows a link
+//   only when the link belongs to the player or to the folder's owner, so that another user's link cannot
+//   turn a save against a file of the player's; nor does it write in place a file there that belongs to
+//   anyone else.
+// - Root playing in a folder of another user's reads and saves with that user's file-system identity: a
+//   link or a file there reaches only what the folder's owner could reach, and what is made there is the
+//   owner's. In root's own folders root is root.
 // - A save leaves the old rating or the new one, never a mix nor nothing: a new file beside the old one,
 //   forced to disk and renamed over it; where that cannot be done (a read-only folder, a file mounted on
-//   its own, a name too long for the new file) but the file itself may be written, it is written in place
-//   so that every moment it holds a number.
-// - The saved file keeps the old one's permission bits, and its owner and group when the save runs as
-//   root; a file root makes anew belongs to the folder's owner.
+//   its own, a name too long for the new file, a full disk or quota) but the file itself may be written,
+//   it is written in place, so that every reader finds the old number or the new one: a write that a
+//   file-size limit would cut is not begun, and one cut short all the same is undone and fails.
+// - A rename that took place but was answered with an error (a network file system's lost reply) is
+//   known by the new file at the rating file's name, and counts as the save it is.
+// - The saved file keeps the old one's permission bits, and its owner and group when root saves in a
+//   folder of its own.
 // - Nothing waits on what it finds: a FIFO is never opened, and a lock held elsewhere is answered at once
 //   (RATING_LOCKED) unless the caller asks to wait a bounded while.
 // - Every failure is answered with a Russian phrase for the user (problem, RATING_PROBLEM_MAX bytes) and
@@ -28,8 +35,12 @@
 //   lists. A link is followed as Windows follows it, and a save replaces the file it names.
 // - The new file is forced to disk with FlushFileBuffers and moved over the old one with MoveFileExW,
 //   written through. It keeps the old file's hidden, system and archive attributes; its permissions are
-//   those any new file gets in that folder, and its owner is the player. A read-only file is neither
-//   replaced nor written in place (Windows itself would refuse; Wine would replace it).
+//   those the folder gives any new file (so the folder's user keeps them when an administrator saves
+//   there), and its owner is whoever saved. A read-only file is neither replaced nor written in place
+//   (Windows itself would refuse; Wine would replace it). A move answered with an error is known done by
+//   the file at the name: the new file's volume serial number and file index.
+// - There is no file-size limit: a write in place whose longer number needs more room than the disk has
+//   free for the player is not begun.
 // - The lock is one byte of the hidden file korvani.ini.lock beside the rating file, taken with
 //   LockFileEx, and the file stays there. Windows lets go of it when the game ends however it ends.
 // - Nothing but a folder can stand at the file's name. A file that another program holds open (an
@@ -98,6 +109,6 @@ enum {
 
 // Fault injection for the tests: when set, a save calls it before each step, and a nonzero answer
 // makes that step fail as its system call would, with that answer as the error (1 stands for EIO; on
-// Windows the answer is a Windows error code, and 1 stands for ERROR_IO_DEVICE).
-// Null in the program.
+// Windows the answer is a Windows error code, and 1 stands for ERROR_IO_DEVICE); the write in place
+// fails half way, as a write cut short. Null in the program.
 extern int (*rating_write_fault)(int step);

@@ -14,12 +14,15 @@
 // rules; the walk uses no symmetry.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
-// upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof.
+// upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof, 3
+// every proof accepted but, given as the parts of one, not covering every reply (not concluded).
 //
 // Several proofs are checked one after the other. When they prove one side's win after each reply of the
 // other side to the same moves, and every reply without a proof loses at once, they prove that win after
 // those moves, which is said on a last line: a proof too large for one run is checked in parts. There a
 // reply's proof stands for its mirror images where the position is its own (conclude).
+//
+// --help prints the usage and the statuses.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -298,7 +301,9 @@ bool keeps(const BOARD *board, int t) {
 // its proof, or lose at once; none may capture. Where the position is its own mirror image, a reply's
 // proof stands for each reply it is the image of: the rules see only which points are neighbours, and a
 // mirror keeps them, so the proof with every move mirrored back proves that reply.
-void conclude(const std::vector<CLAIM> &claims) {
+// Returns 0 when they are the replies to one position but one reply lacks its proof (not concluded), 1
+// otherwise.
+int conclude(const std::vector<CLAIM> &claims) {
     const CLAIM &first = claims[0];
     const std::vector<std::string> before(first.moves.begin(), first.moves.empty() ? first.moves.end() : first.moves.end() - 1);
     std::string named;
@@ -306,9 +311,9 @@ void conclude(const std::vector<CLAIM> &claims) {
     for (const CLAIM &claim : claims)
         if (claim.size != first.size || claim.winner != first.winner || claim.moves.size() != before.size() + 1 ||
             !std::equal(before.begin(), before.end(), claim.moves.begin()))
-            return; // not the replies to one position: each proof stands alone
+            return 1; // not the replies to one position: each proof stands alone
     const int loser = before.size() % 2 == 0 ? STONE_BLACK : STONE_WHITE;
-    if (loser == first.winner) return;
+    if (loser == first.winner) return 1;
     CHECK c;
     c.board = board_new(first.size, first.size);
     c.groups = groups_create(first.size, first.size, c.board);
@@ -347,16 +352,26 @@ void conclude(const std::vector<CLAIM> &claims) {
     board_free(c.board);
     if (!missing.empty()) {
         std::printf("not concluded: no proof after the moves%s %s\n", named.c_str(), missing.c_str());
-        return;
+        return 0;
     }
     std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence, by the %zu proofs above\n",
                 side_name(first.winner), first.size, first.size, named.empty() ? " (none)" : named.c_str(), plies,
                 claims.size());
+    return 1;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: korvani-check FILE...\n       korvani-check --help\n\n"
+                    "Replays each proof written by korvani-solve --proof with the game's own rules and says\n"
+                    "whether it holds. Proofs of every reply to the same moves conclude the win after them.\n\n"
+                    "Status: 0 every proof accepted (and concluded, when given as parts), 1 a proof rejected,\n"
+                    "2 a file that is not a proof, 3 every proof accepted but the parts do not cover every\n"
+                    "reply (not concluded).\n");
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (argc < 2) unreadable("give one proof file or more");
     for (int k = 1; k < argc; ++k)
         if (argv[k][0] == '-') unreadable(std::string("unknown option \"") + argv[k] + "\"");
@@ -367,6 +382,6 @@ int main(int argc, char **argv) {
         if (check_file(argv[k], &claim) == 0) claims.push_back(claim);
         else status = 1;
     }
-    if (status == 0 && claims.size() > 1) conclude(claims);
+    if (status == 0 && claims.size() > 1 && !conclude(claims)) status = 3;
     return status;
 }

@@ -30,6 +30,24 @@ for option in --version -g -ti -na -di -s -bg2 -not; do
   grep -q -- "^ *$option" <<<"$out" || fail "--help does not list $option"
 done
 
+# An answer that cannot be written is said, and fails: a full disk, a closed stream.
+for option in --version --help; do
+  err="$("$game" "$option" 2>&1 >/dev/full)"
+  status=$?
+  [ "$status" -eq 1 ] && [ "$err" = "korvani: cannot write the ${option#--}: No space left on device" ] ||
+    fail "$option >/dev/full: $status [$err]"
+  err="$("$game" "$option" 2>&1 >&-)"
+  status=$?
+  [ "$status" -eq 1 ] && [ "$err" = "korvani: cannot write the ${option#--}: Bad file descriptor" ] ||
+    fail "$option with the standard output closed: $status [$err]"
+done
+
+# The toolkit's options come from the command line alone: none of its preference files is written.
+home="$(mktemp -d)"
+HOME="$home" "$game" -tooltips -notooltips --version >/dev/null || fail "-tooltips -notooltips --version failed"
+[ -z "$(ls -A "$home")" ] || fail "the toolkit wrote into HOME: $(find "$home" -type f)"
+rm -rf "$home"
+
 # each case: the arguments, then the one error line expected
 check_refused() {
   local line="$1"

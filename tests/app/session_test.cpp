@@ -1052,3 +1052,51 @@ TEST(Session, ALostDisplaySavesTheChangeAnEarlierFailureLeft) {
         EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, s.folder_entries());
     }
 }
+
+TEST(Session, ToolkitOptionsAndIgnoredSignalsAreKeptButNotTheWindowsSizeNorTheToolkitsFiles) {
+    // -geometry moves the window but leaves its size, even one the X server refuses; a tooltip shown or
+    // asked for on the command line writes none of the toolkit's preference files into HOME.
+    const struct {
+        std::vector<std::string> args;
+        int x; // the position asked, or -1
+        int y;
+    } cases[] = {
+        {{"-geometry", "150x120+10+20", "-tooltips"}, 10, 20},
+        {{"-geometry", "65536x65536"}, -1, -1},
+    };
+    const char *const home = std::getenv("HOME");
+    const std::string previous_home = home ? home : "";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        Session s;
+        s.args = c.args;
+        const std::string own_home = s.top + "/home";
+        std::filesystem::create_directory(own_home);
+        setenv("HOME", own_home.c_str(), 1);
+        s.start();
+        setenv("HOME", previous_home.c_str(), 1);
+        if (HasFatalFailure()) return;
+        XWindowAttributes a;
+        ASSERT_TRUE(XGetWindowAttributes(s.display, s.main, &a));
+        EXPECT_EQ(230, a.width);
+        EXPECT_EQ(300, a.height);
+        int x = 0;
+        int y = 0;
+        s.origin(s.main, &x, &y);
+        EXPECT_TRUE(c.x < 0 || (x == c.x && y == c.y)) << "placed at " << x << ", " << y;
+        xdotool("mousemove " + std::to_string(x + 30) + " " + std::to_string(y + 67));
+        EXPECT_TRUE(wait_for([&] { return s.popup_shown(); })) << "the new-game button's tooltip did not show";
+        EXPECT_TRUE(std::filesystem::is_empty(own_home)) << "the toolkit wrote into HOME";
+        xdotool("mousemove 700 700");
+    }
+    // Started ignoring a hangup and Ctrl-C (nohup, a background job), the game goes on ignoring them.
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(start_wrapped(s, "#!/bin/sh\ntrap '' HUP INT\nexec \"$@\"\n"));
+    kill(s.pid, SIGHUP);
+    kill(s.pid, SIGINT);
+    int status = 0;
+    EXPECT_FALSE(wait_for([&] { return waitpid(s.pid, &status, WNOHANG) == s.pid; }, 1000))
+        << "the game ended on an ignored signal, status " << status;
+    kill(s.pid, SIGTERM);
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+}

@@ -125,8 +125,10 @@ TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
         std::string named;
         for (const size_t k : chosen) named += files[k];
         const RUN run = run_tool(KORVANI_CHECK, named);
-        EXPECT_EQ(run.status, 0) << run.out << run.err;
-        return lines_of(run.out).back();
+        const std::string last = lines_of(run.out).back();
+        // Parts that leave a reply without its proof conclude nothing: a status of their own.
+        EXPECT_EQ(run.status, last.rfind("not concluded", 0) == 0 ? 3 : 0) << run.out << run.err;
+        return last;
     };
     EXPECT_EQ(conclusion({0, 1, 2, 3, 4, 5, 6, 7}), "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 8 proofs above");
     // A position that is its own mirror image needs one reply of each kind; b2 is the image of no reply.

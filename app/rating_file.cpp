@@ -1,7 +1,6 @@
 #include "app/rating_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>

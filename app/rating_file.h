@@ -35,8 +35,12 @@
 //   lists. A link is followed as Windows follows it, and a save replaces the file it names.
 // - The new file is forced to disk with FlushFileBuffers and moved over the old one with MoveFileExW,
 //   written through. It keeps the old file's hidden, system and archive attributes; its permissions are
-//   those any new file gets in that folder, and its owner is the player. A read-only file is neither
-//   replaced nor written in place (Windows itself would refuse; Wine would replace it).
+//   those the folder gives any new file (so the folder's user keeps them when an administrator saves
+//   there), and its owner is whoever saved. A read-only file is neither replaced nor written in place
+//   (Windows itself would refuse; Wine would replace it). A move answered with an error is known done by
+//   the file at the name: the new file's volume serial number and file index.
+// - There is no file-size limit: a write in place whose longer number needs more room than the disk has
+//   free for the player is not begun.
 // - The lock is one byte of the hidden file korvani.ini.lock beside the rating file, taken with
 //   LockFileEx, and the file stays there. Windows lets go of it when the game ends however it ends.
 // - Nothing but a folder can stand at the file's name. A file that another program holds open (an
@@ -105,6 +109,6 @@ enum {
 
 // Fault injection for the tests: when set, a save calls it before each step, and a nonzero answer
 // makes that step fail as its system call would, with that answer as the error (1 stands for EIO; on
-// Windows the answer is a Windows error code, and 1 stands for ERROR_IO_DEVICE); the write in place fails
-// half way, as a write cut short. Null in the program.
+// Windows the answer is a Windows error code, and 1 stands for ERROR_IO_DEVICE); the write in place
+// fails half way, as a write cut short. Null in the program.
 extern int (*rating_write_fault)(int step);

@@ -413,7 +413,16 @@ int write_in_place(const std::wstring &path, const std::string &text, const FILE
         CloseHandle(file);
         return 0;
     }
-    if (step_fails(RATING_STEP_PLACE_WRITE) || !write_at(file, 0, padded)) {
+    bool whole = false;
+    if (step_fails(RATING_STEP_PLACE_WRITE)) {
+        // As a write cut short: half of the text is over the old one.
+        const DWORD failure = GetLastError();
+        write_at(file, 0, padded.substr(0, padded.size() / 2));
+        SetLastError(failure);
+    } else {
+        whole = write_at(file, 0, padded);
+    }
+    if (!whole) {
         *error = GetLastError();
         // Part of the write may have reached the file though the call failed: all the old bytes go back.
         write_at(file, 0, before);

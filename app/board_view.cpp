@@ -4,13 +4,13 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
 
 #include "app/flow.h"
 #include "app/main_window.h"
 #include "app/state.h"
 #include "model/board.h"
 #include "support/dialogs.h"
+#include "support/display.h"
 #include "support/draw.h"
 
 Board *board_widget = nullptr;
@@ -142,7 +142,7 @@ void paint_point(int row, int col, int code) {
     YDrawPass = 1;
     board_widget->draw_point(row, col, code);
     YDrawPass = pass;
-    XFlush(fl_display);
+    display_flush();
 }
 
 void redraw_board() {

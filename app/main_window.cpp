@@ -1,29 +1,23 @@
 #include "app/main_window.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_.H>
-#include <FL/Fl_RGB_Image.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
 
 #include "app/board_view.h"
 #include "app/flow.h"
-#include "app/icon.h"
+#include "app/platform.h"
 #include "app/state.h"
 #include "model/game.h"
 #include "support/dialogs.h"
+#include "support/display.h"
 #include "support/draw.h"
 
 int WINDOW_W = 230;
@@ -44,36 +38,6 @@ enum { MENU_NEW_GAME = 1, MENU_RATING_RESET, MENU_EXIT, MENU_RULES, MENU_ABOUT }
 
 void *number(intptr_t n) { return reinterpret_cast<void *>(n); }
 
-// Logout, shutdown and Ctrl-C end the game through its own exit path. The handler only writes a byte to
-// a pipe, the one thing it may safely do; the event loop watches the pipe and leaves from there.
-int signal_pipe[2] = {-1, -1};
-
-void on_signal(int) {
-    const int saved_errno = errno;
-    const char byte = 1;
-    // The pipe does not block: when it is full, an exit is on its way already.
-    [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
-    errno = saved_errno;
-}
-
-void signal_cb(int, void *) { app_exit(); }
-
-void signals_catch() {
-    if (signal_pipe[0] >= 0) return;
-    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    Fl::add_fd(signal_pipe[0], FL_READ, signal_cb);
-    struct sigaction action {};
-    action.sa_handler = on_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
-        // What the game was started ignoring stays ignored: nohup's hangup, a background job's Ctrl-C.
-        struct sigaction inherited {};
-        if (sigaction(signal_number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
-        sigaction(signal_number, &action, nullptr);
-    }
-}
-
 // Shown once the event loop runs, over the main window.
 void unreadable_message_cb(void *) { rating_unreadable_message(); }
 
@@ -84,13 +48,10 @@ void save_retry_cb(void *) {
     if (app && rating_pending(app)) rating_keep();
 }
 
-// The X server is gone: the toolkit cannot go on, but a change that an earlier failure left pending may
-// be saved now; one that still cannot is lost, and said so as at any other exit. Xlib ends the process
-// if this returns, so it leaves through the toolkit's fatal exit.
-int x_io_error(Display *) {
+// The display is gone: a change that an earlier failure left pending may be saved now; one that still
+// cannot is lost, and said so as at any other exit.
+void display_lost_save() {
     if (app && !rating_save_at_exit(app)) std::fputs("Error: rating_write\n", stderr);
-    Fl::fatal("X I/O error");
-    return 0;
 }
 
 } // namespace
@@ -183,7 +144,7 @@ int app_start(int argc, char **argv) {
     // The file is there but cannot be read: the session plays from 0 and the file is never replaced, and
     // the user is told so. Saves stay quiet about it until one succeeds.
     if (app->problem[0]) app->save_failing = 1;
-    signals_catch();
+    session_end_catch(app_exit);
     view_new();
     content_window = new MAIN_KORVANI(0, 0, WINDOW_W, WINDOW_H);
     rating_format(app->rating);
@@ -202,11 +163,9 @@ int app_start(int argc, char **argv) {
     main_window->resizable(nullptr);
     main_window->size_range(WINDOW_W, WINDOW_H, WINDOW_W, WINDOW_H);
 
-    // The icon is drawn here, not read from disk; the window keeps its own copy.
-    unsigned char pixels[ICON_SIZE * ICON_SIZE * 4];
-    icon_pixels(pixels);
-    const Fl_RGB_Image icon(pixels, ICON_SIZE, ICON_SIZE, 4);
-    main_window->icon(&icon);
+    // The same picture as the executable's and the desktop's icon. Without it no window is shown and the
+    // rating file is left as it is.
+    if (!window_icon_set(main_window)) std::exit(0);
     // The window's class, WM_CLASS "korvani", "Korvani", is what ties it to the desktop entry
     // (StartupWMClass): the toolkit's default "FLTK" put it among every other FLTK program. The
     // toolkit's -name option still overrides it.
@@ -216,7 +175,7 @@ int app_start(int argc, char **argv) {
     Fl::visual(FL_DOUBLE | FL_INDEX);
     main_window->show(argc, argv);
     // After the toolkit opened the display, which sets a handler of its own.
-    XSetIOErrorHandler(x_io_error);
+    display_lost_catch(display_lost_save);
     // Shown by the event loop over the main window; not before, as the first game's labels already let
     // the toolkit run its timeouts.
     if (app->problem[0]) Fl::add_timeout(0.0, unreadable_message_cb);

@@ -1,9 +1,7 @@
 #include "app/rating_file.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +18,8 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "app/rating_text.h"
 
 const char *const RATING_FILE = "korvani.ini";
 const char *const RATING_TEMP_MARKER = ".korvani-save-";
@@ -172,52 +172,6 @@ int resolve_rating_path(std::string *path, char *problem) {
     }
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-// The rating in the text. People edit the file by hand: Notepad puts a byte order mark before it, other
-// editors a line end after it, and a Russian keyboard gives a decimal comma. Such a file still holds
-// purely a rating and may be replaced; anything more is the user's, and is read for display only.
-int parse_rating(const char *text, size_t length, bool whole, double *value) {
-    *value = 0.0;
-    size_t k = 0;
-    if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) k = 3;
-    while (k < length && is_blank(text[k])) ++k;
-    if (k == length) return whole ? RATING_FOUND : RATING_MIXED;
-    // The number as "%lf" reads it, with the first comma after its digits taken as the point.
-    // No bound on the digits: "%f" writes a huge rating with hundreds of them.
-    std::string rest;
-    bool digits = false;
-    bool point = false;
-    size_t at = k;
-    if (at < length && (text[at] == '+' || text[at] == '-')) rest += text[at++];
-    for (; at < length; ++at) {
-        const char c = text[at];
-        if (std::isdigit(static_cast<unsigned char>(c))) {
-            digits = true;
-            rest += c;
-        } else if ((c == '.' || c == ',') && !point) {
-            point = true;
-            rest += '.';
-        } else {
-            break;
-        }
-    }
-    const size_t n = rest.size();
-    // What follows goes to "%lf" too: an exponent, or what it reads beyond a decimal ("nan", "0x1p3").
-    rest.append(text + at, length - at);
-    double read = 0.0;
-    int used = 0;
-    if (std::sscanf(rest.c_str(), "%lf%n", &read, &used) != 1 || !std::isfinite(read)) return RATING_MIXED;
-    *value = read;
-    if (!digits || used < static_cast<int>(n)) return RATING_MIXED;
-    // Past the digits and the point, a plain decimal has an exponent at most.
-    for (size_t c = n; c < static_cast<size_t>(used); ++c)
-        if (!std::isdigit(static_cast<unsigned char>(rest[c])) && !std::strchr("eE+-", rest[c])) return RATING_MIXED;
-    k = at + (used - n);
-    while (k < length && is_blank(text[k])) ++k;
-    return whole && k == length ? RATING_FOUND : RATING_MIXED;
-}
-
 // Reads the file at path, a path with no link left to follow. Anything in the file's place that is not a
 // regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO would
 // block. The open itself does not block either (a FIFO swapped in meanwhile), nor follow a link swapped in
@@ -265,10 +219,7 @@ int read_at(const char *path, double *value, struct stat *info, char *problem) {
         length += static_cast<size_t>(done);
     }
     close(fd);
-    const bool whole = length <= RATING_READ_MAX;
-    const int found = parse_rating(text, whole ? length : static_cast<size_t>(RATING_READ_MAX), whole, value);
-    if (found == RATING_MIXED) set_problem(problem, "в нём не только рейтинг");
-    return found;
+    return rating_text_parse(text, length, value, problem);
 }
 
 // Another copy of the game in the same folder saves under the same lock, so that each adds its change to
@@ -302,24 +253,13 @@ int write_all(int fd, const char *text, size_t length) {
     return 1;
 }
 
-// A temporary file of a save of the file called name: name, the marker, six letters or digits.
-int is_temp_name(const char *entry, const std::string &name) {
-    const size_t marker = std::strlen(RATING_TEMP_MARKER);
-    if (std::strlen(entry) != name.size() + marker + 6) return 0;
-    if (name.compare(0, name.size(), entry, name.size()) != 0) return 0;
-    if (std::strncmp(entry + name.size(), RATING_TEMP_MARKER, marker) != 0) return 0;
-    for (const char *c = entry + name.size() + marker; *c; ++c)
-        if (!std::isalnum(static_cast<unsigned char>(*c))) return 0;
-    return 1;
-}
-
 // Removes the temporary files that saves killed half way left behind. A save in progress holds a lock on
 // its own file, so only files nobody holds are removed; nothing without the marker is ever touched.
 void remove_stray_temps(const std::string &folder, const std::string &name) {
     DIR *listing = opendir(folder.c_str());
     if (!listing) return;
     while (const dirent *entry = readdir(listing)) {
-        if (!is_temp_name(entry->d_name, name)) continue;
+        if (!rating_is_temp_name(entry->d_name, name)) continue;
         const std::string path = folder + "/" + entry->d_name;
         const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
@@ -514,11 +454,9 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
     // A file that is there but cannot be read, or holds more than a rating, is the user's: never replaced.
     if (found == RATING_MISSING || found == RATING_FOUND) {
         const double value = absolute ? rating : on_disk + change;
-        char text[400];
-        const int length = std::snprintf(text, sizeof text, "%f", value);
+        std::string number;
         int error = EIO;
-        if (length > 0 && length < static_cast<int>(sizeof text)) {
-            const std::string number(text, length);
+        if (rating_text_format(value, &number)) {
             const struct stat *old = found == RATING_FOUND ? &info : nullptr;
             const int replaced = replace_file(path, number, old, folder, &error);
             saved = replaced == REPLACE_DONE;

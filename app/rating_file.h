@@ -25,6 +25,28 @@
 //   (RATING_LOCKED) unless the caller asks to wait a bounded while.
 // - Every failure is answered with a Russian phrase for the user (problem, RATING_PROBLEM_MAX bytes) and
 //   never ends the process.
+//
+// On Windows (rating_file_win.cpp) the same promises hold in Windows' terms, and where they have no
+// meaning this holds instead:
+// - Paths are wide and absolute (\\?\), so a folder named in any script works, and the new file's longer
+//   name beside the rating file is not held to MAX_PATH.
+// - Windows has no sticky folders and no other user's links to guard against: making a symbolic link
+//   takes an administrator or developer mode, and who may write a file is up to the folders' access
+//   lists. A link is followed as Windows follows it, and a save replaces the file it names.
+// - The new file is forced to disk with FlushFileBuffers and moved over the old one with MoveFileExW,
+//   written through. It keeps the old file's hidden, system and archive attributes; its permissions are
+//   those the folder gives any new file (so the folder's user keeps them when an administrator saves
+//   there), and its owner is whoever saved. A read-only file is neither replaced nor written in place
+//   (Windows itself would refuse; Wine would replace it). A move answered with an error is known done by
+//   the file at the name: the new file's volume serial number and file index.
+// - There is no file-size limit: a write in place whose longer number needs more room than the disk has
+//   free for the player is not begun.
+// - The lock is one byte of the hidden file korvani.ini.lock beside the rating file, taken with
+//   LockFileEx, and the file stays there. Windows lets go of it when the game ends however it ends.
+// - Nothing but a folder can stand at the file's name. A file that another program holds open (an
+//   editor, an antivirus scan) is tried again every 10 ms, at least ten times and as long as the lock is
+//   waited for; then it is written in place when that program lets others write it, or else the answer
+//   is RATING_LOCKED, so that the game tries again soon, as for a held lock.
 #pragma once
 
 // The name of the rating file, opened in the working directory.
@@ -76,7 +98,7 @@ enum {
     RATING_STEP_CLOSE,       // closed
     RATING_STEP_RENAME,      // renamed over the rating file: from here on the new rating is saved
     RATING_STEP_CLEAN,       // temporary files of earlier, interrupted saves removed
-    RATING_STEP_SYNC_FOLDER, // the rename forced to disk
+    RATING_STEP_SYNC_FOLDER, // the rename forced to disk (on Windows the move was written through already)
     RATING_STEPS,
     // When the new file cannot be made or renamed but the old one may be written, it is written in place
     // instead of the rename, and the clean-up follows:
@@ -86,6 +108,7 @@ enum {
 };
 
 // Fault injection for the tests: when set, a save calls it before each step, and a nonzero answer
-// makes that step fail as its system call would, with that answer as the error (1 stands for EIO); the
-// write in place fails half way, as a write cut short. Null in the program.
+// makes that step fail as its system call would, with that answer as the error (1 stands for EIO; on
+// Windows the answer is a Windows error code, and 1 stands for ERROR_IO_DEVICE); the write in place
+// fails half way, as a write cut short. Null in the program.
 extern int (*rating_write_fault)(int step);

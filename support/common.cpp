@@ -53,10 +53,10 @@ const ErrorStreamBuffer error_stream_buffered;
 // The escapes of the codes 0 to 99, made at compile time: formatting them for every block was the
 // other half of the trace's cost.
 constexpr int ESCAPE_CACHE = 100;
-using ytrace_state::Escape;
+using ytrace_state::ColourEscape;
 
-constexpr Escape make_escape(int code) {
-    Escape escape{{}, 0};
+constexpr ColourEscape make_escape(int code) {
+    ColourEscape escape{{}, 0};
     const char head[] = "\033[ ";
     for (int k = 0; k < 3; ++k) escape.text[escape.length++] = head[k];
     if (code >= 10) escape.text[escape.length++] = static_cast<char>('0' + code / 10);
@@ -67,7 +67,7 @@ constexpr Escape make_escape(int code) {
 }
 
 struct EscapeTable {
-    Escape of[ESCAPE_CACHE];
+    ColourEscape of[ESCAPE_CACHE];
     constexpr EscapeTable() : of{} {
         for (int code = 0; code < ESCAPE_CACHE; ++code) of[code] = make_escape(code);
     }
@@ -78,7 +78,7 @@ constexpr EscapeTable escapes;
 // off they write the empty escapes of no_escapes below.
 int colours_on = 1;
 
-void write_escape(const Escape &escape) { ytrace_state::write_error_stream(escape.text, escape.length); }
+void write_escape(const ColourEscape &escape) { ytrace_state::write_error_stream(escape.text, escape.length); }
 
 // A block's name: its own copy in block_copies when its lines were printed at its opening, else the
 // caller's text (see YBeg).
@@ -112,9 +112,9 @@ constexpr DepthEscapePairs make_depth_escape_pairs() {
     DepthEscapePairs table{};
     const DepthEscapes single = make_depth_escapes();
     for (int d = 0; d < DEPTH_MOST; ++d) {
-        EscapePair &pair = table.of[d];
-        const Escape *both[2] = {&single.of[d + 1], &single.of[d]};
-        for (const Escape *escape : both)
+        ColourEscapePair &pair = table.of[d];
+        const ColourEscape *both[2] = {&single.of[d + 1], &single.of[d]};
+        for (const ColourEscape *escape : both)
             for (int k = 0; k < escape->length; ++k) pair.text[pair.length++] = escape->text[k];
     }
     return table;

@@ -35,24 +35,24 @@ extern int level;
 // A 48th open block stops the program (YBeg).
 enum { DEPTH_MOST = 47 };
 // The colour escape written when the depth becomes d ("ESC[ 99 m", the longest, has 7 bytes).
-struct Escape {
+struct ColourEscape {
     char text[8];
     int length;
 };
 struct DepthEscapes {
-    Escape of[DEPTH_MOST + 1];
+    ColourEscape of[DEPTH_MOST + 1];
 };
 // The escapes YBeg and YEnd write: the colours of each depth, or, with the colours off, a table of
 // empty escapes, so that the inline steps below need no test of their own for it.
 extern const DepthEscapes *depth_escapes;
 // What a block opened and closed at once writes when the depth is d: the escape of d + 1, then that of
 // d (two escapes of at most 7 bytes).
-struct EscapePair {
+struct ColourEscapePair {
     char text[16];
     int length;
 };
 struct DepthEscapePairs {
-    EscapePair of[DEPTH_MOST];
+    ColourEscapePair of[DEPTH_MOST];
 };
 extern const DepthEscapePairs *depth_escape_pairs;
 // The name of each open block (see YBeg).
@@ -93,7 +93,7 @@ inline void YBeg(const char *name, int condition) {
     using namespace ytrace_state;
     if (condition && depth < DEPTH_MOST && depth + 1 > level) {
         ++depth;
-        const Escape &escape = depth_escapes->of[depth];
+        const ColourEscape &escape = depth_escapes->of[depth];
         write_error_stream(escape.text, escape.length);
         block_names[depth] = name;
         return;
@@ -110,7 +110,7 @@ inline void YEnd() {
     using namespace ytrace_state;
     if (depth > 1 && depth > level) {
         --depth;
-        const Escape &escape = depth_escapes->of[depth];
+        const ColourEscape &escape = depth_escapes->of[depth];
         write_error_stream(escape.text, escape.length);
         return;
     }
@@ -125,7 +125,7 @@ inline void YEnd() {
 inline void YBegEnd(const char *name) {
     using namespace ytrace_state;
     if (depth >= 1 && depth < DEPTH_MOST && depth + 1 > level) {
-        const EscapePair &pair = depth_escape_pairs->of[depth];
+        const ColourEscapePair &pair = depth_escape_pairs->of[depth];
         write_error_stream(pair.text, pair.length);
         block_names[depth + 1] = name;
         return;

@@ -7,8 +7,8 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
 
+#include "support/display.h"
 #include "support/draw.h"
 
 const char *about_lines[] = {
@@ -141,7 +141,7 @@ int YMessage(const char *text, const char *button, const char *title) {
     if (std::strchr(text, '\n')) {
         int text_w = 0;
         int text_h = 0;
-        fl_open_display();
+        display_open();
         fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
         fl_measure(text, text_w, text_h);
         if (text_w + 16 > box_w) box_w = text_w + 16;

@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "support/common.h"
@@ -80,3 +86,36 @@ std::string without_escapes(const std::string &text) {
 TraceLevelScope::TraceLevelScope(int level) { YTraceLevel(level); }
 
 TraceLevelScope::~TraceLevelScope() { YTraceLevel(0); }
+
+struct Deadline::Watch {
+    std::mutex lock;
+    std::condition_variable left;
+    bool done = false;
+    std::thread thread;
+};
+
+Deadline::Deadline(int seconds, std::string what) : watch(new Watch) {
+    Watch *w = watch.get();
+    w->thread = std::thread([w, seconds, what] {
+        std::unique_lock<std::mutex> hold(w->lock);
+        if (w->left.wait_for(hold, std::chrono::seconds(seconds), [w] { return w->done; })) return;
+        std::fprintf(stderr, "%s did not end within %d s\n", what.c_str(), seconds);
+        std::fflush(stderr);
+        std::_Exit(1);
+    });
+}
+
+Deadline::~Deadline() {
+    {
+        const std::lock_guard<std::mutex> hold(watch->lock);
+        watch->done = true;
+    }
+    watch->left.notify_one();
+    watch->thread.join();
+}
+
+// glibc's first draw after srand(1).
+bool rand_is_glibcs() {
+    std::srand(1);
+    return std::rand() == 1804289383;
+}

@@ -44,3 +44,24 @@ struct TraceLevelScope {
     TraceLevelScope(const TraceLevelScope &) = delete;
     TraceLevelScope &operator=(const TraceLevelScope &) = delete;
 };
+
+// Ends the test program with a message naming what did not end, when the scope is not left within the
+// given seconds: the guard of a test whose fault would be a loop that never ends. A thread of its own,
+// so that it works wherever the tests run (alarm() is POSIX's alone).
+class Deadline {
+public:
+    Deadline(int seconds, std::string what);
+    ~Deadline();
+    Deadline(const Deadline &) = delete;
+    Deadline &operator=(const Deadline &) = delete;
+
+private:
+    struct Watch;
+    std::unique_ptr<Watch> watch;
+};
+
+// Expected values computed with glibc's rand() hold only where rand() is glibc's: the Windows C library
+// draws another sequence from the same seed. Such a test skips itself, saying so, elsewhere.
+bool rand_is_glibcs();
+#define SKIP_UNLESS_GLIBC_RAND()                                                                               \
+    if (!rand_is_glibcs()) GTEST_SKIP() << "the expected values rest on glibc's rand(), which this C library does not have"

@@ -14,8 +14,6 @@
 // --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
 // Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
 // leaves all it had found.
-#include <sys/resource.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -34,6 +32,7 @@
 #include "engine/solve.h"
 #include "model/board.h"
 #include "tools/cli.h"
+#include "tools/process.h"
 
 namespace {
 
@@ -191,11 +190,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 // The processor time of the process: on a shared machine the wall time says more about the others.
 double cpu_seconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
-double peak_megabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
+double peak_megabytes() { return process_peak_megabytes(); }
 
 std::string plies_text(int score) {
     const int plies = solve_plies(score);
@@ -262,23 +257,33 @@ void write_all(int fd, const char *text, int length) {
     if (length > 0) (void)!write(fd, text, static_cast<size_t>(length));
 }
 
-void on_stop(int signal_number) {
-    char text[200];
+// What a cut leaves: no spilled proof, and the line being built written whole, once.
+void cut_short() {
     if (spilling) unlink(spill_path);
-    const double seconds = seconds_since(running_since);
-    const unsigned long long nodes = running ? running->nodes : 0;
     if (pending_length > 0) {
         // Line-buffered, stdio still holds all of it: it is written here once, whole.
         write_all(STDOUT_FILENO, pending, static_cast<int>(pending_length));
         write_all(STDOUT_FILENO, " (cut short)\n", 13);
     }
-    if (signal_number == SIGALRM) {
-        write_all(STDERR_FILENO, text,
-                  std::snprintf(text, sizeof text,
-                                "korvani-solve: stopped at the time limit of %ld s after %llu nodes, %.1f s\n",
-                                time_limit, nodes, seconds));
-        _exit(3);
-    }
+}
+
+void on_time_limit() {
+    char text[200];
+    const double seconds = seconds_since(running_since);
+    const unsigned long long nodes = running ? running->nodes : 0;
+    cut_short();
+    write_all(STDERR_FILENO, text,
+              std::snprintf(text, sizeof text,
+                            "korvani-solve: stopped at the time limit of %ld s after %llu nodes, %.1f s\n",
+                            time_limit, nodes, seconds));
+    _exit(3);
+}
+
+void on_stop(int signal_number) {
+    char text[200];
+    const double seconds = seconds_since(running_since);
+    const unsigned long long nodes = running ? running->nodes : 0;
+    cut_short();
     write_all(STDERR_FILENO, text,
               std::snprintf(text, sizeof text, "korvani-solve: interrupted after %llu nodes, %.1f s\n", nodes, seconds));
     std::signal(signal_number, SIG_DFL);
@@ -518,10 +523,7 @@ int main(int argc, char **argv) {
     std::signal(SIGTERM, on_stop);
     if (options.max_time > 0) {
         time_limit = options.max_time;
-        std::signal(SIGALRM, on_stop);
-        itimerval timer{};
-        timer.it_value.tv_sec = options.max_time;
-        setitimer(ITIMER_REAL, &timer, nullptr);
+        process_time_limit(options.max_time, on_time_limit);
     }
     std::string heading = std::to_string(options.size) + " x " + std::to_string(options.size) + ", " +
                           std::to_string(game.played) + (game.played == 1 ? " move" : " moves") + " played";

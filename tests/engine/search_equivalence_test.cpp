@@ -349,6 +349,7 @@ Played play_reference(const GoldenGame &g) {
 }
 
 TEST(SearchEquivalence, SeededGamesPlayAsThePlainMinimaxAndAsFirstRecorded) {
+    SKIP_UNLESS_GLIBC_RAND();
     for (const GoldenGame &g : GOLDEN_GAMES) {
         SCOPED_TRACE("seed " + std::to_string(g.seed) + ", " + g.first + " (White) against " + g.second);
         const Played engine = play_engine(g);
@@ -368,6 +369,7 @@ TEST(SearchEquivalence, SeededGamesPlayAsThePlainMinimaxAndAsFirstRecorded) {
 }
 
 TEST(SearchEquivalence, SingleSearchesFindWhatThePlainMinimaxAndTheFirstRecordFind) {
+    SKIP_UNLESS_GLIBC_RAND();
     for (const GoldenSearch &s : GOLDEN_SEARCHES) {
         SCOPED_TRACE(std::string(s.name) + " for colour " + std::to_string(s.colour) + " on " + s.board);
         GAME *game = game_new(5, 5);

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 
 #include "model/print.h"
 #include "tests/test_board.h"
@@ -158,7 +157,7 @@ TEST(Game, ComputerMove) {
 TEST(Game, PlayAMatch) {
     // A match waits for a winner: if a search wrongly gave no move, neither player would ever move and
     // the loop would not end. Stop the process instead of hanging the test run.
-    alarm(60);
+    const Deadline deadline(60, "a match");
     for (unsigned seed = 1; seed <= 3; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         GamePtr game(game_new(3, 3));
@@ -202,13 +201,12 @@ TEST(Game, PlayAMatch) {
     const std::string out = capture_stdout([&] { err = capture_stderr([&] { game_play(quiet.get(), "tiku1", "tiku1", 0, 0); }); });
     EXPECT_EQ(out, "");
     EXPECT_EQ(without_escapes(err), "");
-    alarm(0);
 }
 
 // A board set without moves that leaves neither side a move: full, or with a group already without dame
 // (the end test of the moves does not see it). The match ends without a winner, the board as it was.
 TEST(Game, PlayEndsWhenNeitherSideCanMove) {
-    alarm(60); // the fault this guards against is a loop that never ends
+    const Deadline deadline(60, "a match without moves"); // the fault this guards against is a loop that never ends
     const struct {
         const char *name;
         int codes[4];
@@ -229,7 +227,6 @@ TEST(Game, PlayEndsWhenNeitherSideCanMove) {
         EXPECT_TRUE(std::equal(c.codes, c.codes + 4, game->board->cells));
         EXPECT_EQ(game->groups->moves.moves_num, 0);
     }
-    alarm(0);
 }
 
 TEST(GameDeathTest, PlayerLimitStops) {

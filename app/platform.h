@@ -1,0 +1,25 @@
+// What the game asks of its operating system beside the rating file (app/rating_file.h): the process's
+// streams, the end of the user's session and the window's icon. One source file per platform, chosen by
+// the build: app/platform_posix.cpp (Linux) and app/platform_win.cpp (Windows).
+#pragma once
+
+class Fl_Window;
+
+// First of all: signals that would end the game without its exit are ignored (Linux: SIGPIPE, as the
+// error stream's reader may be gone, and SIGXFSZ, as a save may pass a limit on the size of files; a
+// failed write is told instead). Windows has neither: nothing is done there.
+void process_signals_ignore();
+
+// Before any file or display is opened: the standard streams made safe for the trace and the fatal
+// exits (Linux: closed ones opened on /dev/null, a pipe's writes made not to wait; Windows: without a
+// console the trace's escapes are off, so the trace writes nothing).
+void process_streams_prepare();
+
+// The end of the session ends the game through quit, from the event loop, as closing the window does:
+// Linux: SIGTERM, SIGHUP and SIGINT, but those the game was started ignoring; Windows: log off and shut down (WM_ENDSESSION). Call once, after
+// the toolkit's windows exist and before the event loop runs.
+void session_end_catch(void (*quit)());
+
+// Gives window the program's icon (Linux: the pixels app/icon draws; Windows: icon resource 345 of the
+// executable, made from the same picture). Returns 0 when there is no icon to give.
+int window_icon_set(Fl_Window *window);

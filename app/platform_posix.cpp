@@ -1,0 +1,102 @@
+#include "app/platform.h"
+
+#include <cerrno>
+#include <csignal>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Window.H>
+
+#include "app/icon.h"
+
+namespace {
+
+// Started with a standard stream closed (korvani 2>&-), the next file opened would take its number: the
+// X connection as descriptor 2 would receive the trace's escapes. They are opened on /dev/null first.
+void std_streams_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
+// The standard error stream may be a pipe that its reader no longer reads (a log that hangs): once its
+// buffer is full every write of the trace would wait, and the game with it. Opened anew on a description
+// of its own that does not wait (the shell's stays as it was), what cannot be written at once is left
+// out. A pipe without a reader cannot be opened so, and stays: see below. A terminal stays as it is too:
+// one stopped with Ctrl-S was stopped by its user, and dropping escapes there could leave its colours.
+void error_pipe_unblock() {
+    struct stat info {};
+    if (fstat(STDERR_FILENO, &info) != 0 || !S_ISFIFO(info.st_mode)) return;
+    const int fd = open("/proc/self/fd/2", O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+}
+
+// The standard error stream may be a pipe whose reader has gone: a write to it then fails, which the
+// trace ignores, instead of ending the game without its exit. Likewise a limit on the size of files
+// (ulimit -f): a save beyond it fails and is told, instead of ending the game half way through it.
+void signals_ignore() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// Logout, shutdown and Ctrl-C end the game through its own exit path. The handler only writes a byte to
+// a pipe, the one thing it may safely do; the event loop watches the pipe and leaves from there.
+int signal_pipe[2] = {-1, -1};
+void (*session_quit)() = nullptr;
+
+void on_signal(int) {
+    const int saved_errno = errno;
+    const char byte = 1;
+    // The pipe does not block: when it is full, an exit is on its way already.
+    [[maybe_unused]] const ssize_t written = write(signal_pipe[1], &byte, 1);
+    errno = saved_errno;
+}
+
+void signal_cb(int, void *) { session_quit(); }
+
+} // namespace
+
+void process_signals_ignore() { signals_ignore(); }
+
+void process_streams_prepare() {
+    std_streams_open();
+    error_pipe_unblock();
+}
+
+void session_end_catch(void (*quit)()) {
+    if (signal_pipe[0] >= 0) return;
+    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    session_quit = quit;
+    Fl::add_fd(signal_pipe[0], FL_READ, signal_cb);
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+        // What the game was started ignoring stays ignored: nohup's hangup, a background job's Ctrl-C.
+        struct sigaction inherited {};
+        if (sigaction(signal_number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// The icon is drawn here, not read from disk; the window keeps its own copy.
+int window_icon_set(Fl_Window *window) {
+    unsigned char pixels[ICON_SIZE * ICON_SIZE * 4];
+    icon_pixels(pixels);
+    const Fl_RGB_Image icon(pixels, ICON_SIZE, ICON_SIZE, 4);
+    window->icon(&icon);
+    return 1;
+}

@@ -1,0 +1,85 @@
+#include "app/rating_text.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/rating_file.h"
+
+void rating_problem(char *problem, const char *text) { std::snprintf(problem, RATING_PROBLEM_MAX, "%s", text); }
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// The rating in the text. People edit the file by hand: Notepad puts a byte order mark before it, other
+// editors a line end after it, and a Russian keyboard gives a decimal comma. Such a file still holds
+// purely a rating and may be replaced; anything more is the user's, and is read for display only.
+int parse_rating(const char *text, size_t length, bool whole, double *value) {
+    *value = 0.0;
+    size_t k = 0;
+    if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) k = 3;
+    while (k < length && is_blank(text[k])) ++k;
+    if (k == length) return whole ? RATING_FOUND : RATING_MIXED;
+    // The number as "%lf" reads it, with the first comma after its digits taken as the point.
+    // No bound on the digits: "%f" writes a huge rating with hundreds of them.
+    std::string rest;
+    bool digits = false;
+    bool point = false;
+    size_t at = k;
+    if (at < length && (text[at] == '+' || text[at] == '-')) rest += text[at++];
+    for (; at < length; ++at) {
+        const char c = text[at];
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            digits = true;
+            rest += c;
+        } else if ((c == '.' || c == ',') && !point) {
+            point = true;
+            rest += '.';
+        } else {
+            break;
+        }
+    }
+    const size_t n = rest.size();
+    // What follows goes to "%lf" too: an exponent, or what it reads beyond a decimal ("nan", "0x1p3").
+    rest.append(text + at, length - at);
+    double read = 0.0;
+    int used = 0;
+    if (std::sscanf(rest.c_str(), "%lf%n", &read, &used) != 1 || !std::isfinite(read)) return RATING_MIXED;
+    *value = read;
+    if (!digits || used < static_cast<int>(n)) return RATING_MIXED;
+    // Past the digits and the point, a plain decimal has an exponent at most.
+    for (size_t c = n; c < static_cast<size_t>(used); ++c)
+        if (!std::isdigit(static_cast<unsigned char>(rest[c])) && !std::strchr("eE+-", rest[c])) return RATING_MIXED;
+    k = at + (used - n);
+    while (k < length && is_blank(text[k])) ++k;
+    return whole && k == length ? RATING_FOUND : RATING_MIXED;
+}
+
+} // namespace
+
+int rating_text_parse(const char *text, size_t length, double *value, char *problem) {
+    const bool whole = length <= RATING_READ_MAX;
+    const int found = parse_rating(text, whole ? length : static_cast<size_t>(RATING_READ_MAX), whole, value);
+    if (found == RATING_MIXED) rating_problem(problem, "в нём не только рейтинг");
+    return found;
+}
+
+int rating_text_format(double value, std::string *text) {
+    char number[400];
+    const int length = std::snprintf(number, sizeof number, "%f", value);
+    if (length <= 0 || length >= static_cast<int>(sizeof number)) return 0;
+    text->assign(number, length);
+    return 1;
+}
+
+int rating_is_temp_name(const char *entry, const std::string &name) {
+    const size_t marker = std::strlen(RATING_TEMP_MARKER);
+    if (std::strlen(entry) != name.size() + marker + 6) return 0;
+    if (name.compare(0, name.size(), entry, name.size()) != 0) return 0;
+    if (std::strncmp(entry + name.size(), RATING_TEMP_MARKER, marker) != 0) return 0;
+    for (const char *c = entry + name.size() + marker; *c; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c))) return 0;
+    return 1;
+}

@@ -1,0 +1,38 @@
+# Writes the installer and the zip from the built executable (cmake -P, run by app/windows.cmake):
+# the same files in both, each with the time EPOCH, so that two builds of one commit give the same bytes.
+file(REMOVE_RECURSE ${DIST})
+set(files ${DIST}/files)
+file(MAKE_DIRECTORY ${files})
+file(COPY_FILE ${EXE} ${files}/korvani.exe)
+file(COPY_FILE ${SOURCE}/README.md ${files}/README.md)
+file(COPY_FILE ${SOURCE}/LICENSE ${files}/LICENSE.txt)
+# FLTK's licence (the LGPL with FLTK's exceptions, which allow static linking) asks a program shipped
+# with FLTK in it to say so and where FLTK's source is.
+file(READ ${FLTK_COPYING} fltk_copying)
+file(WRITE ${files}/FLTK-LICENSE.txt
+"korvani.exe is statically linked with FLTK 1.3.8, the Fast Light Toolkit, unmodified.
+Its source: https://www.fltk.org/software.php (fltk-1.3.8-source.tar.gz), or the tag release-1.3.8 of
+https://github.com/fltk/fltk. FLTK's licence follows.
+
+${fltk_copying}")
+set(names korvani.exe README.md LICENSE.txt FLTK-LICENSE.txt)
+foreach(name ${names})
+  execute_process(COMMAND touch --no-dereference --date=@${EPOCH} ${files}/${name} COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+
+# The zip: the files in a fixed order, no extra fields (owners, Unix times), times in UTC.
+file(REMOVE ${ZIP_FILE})
+execute_process(COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${ZIP} -X -D -q -9 ${ZIP_FILE} ${names}
+  WORKING_DIRECTORY ${files} COMMAND_ERROR_IS_FATAL ANY)
+
+set(size 0)
+foreach(name ${names})
+  file(SIZE ${files}/${name} bytes)
+  math(EXPR size "${size} + ${bytes}")
+endforeach()
+math(EXPR size_kb "(${size} + 1023) / 1024")
+file(REMOVE ${SETUP_FILE})
+execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${EPOCH} TZ=UTC
+    ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${VERSION} -DFILES=${files} -DICON=${ICO} -DSIZE_KB=${size_kb}
+    -DOUTFILE=${SETUP_FILE} ${SOURCE}/app/korvani.nsi
+  COMMAND_ERROR_IS_FATAL ANY)

@@ -11,3 +11,9 @@ double process_peak_megabytes();
 // does only what a handler may (write, _exit). POSIX: SIGALRM from an interval timer; Windows: a
 // thread of its own.
 void process_time_limit(long seconds, void (*stop)());
+
+// Holds the cuts back (POSIX: SIGINT, SIGTERM and SIGALRM blocked) from hold until release, so that a
+// file the run makes and the flag that tells the cut to remove it are set as one step. On Windows a cut
+// comes from another thread and is not held: a cut there may leave the file behind.
+void process_cuts_hold();
+void process_cuts_release();

@@ -1,6 +1,7 @@
 #include "tools/process.h"
 
 #include <csignal>
+#include <initializer_list>
 
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -26,3 +27,16 @@ void process_time_limit(long seconds, void (*stop)()) {
     timer.it_value.tv_sec = seconds;
     setitimer(ITIMER_REAL, &timer, nullptr);
 }
+
+namespace {
+sigset_t cuts_before;
+}
+
+void process_cuts_hold() {
+    sigset_t cuts;
+    sigemptyset(&cuts);
+    for (int signal_number : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&cuts, signal_number);
+    sigprocmask(SIG_BLOCK, &cuts, &cuts_before);
+}
+
+void process_cuts_release() { sigprocmask(SIG_SETMASK, &cuts_before, nullptr); }

@@ -23,3 +23,6 @@ void process_time_limit(long seconds, void (*stop)()) {
         stop();
     }).detach();
 }
+
+void process_cuts_hold() {}
+void process_cuts_release() {}

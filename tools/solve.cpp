@@ -411,9 +411,12 @@ void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const
         cannot_write(path);
     }
     std::memcpy(spill_path, spill_name.c_str(), spill_name.size() + 1);
+    // A cut between the file's making and the flag would leave the file behind.
+    process_cuts_hold();
     const int spill_fd = mkstemp(spill_path);
+    spilling = spill_fd >= 0;
+    process_cuts_release();
     if (spill_fd < 0) cannot_write(path);
-    spilling = 1;
     SOLVE_PROOF proof;
     proof.spill = fdopen(spill_fd, "w+b");
     if (!proof.spill) cannot_write(spill_path);

@@ -338,10 +338,10 @@ int replace_file(const std::string &path, const std::string &text, const struct 
 }
 
 // Writes the text over the file at path itself, as careful editors do when they cannot replace a file.
-// Every reader finds the old rating or the new one, never a third number: the text, padded with blanks
-// to the old length, goes over the old one in one write, which a known limit would cut short is not
-// begun, and a write cut short all the same (a full disk, a limit set meanwhile) has the old bytes put
-// back over what it wrote, and fails. Only once the whole text is on the disk is the file cut to its
+// A write stopped part way leaves the old rating or the new one, never a third number: the text, padded
+// with blanks to the old length, is written over the old one from its start; a write that a known limit
+// would cut short is not begun, and one cut short all the same (a full disk, a limit set meanwhile) has
+// the old bytes put back over what it wrote, and fails. Only once the whole text is on the disk is the file cut to its
 // length.
 int write_in_place(const std::string &path, const std::string &text, const struct stat &old, int *error) {
     const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

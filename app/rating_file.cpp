@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/fsuid.h>
+#include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -71,15 +73,78 @@ int step_fails(int step) {
     return error != 0;
 }
 
-std::string folder_of(const std::string &path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
+// An open descriptor, closed when it goes.
+struct FD {
+    int fd = -1;
+    FD() = default;
+    explicit FD(int opened) : fd(opened) {}
+    ~FD() {
+        if (fd >= 0) close(fd);
+    }
+    FD(const FD &) = delete;
+    FD &operator=(const FD &) = delete;
+    void reset(int opened) {
+        if (fd >= 0) close(fd);
+        fd = opened;
+    }
+};
 
-std::string name_of(const std::string &path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// Root's file-system identity while it reads and saves. Root playing where another user's folders or
+// links lie (sudo korvani in the user's home; a link of root's into a user's folder) acts, from the first
+// such folder or link on the path on, with that user's file-system identity (fsuid, the user's own
+// primary group and groups, never the folder's group): a link or a folder the user controls then reaches
+// only what the user could reach, and cannot make root create or replace a file the user could not (think
+// /etc/nologin). A second, different user on the same path is refused. Back to root when the read or save
+// is done. For anyone but root it does nothing: the kernel judges an ordinary player's reach.
+struct ROOT_IDENTITY {
+    bool root = geteuid() == 0;
+    bool switched = false;
+    uid_t owner = 0;
+    std::vector<gid_t> groups; // root's own, given back afterwards
+
+    ROOT_IDENTITY() = default;
+    ROOT_IDENTITY(const ROOT_IDENTITY &) = delete;
+    ROOT_IDENTITY &operator=(const ROOT_IDENTITY &) = delete;
+    ~ROOT_IDENTITY() {
+        if (!switched) return;
+        setfsuid(geteuid());
+        setfsgid(getegid());
+        setgroups(groups.size(), groups.data());
+    }
+};
+
+// The user the file system judges by now.
+uid_t acting_user(const ROOT_IDENTITY &who) { return who.switched ? who.owner : geteuid(); }
+
+// Meets a folder or link on the path, owned by info.st_uid. For root, the first other user met becomes
+// the identity for the rest; 0 when a second, different one is met or the identity cannot be taken.
+int root_meets(ROOT_IDENTITY *who, const struct stat &info) {
+    if (!who->root || info.st_uid == 0 || info.st_uid == acting_user(*who)) return 1;
+    if (who->switched) return 0;
+    who->switched = true;
+    who->owner = info.st_uid;
+    who->groups.resize(std::max(0, getgroups(0, nullptr)));
+    if (getgroups(static_cast<int>(who->groups.size()), who->groups.data()) < 0) who->groups.clear();
+    // A uid without an account has no groups of its own: the object's group stands in for them.
+    gid_t group = info.st_gid;
+    std::vector<gid_t> owner_groups(1, group);
+    if (const passwd *account = getpwuid(info.st_uid)) {
+        group = account->pw_gid;
+        int count = 32;
+        owner_groups.assign(count, group);
+        // A user in more groups than asked for gets the count back, and is asked again.
+        if (getgrouplist(account->pw_name, group, owner_groups.data(), &count) < 0) {
+            owner_groups.assign(count, group);
+            if (getgrouplist(account->pw_name, group, owner_groups.data(), &count) < 0) count = 1;
+        }
+        owner_groups.resize(count);
+    }
+    if (setgroups(owner_groups.size(), owner_groups.data()) != 0) return 0;
+    // setfsuid answers with the identity before the call: asked twice, the second answer says whether
+    // the first took.
+    setfsgid(group);
+    setfsuid(info.st_uid);
+    return static_cast<uid_t>(setfsuid(info.st_uid)) == info.st_uid && static_cast<gid_t>(setfsgid(group)) == group;
 }
 
 // What the kernel's protected_symlinks and protected_regular say, checked here whatever the system's
@@ -88,98 +153,126 @@ std::string name_of(const std::string &path) {
 // to the player or to the folder's owner. Others may plant a link or a writable file there: following the
 // link would let them point the save at any file of the player's, and writing their file would hand them
 // the rating.
-int may_be_trusted(const std::string &path, const struct stat &info) {
-    if (info.st_uid == geteuid()) return 1;
+int may_be_trusted(const ROOT_IDENTITY &who, int folder_fd, const struct stat &info) {
+    if (info.st_uid == acting_user(who)) return 1;
     struct stat folder {};
-    if (stat(folder_of(path).c_str(), &folder) != 0) return 1;
+    if (fstat(folder_fd, &folder) != 0) return 1;
     const bool shared = (folder.st_mode & S_ISVTX) ? (folder.st_mode & S_IWOTH) != 0
                                                    : (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
     return !shared || info.st_uid == folder.st_uid;
 }
 
-// Root playing in a folder of another user's (sudo korvani in the user's home) saves as that user: the
-// whole save, links followed included, runs with the folder owner's file-system identity (fsuid, fsgid
-// and groups), so that a link the owner planted cannot make root create or replace a file the owner could
-// not (think /etc/nologin). Back to root when the save is done. For anyone else it does nothing.
-struct AS_FOLDER_OWNER {
-    bool switched = false;
-    bool failed = false; // the identity could not be taken: nothing may be touched
-    std::vector<gid_t> groups; // root's own, given back afterwards
-
-    AS_FOLDER_OWNER() {
-        struct stat folder {};
-        if (geteuid() != 0 || stat(".", &folder) != 0 || folder.st_uid == 0) return;
-        switched = true;
-        groups.resize(std::max(0, getgroups(0, nullptr)));
-        if (getgroups(static_cast<int>(groups.size()), groups.data()) < 0) groups.clear();
-        std::vector<gid_t> owner_groups(1, folder.st_gid);
-        if (const passwd *owner = getpwuid(folder.st_uid)) {
-            int count = 32;
-            owner_groups.resize(count);
-            // A user in more groups than asked for gets the count back, and is asked again.
-            if (getgrouplist(owner->pw_name, folder.st_gid, owner_groups.data(), &count) < 0) {
-                owner_groups.resize(count);
-                if (getgrouplist(owner->pw_name, folder.st_gid, owner_groups.data(), &count) < 0) count = 1;
-            }
-            owner_groups.resize(count);
-        }
-        if (setgroups(owner_groups.size(), owner_groups.data()) != 0) failed = true;
-        // setfsuid answers with the identity before the call: asked twice, the second answer says whether
-        // the first took.
-        setfsgid(folder.st_gid);
-        setfsuid(folder.st_uid);
-        if (static_cast<uid_t>(setfsuid(folder.st_uid)) != folder.st_uid ||
-            static_cast<gid_t>(setfsgid(folder.st_gid)) != folder.st_gid)
-            failed = true;
-    }
-    ~AS_FOLDER_OWNER() {
-        if (!switched) return;
-        setfsuid(geteuid());
-        setfsgid(getegid());
-        setgroups(groups.size(), groups.data());
-    }
-    AS_FOLDER_OWNER(const AS_FOLDER_OWNER &) = delete;
-    AS_FOLDER_OWNER &operator=(const AS_FOLDER_OWNER &) = delete;
+// Where the rating file lies: the folder it lies in, open, and its name there. The file itself may not
+// exist yet.
+struct RATING_PLACE {
+    FD folder; // O_PATH
+    std::string name;
 };
 
-// Where the rating file really lies: the name followed through symbolic links, so that a save replaces
-// the file a link names and not the link. The path may name a file that does not exist yet.
-int resolve_rating_path(std::string *path, char *problem) {
-    *path = RATING_FILE;
-    for (int links = 0;; ++links) {
-        struct stat info {};
-        if (lstat(path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 1;
-        if (links == LINKS_MAX) {
-            set_problem_errno(problem, ELOOP);
-            return 0;
+// Puts the parts of a path in front of the parts still to walk.
+void push_parts(std::deque<std::string> *rest, const std::string &path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t slash = std::min(path.find('/', start), path.size());
+        if (slash > start) parts.push_back(path.substr(start, slash - start));
+        start = slash + 1;
+    }
+    // A path that ends in a slash names a folder: the last part is the folder itself.
+    if (!path.empty() && path.back() == '/') parts.push_back(".");
+    rest->insert(rest->begin(), parts.begin(), parts.end());
+}
+
+// Walks the rating file's path one part at a time, as the kernel would, but never by a name twice: each
+// part is opened without following it, and what is judged (its owner, a link's trust, a link's target) is
+// read from that very opened object. So neither a link nor a folder swapped in anywhere on the path
+// between the check and the use is followed unjudged, and every link and folder on the way, not only the
+// last, meets the rules of may_be_trusted and ROOT_IDENTITY. The file at the end may be anything; the
+// caller opens it by name in its folder, again without following a link.
+int resolve_rating_path(ROOT_IDENTITY *who, RATING_PLACE *place, char *problem) {
+    FD folder(open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat info {};
+    if (folder.fd < 0 || fstat(folder.fd, &info) != 0) {
+        set_problem_errno(problem, errno);
+        return 0;
+    }
+    if (!root_meets(who, info)) {
+        set_problem_errno(problem, EPERM);
+        return 0;
+    }
+    std::deque<std::string> rest;
+    push_parts(&rest, RATING_FILE);
+    int links = 0;
+    while (!rest.empty()) {
+        const std::string part = rest.front();
+        rest.pop_front();
+        FD found(openat(folder.fd, part.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (found.fd < 0 && errno == ENOENT && rest.empty()) { // a file not made yet
+            place->name = part;
+            break;
         }
-        if (!may_be_trusted(*path, info)) {
-            set_problem(problem, "ссылка чужого пользователя в общей папке");
-            return 0;
-        }
-        char target[4096];
-        const ssize_t length = readlink(path->c_str(), target, sizeof target - 1);
-        if (length < 0) {
+        if (found.fd < 0 || fstat(found.fd, &info) != 0) {
             set_problem_errno(problem, errno);
             return 0;
         }
-        target[length] = '\0';
-        const size_t slash = path->rfind('/');
-        if (target[0] == '/' || slash == std::string::npos)
-            *path = target;
-        else
-            *path = path->substr(0, slash + 1) + target;
+        if (S_ISLNK(info.st_mode)) {
+            if (++links > LINKS_MAX) {
+                set_problem_errno(problem, ELOOP);
+                return 0;
+            }
+            if (!may_be_trusted(*who, folder.fd, info)) {
+                set_problem(problem, "ссылка чужого пользователя в общей папке");
+                return 0;
+            }
+            if (!root_meets(who, info)) {
+                set_problem_errno(problem, EPERM);
+                return 0;
+            }
+            char target[4096];
+            const ssize_t length = readlinkat(found.fd, "", target, sizeof target - 1);
+            if (length <= 0) {
+                set_problem_errno(problem, length < 0 ? errno : ENOENT);
+                return 0;
+            }
+            target[length] = '\0';
+            push_parts(&rest, target);
+            if (target[0] == '/') {
+                folder.reset(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                if (folder.fd < 0) {
+                    set_problem_errno(problem, errno);
+                    return 0;
+                }
+            }
+            continue;
+        }
+        if (rest.empty()) { // the file itself, or whatever stands in its place
+            place->name = part;
+            break;
+        }
+        if (!S_ISDIR(info.st_mode)) {
+            set_problem_errno(problem, ENOTDIR);
+            return 0;
+        }
+        if (!root_meets(who, info)) {
+            set_problem_errno(problem, EPERM);
+            return 0;
+        }
+        folder.reset(found.fd);
+        found.fd = -1;
     }
+    place->folder.reset(folder.fd);
+    folder.fd = -1;
+    return 1;
 }
 
-// Reads the file at path, a path with no link left to follow. Anything in the file's place that is not a
-// regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO would
+// Reads the file at its place, where no link is left to follow. Anything in the file's place that is not
+// a regular file counts as unreadable and is not opened: opening a device may act on it, and a FIFO would
 // block. The open itself does not block either (a FIFO swapped in meanwhile), nor follow a link swapped in
 // since the path was resolved, and only the first RATING_READ_MAX bytes are read. *info gets what fstat
 // says of a file read, or what lstat says of what is there instead.
-int read_at(const char *path, double *value, struct stat *info, char *problem) {
+int read_at(const RATING_PLACE &place, double *value, struct stat *info, char *problem) {
     *value = 0.0;
-    if (lstat(path, info) != 0) {
+    if (fstatat(place.folder.fd, place.name.c_str(), info, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT) return RATING_MISSING;
         set_problem_errno(problem, errno);
         return RATING_UNREADABLE;
@@ -188,8 +281,8 @@ int read_at(const char *path, double *value, struct stat *info, char *problem) {
         set_not_a_file(problem, info->st_mode);
         return RATING_UNREADABLE;
     }
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    const FD file(openat(place.folder.fd, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.fd < 0) {
         if (errno == ENOENT) return RATING_MISSING;
         if (errno == ELOOP) {
             info->st_mode = S_IFLNK;
@@ -199,26 +292,23 @@ int read_at(const char *path, double *value, struct stat *info, char *problem) {
         set_problem_errno(problem, errno);
         return RATING_UNREADABLE;
     }
-    if (fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
+    if (fstat(file.fd, info) != 0 || !S_ISREG(info->st_mode)) {
         set_not_a_file(problem, info->st_mode);
-        close(fd);
         return RATING_UNREADABLE;
     }
     // One byte more than a rating file may hold tells a longer file.
     char text[RATING_READ_MAX + 1];
     size_t length = 0;
     while (length < sizeof text) {
-        const ssize_t done = read(fd, text + length, sizeof text - length);
+        const ssize_t done = read(file.fd, text + length, sizeof text - length);
         if (done < 0 && errno == EINTR) continue;
         if (done < 0) {
             set_problem_errno(problem, errno);
-            close(fd);
             return RATING_UNREADABLE;
         }
         if (done == 0) break;
         length += static_cast<size_t>(done);
     }
-    close(fd);
     return rating_text_parse(text, length, value, problem);
 }
 
@@ -255,20 +345,45 @@ int write_all(int fd, const char *text, size_t length) {
 
 // Removes the temporary files that saves killed half way left behind. A save in progress holds a lock on
 // its own file, so only files nobody holds are removed; nothing without the marker is ever touched.
-void remove_stray_temps(const std::string &folder, const std::string &name) {
-    DIR *listing = opendir(folder.c_str());
-    if (!listing) return;
+void remove_stray_temps(const RATING_PLACE &place) {
+    const int listed = openat(place.folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0) return;
+    DIR *listing = fdopendir(listed);
+    if (!listing) {
+        close(listed);
+        return;
+    }
     while (const dirent *entry = readdir(listing)) {
-        if (!rating_is_temp_name(entry->d_name, name)) continue;
-        const std::string path = folder + "/" + entry->d_name;
-        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
+        if (!rating_is_temp_name(entry->d_name, place.name)) continue;
+        const FD stray(openat(place.folder.fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (stray.fd < 0) continue;
         struct stat info {};
-        if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlink(path.c_str());
-        close(fd);
+        if (fstat(stray.fd, &info) == 0 && S_ISREG(info.st_mode) && flock(stray.fd, LOCK_EX | LOCK_NB) == 0)
+            unlinkat(place.folder.fd, entry->d_name, 0);
     }
     closedir(listing);
+}
+
+// Makes the new file beside the rating file, private to its maker as mkstemp makes it: the name is the
+// rating file's, the marker and six random letters or digits. *temp gets the name.
+int make_temp(const RATING_PLACE &place, std::string *temp) {
+    static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int tries = 0; tries < 100; ++tries) {
+        unsigned char noise[6];
+        if (getrandom(noise, sizeof noise, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof noise)) {
+            // Too early in boot for the kernel's pool: the clock and the process tell names apart enough.
+            timespec now {};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            unsigned long mix = static_cast<unsigned long>(now.tv_nsec) * 2654435761u ^ getpid() ^ tries;
+            for (unsigned char &byte : noise) byte = static_cast<unsigned char>(mix >>= 5);
+        }
+        *temp = place.name + RATING_TEMP_MARKER;
+        for (const unsigned char byte : noise) *temp += LETTERS[byte % (sizeof LETTERS - 1)];
+        const int fd = openat(place.folder.fd, temp->c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // How a replacement went: done, refused before anything was written over (the new file could not be
@@ -280,12 +395,12 @@ enum { REPLACE_DONE, REPLACE_REFUSED, REPLACE_FAILED };
 // number no longer than itself, needs no new block.
 bool is_out_of_space(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
 
-// Replaces the file at path with the text: a new file beside it, with the old one's permission bits,
+// Replaces the file at its place with the text: a new file beside it, with the old one's permission bits,
 // owner and group (old, or as a new file gets them when there was none), forced to disk and renamed over
 // it. *error gets the failing call's error.
-int replace_file(const std::string &path, const std::string &text, const struct stat *old, int folder_fd, int *error) {
-    std::string temp = folder_of(path) + "/" + name_of(path) + RATING_TEMP_MARKER + "XXXXXX";
-    const int fd = step_fails(RATING_STEP_CREATE) ? -1 : mkstemp(&temp[0]);
+int replace_file(const RATING_PLACE &place, const std::string &text, const struct stat *old, int *error) {
+    std::string temp;
+    const int fd = step_fails(RATING_STEP_CREATE) ? -1 : make_temp(place, &temp);
     if (fd < 0) {
         *error = errno;
         return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
@@ -299,12 +414,12 @@ int replace_file(const std::string &path, const std::string &text, const struct 
         // this is the file's owner already, and a group they are not in is simply not kept.
         [[maybe_unused]] const int kept = fchown(fd, old->st_uid, old->st_gid);
     } else {
-        // mkstemp makes the file private (0600); a new rating file is an ordinary one, made as fopen would.
+        // The new file is private; a new rating file is an ordinary one, made as fopen would.
         const mode_t mask = umask(0);
         umask(mask);
         mode = 0666 & ~mask;
         struct stat owner {};
-        if (geteuid() == 0 && folder_fd >= 0 && fstat(folder_fd, &owner) == 0) {
+        if (geteuid() == 0 && fstat(place.folder.fd, &owner) == 0) {
             [[maybe_unused]] const int kept = fchown(fd, owner.st_uid, owner.st_gid);
         }
     }
@@ -315,36 +430,37 @@ int replace_file(const std::string &path, const std::string &text, const struct 
     if (!written || step_fails(RATING_STEP_CLOSE)) {
         *error = errno;
         close(fd);
-        unlink(temp.c_str());
+        unlinkat(place.folder.fd, temp.c_str(), 0);
         return is_out_of_space(*error) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
-    if (close(fd) != 0) {
+    if (close(fd) != 0) { // closed all the same
         *error = errno;
-        unlink(temp.c_str());
+        unlinkat(place.folder.fd, temp.c_str(), 0);
         return is_out_of_space(*error) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
-    if (step_fails(RATING_STEP_RENAME) || std::rename(temp.c_str(), path.c_str()) != 0) {
+    const char *name = place.name.c_str();
+    if (step_fails(RATING_STEP_RENAME) || renameat(place.folder.fd, temp.c_str(), place.folder.fd, name) != 0) {
         *error = errno;
         // A network file system may answer a rename that took place with an error, its reply lost: the
         // new file at the rating file's name says it did. Called a failure, the change would stay pending
         // and be added a second time by the next save.
         struct stat now {};
-        if (lstat(path.c_str(), &now) == 0 && now.st_ino == made.st_ino && now.st_dev == made.st_dev)
+        if (fstatat(place.folder.fd, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_ino == made.st_ino &&
+            now.st_dev == made.st_dev)
             return REPLACE_DONE;
-        unlink(temp.c_str());
+        unlinkat(place.folder.fd, temp.c_str(), 0);
         return *error == EIO ? REPLACE_FAILED : REPLACE_REFUSED;
     }
     return REPLACE_DONE;
 }
-
-// Writes the text over the file at path itself, as careful editors do when they cannot replace a file.
+// Writes the text over the file at its place itself, as careful editors do when they cannot replace a file.
 // A write stopped part way leaves the old rating or the new one, never a third number: the text, padded
 // with blanks to the old length, is written over the old one from its start; a write that a known limit
 // would cut short is not begun, and one cut short all the same (a full disk, a limit set meanwhile) has
 // the old bytes put back over what it wrote, and fails. Only once the whole text is on the disk is the file cut to its
 // length.
-int write_in_place(const std::string &path, const std::string &text, const struct stat &old, int *error) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+int write_in_place(const RATING_PLACE &place, const std::string &text, const struct stat &old, int *error) {
+    const int fd = openat(place.folder.fd, place.name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         *error = errno;
         return 0;
@@ -403,53 +519,45 @@ int write_in_place(const std::string &path, const std::string &text, const struc
 
 // Whether a file that cannot be replaced may be written in place. A file without any write permission
 // has been made read-only on purpose: root, whom permissions do not stop, leaves it alone too.
-bool may_write_in_place(const std::string &path, const struct stat &old) {
-    return (old.st_mode & 0222) != 0 && may_be_trusted(path, old);
+bool may_write_in_place(const ROOT_IDENTITY &who, const RATING_PLACE &place, const struct stat &old) {
+    return (old.st_mode & 0222) != 0 && may_be_trusted(who, place.folder.fd, old);
 }
 
 } // namespace
 
 int rating_file_read(double *value, char *problem) {
     *value = 0.0;
-    const AS_FOLDER_OWNER owner;
-    if (owner.failed) {
-        set_problem_errno(problem, EPERM);
-        return RATING_UNREADABLE;
-    }
     // A link swapped in between the resolution and the read is resolved again, as if it had been there
     // from the start: followed if it may be, refused otherwise.
     for (int tries = 0;; ++tries) {
-        std::string path;
-        if (!resolve_rating_path(&path, problem)) return RATING_UNREADABLE;
+        ROOT_IDENTITY who;
+        RATING_PLACE place;
+        if (!resolve_rating_path(&who, &place, problem)) return RATING_UNREADABLE;
         struct stat info {};
-        const int found = read_at(path.c_str(), value, &info, problem);
+        const int found = read_at(place, value, &info, problem);
         if (found != RATING_UNREADABLE || !S_ISLNK(info.st_mode) || tries == 3) return found;
     }
 }
 
 int rating_file_save(double rating, double change, int absolute, int lock_tries, double *stored, char *problem) {
-    const AS_FOLDER_OWNER owner;
-    if (owner.failed) {
-        set_problem_errno(problem, EPERM);
-        return RATING_SAVE_FAILED;
-    }
-    std::string path;
-    if (!resolve_rating_path(&path, problem)) return RATING_SAVE_FAILED;
+    ROOT_IDENTITY who;
+    RATING_PLACE place;
+    if (!resolve_rating_path(&who, &place, problem)) return RATING_SAVE_FAILED;
     double on_disk = 0.0;
     struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (fstatat(place.folder.fd, place.name.c_str(), &info, 0) == 0 && !S_ISREG(info.st_mode)) {
         // A folder, a FIFO or a device in the file's place: refused before anything is locked.
-        read_at(path.c_str(), &on_disk, &info, problem);
+        read_at(place, &on_disk, &info, problem);
         return RATING_SAVE_FAILED;
     }
     // A folder that cannot be opened (no read permission) cannot be locked or synced; the save goes on.
-    const int folder = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = openat(place.folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0 && !lock_folder(folder, lock_tries)) {
         close(folder);
         set_problem_errno(problem, EWOULDBLOCK);
         return RATING_LOCKED;
     }
-    const int found = read_at(path.c_str(), &on_disk, &info, problem);
+    const int found = read_at(place, &on_disk, &info, problem);
     int saved = 0;
     // A file that is there but cannot be read, or holds more than a rating, is the user's: never replaced.
     if (found == RATING_MISSING || found == RATING_FOUND) {
@@ -458,11 +566,11 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
         int error = EIO;
         if (rating_text_format(value, &number)) {
             const struct stat *old = found == RATING_FOUND ? &info : nullptr;
-            const int replaced = replace_file(path, number, old, folder, &error);
+            const int replaced = replace_file(place, number, old, &error);
             saved = replaced == REPLACE_DONE;
-            if (replaced == REPLACE_REFUSED && old && may_write_in_place(path, info)) {
+            if (replaced == REPLACE_REFUSED && old && may_write_in_place(who, place, info)) {
                 int place_error = error;
-                saved = write_in_place(path, number, info, &place_error);
+                saved = write_in_place(place, number, info, &place_error);
                 // Not writable in place either: the first reason says best why.
                 if (!saved && place_error != EACCES && place_error != EPERM) error = place_error;
             }
@@ -473,7 +581,7 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
             set_problem_errno(problem, error);
     }
     // The new rating is saved, renamed or in place; what follows only tidies up and cannot lose it.
-    if (saved && !step_fails(RATING_STEP_CLEAN)) remove_stray_temps(folder_of(path), name_of(path));
+    if (saved && !step_fails(RATING_STEP_CLEAN)) remove_stray_temps(place);
     if (folder >= 0) {
         // The rename itself reaches the disk with the folder; a folder that cannot be synced still holds it.
         if (saved && !step_fails(RATING_STEP_SYNC_FOLDER)) fsync(folder);

@@ -4,14 +4,19 @@
 // What it promises:
 // - It never replaces what it did not write: a file that cannot be read, or whose content is more than
 //   one rating, is never written (RATING_MIXED, RATING_UNREADABLE).
-// - It follows symbolic links as the kernel does, up to 40 of them; in a folder that others may write to
-//   (everyone, in a sticky one as /tmp; a group or everyone, in one that is not sticky) it follows a link
-//   only when the link belongs to the player or to the folder's owner, so that another user's link cannot
-//   turn a save against a file of the player's; nor does it write in place a file there that belongs to
-//   anyone else.
-// - Root playing in a folder of another user's reads and saves with that user's file-system identity: a
-//   link or a file there reaches only what the folder's owner could reach, and what is made there is the
-//   owner's. In root's own folders root is root.
+// - It follows symbolic links as the kernel does, up to 40 of them, walking the path one part at a time
+//   and judging each link and folder on the object it then uses, never by its name a second time: a link
+//   or a folder swapped in anywhere on the path meanwhile is judged before it is followed. In a folder
+//   that others may write to (everyone, in a sticky one as /tmp; a group or everyone, in one that is not
+//   sticky) it follows a link, anywhere on the path, only when the link belongs to the player or to the
+//   folder's owner, so that another user's link cannot turn a save against a file of the player's; nor
+//   does it write in place a file there that belongs to anyone else.
+// - Root reads and saves, from the first folder or link on the path that another user owns on, with that
+//   user's file-system identity: the user's uid, own primary group and groups (a uid without an account:
+//   the object's group), never the folder's group. A link or a folder of the user's then reaches only
+//   what the user could reach, and what is made there is the user's. A second, different user met on the
+//   same path is refused ("нет доступа"). Where no other user's folder or link lies on the path, root is
+//   root. Root is root again when the read or save is done, however it ended.
 // - A save leaves the old rating or the new one, never a mix nor nothing: a new file beside the old one,
 //   forced to disk and renamed over it; where that cannot be done (a read-only folder, a file mounted on
 //   its own, a name too long for the new file, a full disk or quota) but the file itself may be written,

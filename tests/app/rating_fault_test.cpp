@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -96,11 +97,12 @@ const std::vector<std::string> ONLY_THE_FILE = {"korvani.ini"};
 } // namespace
 
 // A network file system whose reply was lost: while this is set, a rename that takes place is answered
-// with ESTALE all the same, once. It stands in for the C library's rename in this program.
+// with ESTALE all the same, once. It stands in for the C library's renameat in this program.
 int renames_answered_stale = 0;
-extern "C" int rename(const char *from, const char *to) noexcept {
-    static const auto real = reinterpret_cast<int (*)(const char *, const char *)>(dlsym(RTLD_NEXT, "rename"));
-    const int done = real(from, to);
+extern "C" int renameat(int from_folder, const char *from, int to_folder, const char *to) noexcept {
+    static const auto real =
+        reinterpret_cast<int (*)(int, const char *, int, const char *)>(dlsym(RTLD_NEXT, "renameat"));
+    const int done = real(from_folder, from, to_folder, to);
     if (done != 0 || !renames_answered_stale) return done;
     renames_answered_stale = 0;
     errno = ESTALE;
@@ -588,32 +590,131 @@ TEST(RatingSave, AnInPlaceWriteLeavesTheOldRatingOrTheNewAndAFullDiskOrALostRepl
     std::fill(std::begin(step_answer), std::end(step_answer), 0);
 }
 
+namespace {
+
+// A folder of its own in /tmp for one case, with the owner, group and mode given, removed afterwards.
+struct OWN_DIR {
+    std::string path;
+    OWN_DIR(uid_t owner, gid_t group, mode_t mode) {
+        char pattern[] = "/tmp/korvani-own-XXXXXX";
+        path = mkdtemp(pattern);
+        EXPECT_EQ(0, chown(path.c_str(), owner, group));
+        EXPECT_EQ(0, chmod(path.c_str(), mode));
+    }
+    ~OWN_DIR() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    OWN_DIR(const OWN_DIR &) = delete;
+    OWN_DIR &operator=(const OWN_DIR &) = delete;
+};
+
+// A link made by root and given to uid.
+void link_as(const std::string &target, const std::string &link, uid_t uid) {
+    ASSERT_EQ(0, symlink(target.c_str(), link.c_str())) << link;
+    ASSERT_EQ(0, lchown(link.c_str(), uid, static_cast<gid_t>(-1))) << link;
+}
+
+// A group that neither nobody nor daemon is in, with no name.
+const gid_t STRANGERS = 4242;
+
+} // namespace
+
 TEST(RatingSave, RootInAUsersFolderReachesOnlyWhatTheUserCould) {
     if (geteuid() != 0) GTEST_SKIP() << "only root can follow a link where its owner could not";
-    // sudo korvani in a user's home, where the user linked korvani.ini into a folder only root may enter:
-    // neither a new file (think /etc/nologin) nor root's own number there is written.
-    char pattern[] = "/tmp/korvani-root-XXXXXX";
-    const std::string root_only = mkdtemp(pattern);
-    put(root_only + "/rating", "7.000000");
+    // sudo korvani where a user's links or folders lie on the way to korvani.ini, and the user points them
+    // into a folder only root may write (think /etc) or only a group she is not in may write: the save
+    // creates nothing there and leaves root's number there alone.
+    const uid_t her = nobody()->pw_uid;
+    const uid_t him = getpwnam("daemon")->pw_uid;
+    const OWN_DIR root_only(0, 0, 0700);
+    const OWN_DIR group_only(0, STRANGERS, 0770);
+    put(root_only.path + "/rating", "7.000000");
+    const struct {
+        const char *what;
+        uid_t folder_owner; // of the folder root plays in
+        gid_t folder_group;
+        mode_t folder_mode;
+        std::vector<std::pair<std::string, std::string>> links; // name in the play folder ("U/" her folder), target
+        std::vector<uid_t> owners;                               // of each link
+        const char *problem;
+    } cases[] = {
+        {"her korvani.ini in her folder, to a new file", her, 0, 0755, {{"korvani.ini", "R/nologin"}}, {her}, "нет доступа"},
+        {"her korvani.ini in her folder, to root's number", her, 0, 0755, {{"korvani.ini", "R/rating"}}, {her}, "нет доступа"},
+        {"root's link to her file, which she made a link", 0, 0, 0700,
+         {{"korvani.ini", "U/korvani.ini"}, {"U/korvani.ini", "R/nologin"}}, {0, her}, "нет доступа"},
+        {"a folder on the way swapped for her link, in root's group-writable folder", 0, STRANGERS, 02775,
+         {{"korvani.ini", "data/korvani.ini"}, {"data", "U"}, {"U/korvani.ini", "R/nologin"}}, {0, her, her},
+         "ссылка чужого пользователя в общей папке"},
+        {"her folder carries a group she is not in", her, STRANGERS, 02755, {{"korvani.ini", "G/nologin"}}, {her},
+         "нет доступа"},
+        {"a second user's folder after hers", 0, 0, 0700,
+         {{"korvani.ini", "U/korvani.ini"}, {"U/korvani.ini", "D/korvani.ini"}}, {0, her}, "нет доступа"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        WORK_DIR dir;
+        const OWN_DIR hers(her, nobody()->pw_gid, 0755);
+        const OWN_DIR his(him, getpwnam("daemon")->pw_gid, 0777);
+        ASSERT_EQ(0, chown(".", c.folder_owner, c.folder_group));
+        ASSERT_EQ(0, chmod(".", c.folder_mode));
+        // "U" is her folder, "D" his, "R" the root-only one and "G" the group's.
+        const std::map<char, std::string> folders = {
+            {'U', hers.path}, {'D', his.path}, {'R', root_only.path}, {'G', group_only.path}};
+        const auto real = [&](const std::string &path) {
+            const auto folder = folders.find(path[0]);
+            return folder == folders.end() ? path : folder->second + path.substr(1);
+        };
+        for (size_t k = 0; k < c.links.size(); ++k) link_as(real(c.links[k].second), real(c.links[k].first), c.owners[k]);
+        app_state app{};
+        rating_read(&app);
+        app.rating += 0.5;
+        EXPECT_EQ(0, rating_save(&app));
+        EXPECT_STREQ(c.problem, app.problem);
+        for (const std::string &made : {his.path + "/korvani.ini", root_only.path + "/nologin", group_only.path + "/nologin"})
+            EXPECT_FALSE(std::filesystem::remove(made)) << made;
+    }
+    // Her link exchanged with root's own, over and over, while root saves: what is judged is what is
+    // followed.
     {
         WORK_DIR dir;
-        ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
-        for (const std::string name : {"nologin", "rating"}) {
-            SCOPED_TRACE(name);
-            ASSERT_EQ(0, symlink((root_only + "/" + name).c_str(), "korvani.ini"));
-            ASSERT_EQ(0, lchown("korvani.ini", nobody()->pw_uid, nobody()->pw_gid));
-            app_state app{};
-            rating_read(&app);
-            app.rating += 0.5;
-            EXPECT_EQ(0, rating_save(&app));
-            EXPECT_STREQ("нет доступа", app.problem);
-            ASSERT_EQ(0, unlink("korvani.ini"));
+        ASSERT_EQ(0, chown(".", 0, STRANGERS));
+        ASSERT_EQ(0, chmod(".", 02775));
+        put("mine", "1.000000");
+        link_as("mine", "korvani.ini", 0);
+        link_as(root_only.path + "/nologin", "hers", her);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+        std::fflush(nullptr);
+        const pid_t swapper = fork();
+        if (swapper == 0) {
+            while (std::chrono::steady_clock::now() < end + std::chrono::milliseconds(500))
+                if (renameat2(AT_FDCWD, "korvani.ini", AT_FDCWD, "hers", RENAME_EXCHANGE) != 0) _exit(1);
+            _exit(0);
         }
+        // Reads are quick and meet the race most often; every twentieth try is a save, which would create
+        // the file. A read that finds no file went through her link: "mine" is always there.
+        int plain = 0;
+        int refused = 0;
+        int followed = 0;
+        for (int k = 0; std::chrono::steady_clock::now() < end; ++k) {
+            double value = 0.0;
+            char problem[RATING_PROBLEM_MAX] = "";
+            int found = RATING_FOUND;
+            if (k % 20)
+                found = rating_file_read(&value, problem);
+            else if (rating_file_save(0.0, 0.5, 0, 1, &value, problem) != RATING_SAVED)
+                found = RATING_UNREADABLE;
+            followed += found == RATING_MISSING;
+            (found == RATING_FOUND ? plain : refused) += 1;
+        }
+        EXPECT_EQ(0, wait_child(swapper, "the exchanges of the two links"));
+        EXPECT_EQ(0, followed) << "her link was followed";
+        EXPECT_GT(plain, 0);
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_FALSE(std::filesystem::exists(root_only + "/nologin"));
-    EXPECT_EQ("7.000000", bytes(root_only + "/rating"));
+    EXPECT_FALSE(std::filesystem::exists(root_only.path + "/nologin"));
+    EXPECT_EQ("7.000000", bytes(root_only.path + "/rating"));
     // Root is root again once the save is done.
-    put(root_only + "/after", "x");
-    EXPECT_EQ("x", bytes(root_only + "/after"));
-    std::filesystem::remove_all(root_only);
+    put(root_only.path + "/after", "x");
+    EXPECT_EQ("x", bytes(root_only.path + "/after"));
 }

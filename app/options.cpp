@@ -134,7 +134,8 @@ int geometry_position(char **argv, int &i) {
         // Each sign is kept with the number after it, which may carry its own: "--5" stays 5 from the right.
         int length = std::snprintf(geometry_kept, sizeof geometry_kept, "%c%lld", position.x_sign, position.x);
         if (position.y_sign != 0)
-            std::snprintf(geometry_kept + length, sizeof geometry_kept - length, "%c%lld", position.y_sign, position.y);
+            std::snprintf(geometry_kept + length, sizeof geometry_kept - length, "%c%lld", position.y_sign,
+                          position.y);
         char *pair[] = {argv[i], geometry_kept, nullptr};
         int at = 0;
         Fl::arg(2, pair, at);
@@ -143,8 +144,9 @@ int geometry_position(char **argv, int &i) {
     return 2;
 }
 
-// The toolkit copies some values into buffers of a fixed size. A longer value is refused rather than cut,
-// which would name another class or display than the one given:
+// The toolkit copies some values into buffers of a fixed size. A longer value is refused, before anything
+// is opened: a class would overflow its buffer, and a display cut to fit would name another than the one
+// given.
 // - -name, the window's class: on X11 both FLTK 1.3 and 1.4 copy it twice, each with its terminating NUL,
 //   into one 1024-byte buffer on the stack when the window is shown (the WM_CLASS pair "name", "Name"),
 //   so 2 * length + 2 <= 1024: 511 bytes at most; a longer one overflows it. (On Windows the toolkit cuts

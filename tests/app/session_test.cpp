@@ -740,12 +740,8 @@ bool no_message(Session &s) {
     return s.find_window("Сообщение") == 0;
 }
 
-} // namespace
-
-namespace {
-
-// Starts the program behind a wrapper script that sets up its standard streams (through KORVANI_RUNNER,
-// in front of any runner already given).
+// Starts the program behind a wrapper script that sets up what it inherits: its standard streams, limits,
+// signals (through KORVANI_RUNNER, in front of any runner already given).
 void start_wrapped(Session &s, const std::string &script, bool shown = true) {
     const std::string path = s.top + "/wrapper";
     std::ofstream(path) << script;
@@ -1068,8 +1064,8 @@ TEST(Session, ALostDisplaySavesTheChangeAnEarlierFailureLeft) {
 }
 
 TEST(Session, ToolkitOptionsAndIgnoredSignalsAreKeptButNotTheWindowsSizeNorTheToolkitsFiles) {
-    // -geometry moves the window but leaves its size, in any form, even one the X server refuses; a tooltip shown or
-    // asked for on the command line writes none of the toolkit's preference files into HOME.
+    // -geometry moves the window but leaves its size, given in any form, even one the X server refuses; a
+    // tooltip shown or asked for on the command line writes none of the toolkit's preference files into HOME.
     const struct {
         std::vector<std::string> args;
         int x; // the position asked, or -1

@@ -11,5 +11,7 @@ int main(int argc, char **argv) {
     const int status = options_read(argc, argv, stdout, stderr);
     if (status >= 0) return status;
     process_streams_prepare();
+    // Before the toolkit opens the display: from here on, a signal to end leaves through the exit.
+    session_end_prepare();
     return app_main(argc, argv);
 }

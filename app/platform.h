@@ -15,9 +15,15 @@ void process_signals_ignore();
 // console the trace's escapes are off, so the trace writes nothing).
 void process_streams_prepare();
 
+// Right after process_streams_prepare, before the toolkit opens the display: the end of the session is
+// caught from here on (Linux: SIGTERM, SIGHUP and SIGINT, but those the game was started ignoring; they
+// are unblocked where the parent blocked them). One that comes before the event loop runs is answered
+// by it. Windows: nothing to do here.
+void session_end_prepare();
+
 // The end of the session ends the game through quit, from the event loop, as closing the window does:
-// Linux: SIGTERM, SIGHUP and SIGINT, but those the game was started ignoring; Windows: log off and shut down (WM_ENDSESSION). Call once, after
-// the toolkit's windows exist and before the event loop runs.
+// Linux: the signals session_end_prepare caught; Windows: log off and shut down (WM_ENDSESSION). Call
+// once, after the toolkit's windows exist and before the event loop runs.
 void session_end_catch(void (*quit)());
 
 // Gives window the program's icon (Linux: the pixels app/icon draws; Windows: icon resource 345 of the

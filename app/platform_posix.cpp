@@ -75,21 +75,33 @@ void process_streams_prepare() {
     error_pipe_unblock();
 }
 
-void session_end_catch(void (*quit)()) {
+// Caught from the start, before the toolkit opens the display: a signal that comes while the game starts
+// waits in the pipe, and the event loop answers it at its first turn, through the exit.
+void session_end_prepare() {
     if (signal_pipe[0] >= 0) return;
     if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    session_quit = quit;
-    Fl::add_fd(signal_pipe[0], FL_READ, signal_cb);
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    sigset_t caught;
+    sigemptyset(&caught);
     for (int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
         // What the game was started ignoring stays ignored: nohup's hangup, a background job's Ctrl-C.
         struct sigaction inherited {};
         if (sigaction(signal_number, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
-        sigaction(signal_number, &action, nullptr);
+        if (sigaction(signal_number, &action, nullptr) == 0) sigaddset(&caught, signal_number);
     }
+    // A parent may start the game with them blocked, as the mask is inherited across exec: blocked, they
+    // would wait for ever, and only SIGKILL, which skips the exit, would end the game. One already pending
+    // is delivered here, to the handler.
+    sigprocmask(SIG_UNBLOCK, &caught, nullptr);
+}
+
+void session_end_catch(void (*quit)()) {
+    if (signal_pipe[0] < 0 || session_quit) return;
+    session_quit = quit;
+    Fl::add_fd(signal_pipe[0], FL_READ, signal_cb);
 }
 
 // The icon is drawn here, not read from disk; the window keeps its own copy.

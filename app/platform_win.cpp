@@ -45,6 +45,9 @@ void process_streams_prepare() {
     if (error == nullptr || error == INVALID_HANDLE_VALUE) YTraceColors(0);
 }
 
+// The session's end comes as a window message, which waits for the event loop anyway.
+void session_end_prepare() {}
+
 void session_end_catch(void (*quit)()) {
     if (session_quit) return;
     session_quit = quit;

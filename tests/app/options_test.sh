@@ -62,8 +62,24 @@ check_refused 'unknown option "-x"' -title "a b" -geometry +5+5 -x --help
 check_refused 'option "-geometry" needs a value' -geometry
 check_refused 'option "-geometry" cannot take "huge"' -geometry huge
 check_refused 'unexpected argument "korvani.ini"' korvani.ini
+# X's geometry grammar decides what is a geometry: these are not, and a position the toolkit's int cannot hold.
+for value in X500 5x5+5+5+5 = +99999999999+0; do
+  check_refused "option \"-geometry\" cannot take \"$value\"" -geometry "$value"
+done
+# Values the toolkit would copy into its fixed buffers are refused whole, whatever the abbreviation.
+long() { printf "%${1}s" | tr ' ' k; }
+check_refused 'option "-name" cannot take more than 511 bytes' -name "$(long 512)"
+check_refused 'option "-NA" cannot take more than 511 bytes' -NA "$(long 1100)"
+check_refused 'option "-di" cannot take more than 1011 bytes' -di "$(long 1012)"
+check_refused 'option "-display" cannot take more than 1015 bytes' -display ":$(long 1015)"
 
-# The toolkit's options alone start the game: without a display that is as far as it gets.
-run -title test -iconic
-[ "$status" -eq 1 ] && grep -q "Can't open display" <<<"$err" || fail "toolkit options did not start the game: $status [$err]"
+# The toolkit's options alone start the game: without a display that is as far as it gets. So do the
+# longest values its buffers hold, and geometries in any of X's forms.
+for args in "-title test -iconic" "-name $(long 511) -display $(long 1011)" "-display :$(long 1014)" \
+  "-geometry =x500-5+5" "-g 500x-5" "-g 0000000000000000000000000000000000000005" "-g ---5"; do
+  # shellcheck disable=SC2086
+  run $args
+  [ "$status" -eq 1 ] && grep -q "Can't open display" <<<"$err" ||
+    fail "${args:0:40}... did not start the game: $status [$err]"
+done
 echo "options: ok"

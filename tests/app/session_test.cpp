@@ -178,8 +178,8 @@ public:
         return all.size() > 4000 ? all.substr(all.size() - 4000) : all;
     }
 
-    // Starts the program and waits until its window is on the screen and drawn.
-    void start() {
+    // Starts the program and, when shown, waits until its window is on the screen and drawn.
+    void start(bool shown = true) {
         const char *exe = std::getenv("KORVANI_EXE");
         // The program starts in its own folder: a relative path would no longer lead to it.
         std::string program = std::filesystem::absolute(exe ? exe : KORVANI_EXE).string();
@@ -229,6 +229,7 @@ public:
             _exit(127);
         }
         ASSERT_GT(pid, 0);
+        if (!shown) return;
         ASSERT_TRUE(wait_for([&] { return (main = find_window(MAIN_TITLE, other)) != 0 && viewable(main); }, 20000))
             << "the main window did not show\n" << stderr_tail();
         ASSERT_TRUE(wait_for([&] { return board_drawn(); }, 10000)) << "the board was not drawn";
@@ -739,6 +740,22 @@ bool no_message(Session &s) {
     return s.find_window("Сообщение") == 0;
 }
 
+// Starts the program behind a wrapper script that sets up what it inherits: its standard streams, limits,
+// signals (through KORVANI_RUNNER, in front of any runner already given).
+void start_wrapped(Session &s, const std::string &script, bool shown = true) {
+    const std::string path = s.top + "/wrapper";
+    std::ofstream(path) << script;
+    ASSERT_EQ(0, chmod(path.c_str(), 0755));
+    const char *runner = std::getenv("KORVANI_RUNNER");
+    const std::string previous = runner ? runner : "";
+    setenv("KORVANI_RUNNER", (path + " " + previous).c_str(), 1);
+    s.start(shown);
+    if (runner)
+        setenv("KORVANI_RUNNER", previous.c_str(), 1);
+    else
+        unsetenv("KORVANI_RUNNER");
+}
+
 } // namespace
 
 TEST(Session, SignalsAndALostDisplayKeepEveryFinishedGame) {
@@ -777,6 +794,19 @@ TEST(Session, SignalsAndALostDisplayKeepEveryFinishedGame) {
         ASSERT_NO_FATAL_FAILURE(s.game_menu(2));
         EXPECT_TRUE(file_becomes(s, "0.000000"));
         kill(s.pid, SIGINT);
+        EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+        EXPECT_EQ("0.000000", s.rating_file());
+    }
+    // Started with the three blocked (the mask is inherited across exec), each still ends the game through
+    // its exit, which leaves a first run's file; so does one already pending when the game starts.
+    const std::string block = "#!/bin/sh\nexec perl -MPOSIX -e 'sigprocmask(SIG_BLOCK, POSIX::SigSet->new(SIGTERM, "
+                              "SIGHUP, SIGINT)) or die;";
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT, 0}) {
+        SCOPED_TRACE(signal_number != 0 ? strsignal(signal_number) : "SIGTERM pending at the start");
+        Session s;
+        const std::string pending = signal_number != 0 ? "" : " kill TERM => $$;";
+        ASSERT_NO_FATAL_FAILURE(start_wrapped(s, block + pending + " exec @ARGV' \"$@\"\n", signal_number != 0));
+        if (signal_number != 0) kill(s.pid, signal_number);
         EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
         EXPECT_EQ("0.000000", s.rating_file());
     }
@@ -934,26 +964,6 @@ TEST(Session, TwoCopiesInOneFolderKeepTheGamesOfBoth) {
     EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, a.folder_entries());
 }
 
-namespace {
-
-// Starts the program behind a wrapper script that sets up its standard streams (through KORVANI_RUNNER,
-// in front of any runner already given).
-void start_wrapped(Session &s, const std::string &script) {
-    const std::string path = s.top + "/wrapper";
-    std::ofstream(path) << script;
-    ASSERT_EQ(0, chmod(path.c_str(), 0755));
-    const char *runner = std::getenv("KORVANI_RUNNER");
-    const std::string previous = runner ? runner : "";
-    setenv("KORVANI_RUNNER", (path + " " + previous).c_str(), 1);
-    s.start();
-    if (runner)
-        setenv("KORVANI_RUNNER", previous.c_str(), 1);
-    else
-        unsetenv("KORVANI_RUNNER");
-}
-
-} // namespace
-
 TEST(Session, TheGameSurvivesItsStandardStreams) {
     const struct {
         const char *what;
@@ -1054,8 +1064,8 @@ TEST(Session, ALostDisplaySavesTheChangeAnEarlierFailureLeft) {
 }
 
 TEST(Session, ToolkitOptionsAndIgnoredSignalsAreKeptButNotTheWindowsSizeNorTheToolkitsFiles) {
-    // -geometry moves the window but leaves its size, even one the X server refuses; a tooltip shown or
-    // asked for on the command line writes none of the toolkit's preference files into HOME.
+    // -geometry moves the window but leaves its size, given in any form, even one the X server refuses; a
+    // tooltip shown or asked for on the command line writes none of the toolkit's preference files into HOME.
     const struct {
         std::vector<std::string> args;
         int x; // the position asked, or -1
@@ -1063,6 +1073,13 @@ TEST(Session, ToolkitOptionsAndIgnoredSignalsAreKeptButNotTheWindowsSizeNorTheTo
     } cases[] = {
         {{"-geometry", "150x120+10+20", "-tooltips"}, 10, 20},
         {{"-geometry", "65536x65536"}, -1, -1},
+        // X's grammar has more forms with a size: the width or the height alone, signed, long runs of zeros.
+        {{"-geometry", "500"}, -1, -1},
+        {{"-g", "=x500+40+50"}, 40, 50},
+        {{"-geometry", "500x-5"}, -1, -1},
+        {{"-geometry", "0000000000000000000000000000000000000000000000000005"}, -1, -1},
+        // The longest class the toolkit holds.
+        {{"-name", std::string(511, 'k')}, -1, -1},
     };
     const char *const home = std::getenv("HOME");
     const std::string previous_home = home ? home : "";

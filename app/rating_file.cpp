@@ -3,8 +3,10 @@
 #include "app/rating_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/rating_store.h"
 #include "app/rating_text.h"
@@ -73,6 +75,11 @@ bool is_out_of_space(const RATING_FAULT &fault) {
 // Another program holds the file: the game tries again soon, as for a held lock.
 bool is_held(const RATING_FAULT &fault) { return fault.kind == FAULT_HELD || fault.kind == FAULT_HELD_LOCKED; }
 
+// A file that another program holds open (an antivirus scan, an indexer, a backup) is usually let go
+// within tens of milliseconds: replacing it is tried again this many times, 10 ms apart, or as many
+// times as the caller waits for the lock when that is more.
+const int HELD_TRIES = 10;
+
 // Asks the tests' fault hook before a step: true, with the fault it stands for, when the step is to fail.
 bool step_fails(int step, RATING_FAULT *fault) {
     const int answer = rating_write_fault ? rating_write_fault(step) : 0;
@@ -102,7 +109,23 @@ int replace_file(RATING_STORE *store, const std::string &text, int tries, RATING
         rating_new_drop(store, file);
         return is_out_of_space(*fault) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
-    const bool renamed = !step_fails(RATING_STEP_RENAME, fault) && rating_new_rename(store, file, tries, fault);
+    bool renamed = false;
+    for (int k = 1; !renamed; ++k) {
+        int moved = RENAME_REFUSED;
+        if (step_fails(RATING_STEP_RENAME, fault))
+            moved = is_held(*fault) ? RENAME_AGAIN : RENAME_REFUSED;
+        else
+            moved = rating_new_rename(store, file, fault);
+        renamed = moved == RENAME_DONE;
+        if (moved == RENAME_AGAIN && k < std::max(tries, HELD_TRIES)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        // Refused: the rename may have taken place all the same, its answer lost. Called a failure, the
+        // change would stay pending and be added a second time by the next save.
+        if (!renamed) renamed = rating_new_landed(store, file);
+        break;
+    }
     rating_new_drop(store, file);
     if (renamed) return REPLACE_DONE;
     return is_failing(*fault) ? REPLACE_FAILED : REPLACE_REFUSED;

@@ -97,10 +97,13 @@ RATING_NEW *rating_new_make(RATING_STORE *store, RATING_FAULT *fault);
 int rating_new_write(RATING_NEW *file, const std::string &text, RATING_FAULT *fault);
 int rating_new_sync(RATING_NEW *file, RATING_FAULT *fault);
 int rating_new_close(RATING_NEW *file, RATING_FAULT *fault);
-// Renames the closed new file over the rating file, trying again a while (tries) where the platform
-// waits for a file held elsewhere. A rename answered with an error counts as done when the new file
-// stands at the name all the same (a network file system's lost reply).
-int rating_new_rename(RATING_STORE *store, RATING_NEW *file, int tries, RATING_FAULT *fault);
+// Renames the closed new file over the rating file: RENAME_DONE, RENAME_REFUSED with *fault, or
+// RENAME_AGAIN when another program may be holding the file for a moment (Windows).
+enum { RENAME_DONE, RENAME_REFUSED, RENAME_AGAIN };
+int rating_new_rename(RATING_STORE *store, RATING_NEW *file, RATING_FAULT *fault);
+// Whether the new file stands at the rating file's name: a rename answered with an error may have taken
+// place all the same (a network file system's lost reply).
+int rating_new_landed(RATING_STORE *store, RATING_NEW *file);
 // Closes the file if open, removes it unless renamed, and frees the record.
 void rating_new_drop(RATING_STORE *store, RATING_NEW *file);
 

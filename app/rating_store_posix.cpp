@@ -452,15 +452,18 @@ int rating_new_close(RATING_NEW *file, RATING_FAULT *fault) {
     return 0;
 }
 
-int rating_new_rename(RATING_STORE *store, RATING_NEW *file, int, RATING_FAULT *fault) {
-    const int folder = store->folder.fd;
-    if (renameat(folder, file->name.c_str(), folder, store->name.c_str()) == 0) {
-        file->renamed = true;
-        return 1;
+int rating_new_rename(RATING_STORE *store, RATING_NEW *file, RATING_FAULT *fault) {
+    if (renameat(store->folder.fd, file->name.c_str(), store->folder.fd, store->name.c_str()) != 0) {
+        *fault = fault_of_errno(errno);
+        return RENAME_REFUSED;
     }
-    *fault = fault_of_errno(errno);
+    file->renamed = true;
+    return RENAME_DONE;
+}
+
+int rating_new_landed(RATING_STORE *store, RATING_NEW *file) {
     struct stat now {};
-    file->renamed = fstatat(folder, store->name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+    file->renamed = fstatat(store->folder.fd, store->name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
                     now.st_ino == file->made.st_ino && now.st_dev == file->made.st_dev;
     return file->renamed;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/rating_file.h"
 
@@ -57,11 +58,42 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
     return whole && k == length ? RATING_FOUND : RATING_MIXED;
 }
 
+// Notepad saves "Unicode" as UTF-16 with a byte order mark, little- or big-endian. A rating is plain ASCII:
+// the text narrowed to one byte a character reads as any other; every character beyond ASCII, a NUL
+// among them, becomes a byte that no rating holds, so that such a text stays more than a rating, as a
+// UTF-16 text without the mark does.
+std::string narrowed_utf16(const char *text, size_t length) {
+    const bool little = static_cast<unsigned char>(text[0]) == 0xFF;
+    std::string narrow;
+    for (size_t k = 2; k < length; k += 2) {
+        if (k + 1 == length) { // half a character
+            narrow += '\x80';
+            break;
+        }
+        const unsigned low = static_cast<unsigned char>(text[little ? k : k + 1]);
+        const unsigned high = static_cast<unsigned char>(text[little ? k + 1 : k]);
+        const unsigned unit = high << 8 | low;
+        narrow += unit != 0 && unit < 0x80 ? static_cast<char>(unit) : '\x80';
+    }
+    return narrow;
+}
+
+bool has_utf16_mark(const char *text, size_t length) {
+    return length >= 2 && (std::memcmp(text, "\xFF\xFE", 2) == 0 || std::memcmp(text, "\xFE\xFF", 2) == 0);
+}
+
 } // namespace
 
 int rating_text_parse(const char *text, size_t length, double *value, char *problem) {
     const bool whole = length <= RATING_READ_MAX;
-    const int found = parse_rating(text, whole ? length : static_cast<size_t>(RATING_READ_MAX), whole, value);
+    if (!whole) length = RATING_READ_MAX;
+    std::string narrow;
+    if (has_utf16_mark(text, length)) {
+        narrow = narrowed_utf16(text, length);
+        text = narrow.data();
+        length = narrow.size();
+    }
+    const int found = parse_rating(text, length, whole, value);
     if (found == RATING_MIXED) rating_problem(problem, "в нём не только рейтинг");
     return found;
 }

@@ -10,5 +10,5 @@ target_link_libraries(core_tests PRIVATE korvani_core gtest gtest_main)
 
 # The rating file's storage on Windows, in a folder named in Cyrillic: held files, attributes, the lock
 # between two copies and the faults of the replace and of the write in place. No display needed.
-add_executable(rating_file_win_tests app/rating_file_win_test.cpp)
+add_executable(rating_file_win_tests app/rating_promise_test.cpp app/rating_file_win_test.cpp)
 target_link_libraries(rating_file_win_tests PRIVATE korvani_session gtest gtest_main)

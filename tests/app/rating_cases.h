@@ -1,0 +1,168 @@
+// What the rating file's tests share on every platform: a working folder named in Cyrillic, the file's
+// bytes, and one save of a table's case under the fault hook, checked for what it must leave.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace rating_cases {
+
+// The hook's answers for the faults the shared cases meet, in the platform's own codes.
+#ifdef _WIN32
+const long DISK_FULL = ERROR_DISK_FULL;
+const long NETWORK_LOST = ERROR_UNEXP_NET_ERR;
+const long OTHER_DISK = ERROR_NOT_SAME_DEVICE;
+inline long process_id() { return static_cast<long>(GetCurrentProcessId()); }
+#else
+const long DISK_FULL = ENOSPC;
+const long NETWORK_LOST = ESTALE;
+const long OTHER_DISK = EXDEV;
+inline long process_id() { return static_cast<long>(getpid()); }
+#endif
+
+// How many working folders this process has made.
+inline int &made() {
+    static int count = 0;
+    return count;
+}
+
+// A fresh working folder named in Cyrillic for one case, removed with its content afterwards.
+struct WORK_DIR {
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 std::filesystem::u8path("Корвани рейтинг " + std::to_string(process_id()) + "-" +
+                                                         std::to_string(++made()));
+    WORK_DIR() {
+        std::filesystem::create_directory(path);
+        std::filesystem::current_path(path);
+    }
+    ~WORK_DIR() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(path, ignored);
+    }
+    WORK_DIR(const WORK_DIR &) = delete;
+    WORK_DIR &operator=(const WORK_DIR &) = delete;
+};
+
+inline std::string bytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+}
+
+inline void put(const std::string &path, const std::string &content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// The names in the working folder, sorted.
+inline std::vector<std::string> entries() {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(".")) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A save's new file in the working folder, or "".
+inline std::string temp_file() {
+    for (const std::string &name : entries())
+        if (name.find(RATING_TEMP_MARKER) != std::string::npos) return name;
+    return "";
+}
+
+// Which file stands at the name.
+inline unsigned long long identity(const char *path) {
+#ifdef _WIN32
+    const HANDLE file = CreateFileA(path, 0, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION about{};
+    GetFileInformationByHandle(file, &about);
+    CloseHandle(file);
+    return (static_cast<unsigned long long>(about.nFileIndexHigh) << 32) | about.nFileIndexLow;
+#else
+    struct stat info {};
+    stat(path, &info);
+    return info.st_ino;
+#endif
+}
+
+// The rating as the game writes it.
+inline std::string fixed(double rating) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%f", rating);
+    return text;
+}
+
+// The fault hook's answers: each step's error (0 goes on), and what happens on the disk at one step
+// before its answer is given (the step of a case's last fault), with the count of its calls.
+inline long step_error[RATING_STEPS + 2];
+inline int action_step = -1;
+inline int action_calls;
+inline void (*step_action)();
+inline int answer_step(int step) {
+    if (step == action_step && step_action) {
+        ++action_calls;
+        step_action();
+    }
+    return static_cast<int>(step_error[step]);
+}
+
+struct CASE {
+    const char *what;
+    const char *old; // the file before the save; nullptr: none
+    std::vector<std::pair<int, long>> faults; // steps failing with an error, or going on with 0
+    void (*action)();                         // done on the disk at the last fault's step
+    int result;      // RATING_SAVED, RATING_SAVE_FAILED or RATING_LOCKED
+    const char *after;
+    bool same_file;  // the old file is still at the name: written in place or not at all
+    const char *problem;
+    void (*before)() = nullptr; // what the platform's own cases do to the file first
+    void (*after_save)() = nullptr; // and check or undo once the save is done
+};
+
+// Saves a change to 9.5 over the case's file and checks what is left.
+inline void run(const CASE &c) {
+    SCOPED_TRACE(c.what);
+    WORK_DIR dir;
+    if (c.old) put("korvani.ini", c.old);
+    if (c.before) c.before();
+    const unsigned long long before = c.old ? identity("korvani.ini") : 0;
+    std::fill(std::begin(step_error), std::end(step_error), 0);
+    for (const auto &fault : c.faults) step_error[fault.first] = fault.second;
+    action_step = c.faults.empty() ? -1 : c.faults.back().first;
+    step_action = c.action;
+    action_calls = 0;
+    rating_write_fault = answer_step;
+    app_state app{};
+    app.saved = c.old ? std::strtod(c.old, nullptr) : 0.0;
+    app.rating = 9.5;
+    EXPECT_EQ(c.result == RATING_SAVED, rating_save(&app) == 1);
+    rating_write_fault = nullptr;
+    if (c.after_save) c.after_save();
+    EXPECT_EQ(c.result == RATING_LOCKED, app.save_locked == 1) << "a held file is tried again soon";
+    EXPECT_STREQ(c.problem, app.problem);
+    EXPECT_EQ(c.after, bytes("korvani.ini"));
+    EXPECT_EQ(c.result != RATING_SAVED, rating_pending(&app)) << "a saved change is not added again";
+    EXPECT_EQ("", temp_file());
+    if (c.old) {
+        EXPECT_EQ(c.same_file, before == identity("korvani.ini"));
+    }
+}
+
+} // namespace rating_cases

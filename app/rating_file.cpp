@@ -52,6 +52,7 @@ const char *const WORDS[FAULT_SYSTEM] = {
     "ссылка чужого пользователя в общей папке",  // FAULT_FOREIGN_LINK
     "на месте korvani.ini.lock не файл",         // FAULT_LOCK_NOT_A_FILE
     "нельзя создать korvani.ini.lock",           // FAULT_LOCK_UNMADE
+    "игра запущена из папки Windows",            // FAULT_SYSTEM_FOLDER
 };
 
 void word(const RATING_FAULT &fault, char *problem) {

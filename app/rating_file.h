@@ -31,8 +31,9 @@
 // - Every failure is answered with a Russian phrase for the user (problem, RATING_PROBLEM_MAX bytes) and
 //   never ends the process.
 //
-// On Windows (rating_file_win.cpp) the same promises hold in Windows' terms, and where they have no
-// meaning this holds instead:
+// The sequence is written once (rating_file.cpp) over each platform's storage primitives
+// (rating_store.h: rating_store_posix.cpp, rating_store_win.cpp). On Windows the same promises hold in
+// Windows' terms, and where they have no meaning this holds instead:
 // - Paths are wide and absolute (\\?\), so a folder named in any script works, and the new file's longer
 //   name beside the rating file is not held to MAX_PATH.
 // - Windows has no sticky folders and no other user's links to guard against: making a symbolic link
@@ -47,7 +48,11 @@
 // - There is no file-size limit: a write in place whose longer number needs more room than the disk has
 //   free for the player is not begun.
 // - The lock is one byte of the hidden file korvani.ini.lock beside the rating file, taken with
-//   LockFileEx, and the file stays there. Windows lets go of it when the game ends however it ends.
+//   LockFileEx, and the file stays there. Windows lets go of it when the game ends however it ends. A
+//   lock file that cannot be made, or a folder in its place, fails the save with the reason: it is never
+//   saved unlocked without a word.
+// - Started in Windows' own folder or its system folder (where Windows starts a program whose folder it
+//   cannot use), the rating is neither read nor saved there, and the reason is said.
 // - Nothing but a folder can stand at the file's name. A file that another program holds open (an
 //   editor, an antivirus scan) is tried again every 10 ms, at least ten times and as long as the lock is
 //   waited for; then it is written in place when that program lets others write it, or else the answer

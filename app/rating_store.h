@@ -43,6 +43,8 @@ enum {
     FAULT_FOREIGN_LINK,   // another user's link in a folder others may write to
     FAULT_LOCK_NOT_A_FILE, // something other than the lock file stands at the lock's name
     FAULT_LOCK_UNMADE,    // the lock file cannot be made
+    FAULT_SYSTEM_FOLDER,  // started in the system's own folder, where Windows puts a program it cannot
+                          // start in the folder asked for: no place for the rating
     FAULT_SYSTEM,         // any other: the platform words the code
 };
 

@@ -103,7 +103,26 @@ std::wstring rating_path() {
 // Where the rating file really lies. Windows follows a symbolic link when it opens a name, but
 // MoveFileExW would replace the link itself with a plain file: a save works beside the file the link
 // names. A link to nothing is left to be replaced by the first save, as the rating is then 0.
+// Whether the working folder is Windows' own or its system folder: where Windows (and Wine) start a
+// program whose folder cannot be used (a path too long, a folder gone). Nobody keeps a rating there, and
+// a save there would go where the player never looks: the rating is not kept, and the window says why.
+bool in_system_folder() {
+    wchar_t here[MAX_PATH + 1];
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, here);
+    if (length == 0 || length > MAX_PATH) return false; // a long folder of the player's own
+    for (UINT (*system)(wchar_t *, UINT) : {GetWindowsDirectoryW, GetSystemDirectoryW}) {
+        wchar_t folder[MAX_PATH + 1];
+        const UINT got = system(folder, MAX_PATH + 1);
+        if (got > 0 && got <= MAX_PATH && CompareStringOrdinal(here, -1, folder, -1, TRUE) == CSTR_EQUAL) return true;
+    }
+    return false;
+}
+
 int resolve_rating_path(std::wstring *path, RATING_FAULT *fault) {
+    if (in_system_folder()) {
+        fault->kind = FAULT_SYSTEM_FOLDER;
+        return 0;
+    }
     *path = rating_path();
     const DWORD attributes = GetFileAttributesW(path->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return 1;

@@ -155,6 +155,9 @@ int YMessage(const char *text, const char *button, const char *title) {
         // The button keeps the toolkit's default callback, which puts it into the read queue.
         Fl_Button ok((box_w + 60 - 80) / 2, box_h + 30, 80, 25, button);
         ok.color(YColorGray);
+        // Return answers it too, besides Space on the focused button and Escape: a player on the
+        // keyboard has just played with Return, and a shortcut changes nothing the button shows.
+        ok.shortcut(FL_Enter);
         window.color(YColorGray);
         window.hotspot(&ok);
         window.end();

@@ -1,5 +1,7 @@
 #include "app/board_view.h"
 
+#include <initializer_list>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Window.H>
@@ -20,11 +22,21 @@ namespace {
 // The largest distance between grid lines: on the 220 x 190 view the board square then measures 155.
 constexpr int CELL_MAX = 29;
 
+// The cursor's colour, the toolkit's blue: apart from the black and white of the board, the lines and
+// the stones, and the colour the desktops mark the keyboard's place with. Its lines are this thick, in
+// the toolkit's units like every other size here, so they grow with the window's scale.
+constexpr Fl_Color CURSOR_COLOR = FL_BLUE;
+constexpr int CURSOR_LINE = 4;
+
 int board_size() { return app->size; }
 
 } // namespace
 
-Board::Board(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {}
+// The cursor starts on the centre point, the opening most players look at first.
+Board::Board(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {
+    cursor_row = board_size() / 2;
+    cursor_col = board_size() / 2;
+}
 
 void Board::draw() {
     const int size = board_size();
@@ -41,6 +53,7 @@ void Board::draw() {
     draw_grid();
     for (int col = 0; col < size; ++col)
         for (int row = 0; row < size; ++row) draw_point(row, col, board_view[row * size + col]);
+    if (cursor_shown) draw_cursor();
     fl_pop_clip();
 }
 
@@ -80,16 +93,16 @@ void Board::draw_point(int row, int col, int code) {
 int Board::handle(int event) {
     switch (event) {
     case FL_RELEASE: break;
-    // Keys and keyboard focus are not the board's: taking them would swallow Escape, which closes the game.
+    // The board takes the keyboard focus, the only widget of the window that does: the window's keys
+    // reach it first. What it does not use goes on to the window (Escape closes the game).
     case FL_FOCUS:
-    case FL_UNFOCUS:
-    case FL_KEYDOWN:
+    case FL_UNFOCUS: return 1;
+    case FL_KEYBOARD: return key(Fl::event_key());
     case FL_KEYUP:
     case FL_SHORTCUT: return Fl_Widget::handle(event);
     // Every other event is taken, so that the release following a press comes here too.
     default: return 1;
     }
-    if (app->game_over) return 0;
     if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
 
     // The nearest line from the first one on; exactly halfway takes the lower one. The division truncates
@@ -101,8 +114,81 @@ int Board::handle(int event) {
     int row = dy / cell;
     if (dy - row * cell > cell / 2) ++row;
 
+    // The player took the mouse: the cursor goes, and a key brings it back where the mouse played.
+    if (cursor_shown) {
+        cursor_shown = 0;
+        redraw();
+    }
+    cursor_to(row, col);
+
+    if (app->game_over) return 0;
     user_turn(row, col);
     return 1;
+}
+
+// The arrows move the cursor, stopping at the board's edges; Return and Space play its point as a click
+// there would, a taken point with the same message. The first key only shows the cursor where it
+// stands, so that no stone is ever put on a point the player has not seen. Keys with Ctrl, Alt or Meta
+// are the window's shortcuts, not the board's.
+int Board::key(int key) {
+    if (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) return 0;
+    int row = cursor_row;
+    int col = cursor_col;
+    bool play = false;
+    switch (key) {
+    case FL_Left: --col; break;
+    case FL_Right: ++col; break;
+    case FL_Up: --row; break;
+    case FL_Down: ++row; break;
+    case FL_Enter:
+    case FL_KP_Enter:
+    case ' ': play = true; break;
+    default: return 0;
+    }
+    if (!cursor_shown) {
+        cursor_shown = 1;
+        redraw();
+    } else if (play) {
+        user_turn(cursor_row, cursor_col);
+    } else {
+        cursor_to(row, col);
+    }
+    return 1;
+}
+
+void Board::cursor_to(int row, int col) {
+    const int last = board_size() - 1;
+    row = row < 0 ? 0 : row > last ? last : row;
+    col = col < 0 ? 0 : col > last ? last : col;
+    if (row == cursor_row && col == cursor_col) return;
+    cursor_row = row;
+    cursor_col = col;
+    if (cursor_shown) redraw();
+}
+
+// Four corners, each two short strokes, on the corners of the square that holds the point's stone,
+// where it meets its neighbours' squares. There they lie in the gap between the four stones and away
+// from the lines: no stone painted at once, put or marked, ever covers them, and the grid shows whole
+// through the cursor.
+void Board::draw_cursor() {
+    const int cx = grid_x + cursor_col * cell;
+    const int cy = grid_y + cursor_row * cell;
+    // Where the stones' squares meet, each side of the point, and how far the strokes reach from there:
+    // as far as the round stones leave room.
+    const int edge = cell / 2;
+    const int reach = edge + CURSOR_LINE / 2;
+    const int arm = cell / 4;
+    fl_color(CURSOR_COLOR);
+    for (const int sx : {-1, 1})
+        for (const int sy : {-1, 1}) {
+            // The corner's outer sides, and where its strokes start so that they end on those sides.
+            const int x = sx < 0 ? cx - reach : cx + reach - CURSOR_LINE + 1;
+            const int y = sy < 0 ? cy - reach : cy + reach - CURSOR_LINE + 1;
+            const int arm_x = sx < 0 ? cx - reach : cx + reach - arm + 1;
+            const int arm_y = sy < 0 ? cy - reach : cy + reach - arm + 1;
+            fl_rectf(arm_x, y, arm, CURSOR_LINE);
+            fl_rectf(x, arm_y, CURSOR_LINE, arm);
+        }
 }
 
 void draw_white_stone(int cx, int cy, int d) {

@@ -1,4 +1,5 @@
-// The board view: paints the 5 x 5 board from the flow's view array and turns a left click into a point.
+// The board view: paints the 5 x 5 board from the flow's view array and turns a left click, or a key
+// with its cursor, into a point.
 #pragma once
 
 #include <FL/Fl_Widget.H>
@@ -18,6 +19,21 @@ public:
     int grid_y = 0; // y of the topmost horizontal line
     int cell = 0;   // distance between lines, also the stone diameter
     int span = 0;   // length of a grid line
+
+    // The keyboard's cursor: the point that the arrow keys move and Return or Space plays. It shows only
+    // once a key has been used, so that a player with the mouse sees the board as it always was; a click
+    // puts it away again, on the point clicked.
+    int cursor_row = 0;
+    int cursor_col = 0;
+    int cursor_shown = 0;
+    // Paints the cursor's four corners around its point; draw calls it while the cursor shows.
+    void draw_cursor();
+
+private:
+    // A key with the keyboard focus on the board; 1 when it was the board's.
+    int key(int key);
+    // Moves the cursor to the point nearest to (row, col) on the board and repaints the board.
+    void cursor_to(int row, int col);
 };
 
 extern Board *board_widget;

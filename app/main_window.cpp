@@ -9,6 +9,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Menu_.H>
+#include <FL/Fl_Menu_Bar.H>
 #include <FL/fl_draw.H>
 
 #include "app/board_view.h"
@@ -37,6 +38,18 @@ const char *const RATING_CAPTION = "РЕЙТИНГ:";
 enum { MENU_NEW_GAME = 1, MENU_RATING_RESET, MENU_EXIT, MENU_RULES, MENU_ABOUT };
 
 void *number(intptr_t n) { return reinterpret_cast<void *>(n); }
+
+// The menu bar that menu_make created, for the key that opens it.
+Fl_Menu_Bar *menu_bar = nullptr;
+
+// Opens the first menu, "Игра", as a click on its title does; the arrows then go through the items and
+// the other title, Return chooses and Escape closes, as the toolkit's menus always take them.
+void menu_open() {
+    if (!menu_bar || !menu_bar->menu()) return;
+    const Fl_Menu_Item *first = menu_bar->menu();
+    menu_bar->picked(first->pulldown(menu_bar->x(), menu_bar->y(), menu_bar->w(), menu_bar->h(), first, menu_bar,
+                                     nullptr, 1));
+}
 
 // Shown once the event loop runs, over the main window.
 void unreadable_message_cb(void *) { rating_unreadable_message(); }
@@ -94,9 +107,32 @@ void MAIN_KORVANI::compose() {
     }
 }
 
+// The keys are shortcuts of the window, not items' shortcuts in the menu table: an item with a shortcut
+// shows it beside its text, and a title opened by Alt and a letter shows that letter underlined, and the
+// menu keeps its texts exactly as they are. F10 opens the menu bar as in GNOME's and Windows' programs.
+// Nothing acts while a modal message waits for its answer: the toolkit offers shortcuts to the window
+// under the pointer even then.
+int MAIN_KORVANI::handle(int event) {
+    if (event == FL_SHORTCUT && !Fl::modal()) {
+        if (Fl::test_shortcut(FL_CTRL + 'n')) {
+            if (new_game_button) new_game_button->do_callback();
+            return 1;
+        }
+        if (Fl::test_shortcut(FL_F + 1)) {
+            rules_open();
+            return 1;
+        }
+        if (Fl::test_shortcut(FL_F + 10)) {
+            menu_open();
+            return 1;
+        }
+    }
+    return My_Window::handle(event);
+}
+
 void menu_make(int x, int y, int w, int h) {
     YRect(x, y, w, h, 56);
-    YMenuBar(x + 1, y + 1, w - 1, h - 1, menu_items, menu_cb);
+    if (Fl_Menu_Bar *bar = YMenuBar(x + 1, y + 1, w - 1, h - 1, menu_items, menu_cb)) menu_bar = bar;
 }
 
 void menu_cb(Fl_Widget *w, void *) {

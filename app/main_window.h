@@ -30,6 +30,8 @@ class MAIN_KORVANI : public My_Window {
 public:
     using My_Window::My_Window;
     void compose() override;
+    // The window's keys: Ctrl+N a new game as the button, F1 the rules, F10 the menu bar.
+    int handle(int event) override;
 };
 
 // The menu's outline (drawing pass) and the menu bar one pixel inside it (building pass).

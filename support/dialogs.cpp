@@ -132,6 +132,10 @@ int YMessage(const char *text, const char *button, const char *title) {
     if (!title) title = "Message";
     Fl_Group *const caller_group = Fl_Group::current();
     Fl_Group::current(nullptr);
+    // The keyboard focus goes back where it was once the message is answered, as desktops give it back
+    // to the window a dialog came from: the toolkit leaves it with no widget when the message's window
+    // goes, and until the window manager says otherwise the player's next keys would reach nothing.
+    Fl_Widget_Tracker had_focus(Fl::focus());
     // A text of several lines (the rating file's messages) makes the box, and the window with it, grow
     // to hold it. A text of one line, as the game's refused-move message, keeps the 170 x 80 box and the
     // 230 x 150 window whatever the font's widths: on DejaVu Sans "Сюда ходить нельзя!" measures 157
@@ -155,6 +159,9 @@ int YMessage(const char *text, const char *button, const char *title) {
         // The button keeps the toolkit's default callback, which puts it into the read queue.
         Fl_Button ok((box_w + 60 - 80) / 2, box_h + 30, 80, 25, button);
         ok.color(YColorGray);
+        // Return answers it too, besides Space on the focused button and Escape: a player on the
+        // keyboard has just played with Return, and a shortcut changes nothing the button shows.
+        ok.shortcut(FL_Enter);
         window.color(YColorGray);
         window.hotspot(&ok);
         window.end();
@@ -172,6 +179,7 @@ int YMessage(const char *text, const char *button, const char *title) {
         }
     }
     Fl_Group::current(caller_group);
+    if (had_focus.exists() && !Fl::focus()) had_focus.widget()->take_focus();
     return 1;
 }
 

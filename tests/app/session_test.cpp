@@ -1117,3 +1117,77 @@ TEST(Session, ToolkitOptionsAndIgnoredSignalsAreKeptButNotTheWindowsSizeNorTheTo
     kill(s.pid, SIGTERM);
     EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
 }
+
+namespace {
+
+// Where the screen shows the board's cursor: the point (row * 5 + col) whose square alone holds the
+// cursor's blue, -1 when the window has no blue at all, -2 when blue stands elsewhere too.
+int cursor_seen(Session &s) {
+    const unsigned blue = 0x0000ff;
+    const SHOT w = s.steady(0, 0, 230, 300);
+    const int all = static_cast<int>(std::count(w.rgb.begin(), w.rgb.end(), blue));
+    for (int k = 0; k < 25 && all > 0; ++k) {
+        int inside = 0;
+        for (int y = GRID_Y[k / 5] - 16; y <= GRID_Y[k / 5] + 16; ++y)
+            for (int x = GRID_X[k % 5] - 16; x <= GRID_X[k % 5] + 16; ++x) inside += w.at(x, y) == blue;
+        if (inside == all) return k;
+    }
+    return all > 0 ? -2 : -1;
+}
+
+} // namespace
+
+TEST(Session, TheWholeGameWithoutAMouse) {
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(s.start());
+    const BOARD_SEEN empty = s.board();
+    ASSERT_EQ(25, empty.count(EMPTY)) << empty.text();
+    EXPECT_EQ(-1, cursor_seen(s)) << "the cursor shows before any key";
+    // The window takes the focus as a window manager gives it, with no click.
+    xdotool("windowfocus --sync " + std::to_string(s.main));
+
+    // The first key only shows the cursor, on the centre point; the arrows move it, Return plays there.
+    xdotool("key Right");
+    EXPECT_TRUE(wait_for([&] { return cursor_seen(s) == 12; })) << "no cursor on the centre: " << cursor_seen(s);
+    xdotool("key Right Up Return");
+    const BOARD_SEEN board = after_move(s, empty);
+    ASSERT_EQ(BLACK, board.code[1][3]) << board.text();
+    ASSERT_EQ(1, board.count(WHITE)) << board.text();
+
+    // Return on the taken point: the click's message, which Return answers too.
+    xdotool("key Return");
+    ASSERT_NE(0u, s.wait_window("Сообщение")) << "no message for a taken point";
+    xdotool("key Return");
+    EXPECT_TRUE(s.wait_gone("Сообщение")) << "Return did not close the message";
+
+    // Space plays the next, in a bottom corner: the one White's single stone left free.
+    const int next = board.code[4][4] == EMPTY ? 24 : 20;
+    xdotool(next == 24 ? "key Down Down Down Right space" : "key Down Down Down Left Left Left space");
+    const BOARD_SEEN second = after_move(s, board);
+    EXPECT_EQ(BLACK, second.code[next / 5][next % 5]) << second.text();
+    EXPECT_EQ(next, cursor_seen(s));
+
+    // Ctrl+N gives the game up as the button does: -0.5 saved, and the computer opens the next one.
+    xdotool("key ctrl+n");
+    EXPECT_TRUE(file_becomes(s, "-0.500000"));
+    ASSERT_TRUE(wait_for([&] { return s.settled_board().count(WHITE) == 1 && s.board().count(BLACK) == 0; }))
+        << s.board().text();
+
+    xdotool("key F1");
+    const Window rules = s.wait_window("Правила игры");
+    ASSERT_NE(0u, rules) << "F1 did not open the rules";
+    s.close_by_frame(rules);
+
+    // A click puts the cursor away.
+    const BOARD_SEEN opened = s.board();
+    s.click_point(0, opened.code[0][0] == EMPTY ? 0 : 1);
+    after_move(s, opened);
+    EXPECT_EQ(-1, cursor_seen(s)) << "the cursor stayed after a click";
+
+    // F10 opens "Игра"; its third item is "Выход". The game in progress is not charged.
+    xdotool("key F10");
+    ASSERT_TRUE(wait_for([&] { return s.popup_shown(); })) << "F10 did not open the menu";
+    xdotool("key Down Down Down Return");
+    EXPECT_EQ(0, s.wait_exit()) << s.stderr_tail();
+    EXPECT_EQ("-0.500000", s.rating_file());
+}

@@ -8,7 +8,6 @@
 #include <FL/fl_draw.H>
 
 #include "app/flow.h"
-#include "app/main_window.h"
 #include "app/state.h"
 #include "model/board.h"
 #include "support/dialogs.h"
@@ -203,23 +202,8 @@ void draw_black_stone(int cx, int cy, int d) {
     fl_pie(cx - d / 2, cy - d / 2, d, d, 0, 360);
 }
 
-namespace {
-
-void show_refused() { YMessage("Сюда ходить нельзя!", "Закрыть", "Сообщение"); }
-
-void show_label(Fl_Widget *label) {
-    if (!label) return;
-    label->redraw();
-    Fl::check();
-}
-
-void show_message() { show_label(message_box); }
-void show_rating() { show_label(rating_box); }
-
-// Paints a changed point at once, outside the redraw cycle, so the user's stone shows before the
-// computer's search starts. Before the window is shown there is nothing to paint into; its first full
-// draw shows the position.
-void paint_point(int row, int col, int code) {
+// Before the window is shown there is nothing to paint into; its first full draw shows the position.
+void board_view_paint_point(int row, int col, int code) {
     if (!board_widget) return;
     Fl_Window *window = board_widget->window();
     if (!window || !window->shown() || !window->visible()) return;
@@ -230,14 +214,3 @@ void paint_point(int row, int col, int code) {
     YDrawPass = pass;
     display_flush();
 }
-
-void redraw_board() {
-    if (board_widget) board_widget->redraw();
-}
-
-const FLOW_DISPLAY window_display = {show_refused, show_message, show_rating, paint_point, redraw_board,
-                                     rating_save_failed_message, rating_save_later};
-
-} // namespace
-
-void board_view_attach() { flow_set_display(&window_display); }

@@ -41,6 +41,6 @@ extern Board *board_widget;
 void draw_white_stone(int cx, int cy, int d);
 void draw_black_stone(int cx, int cy, int d);
 
-// Installs the window's side of the game flow: the modal message, the label refreshes and the painting of
-// changed points at once.
-void board_view_attach();
+// Paints a changed point at once, outside the redraw cycle, so the user's stone shows before the
+// computer's search starts. Nothing before the window is shown.
+void board_view_paint_point(int row, int col, int code);

@@ -67,6 +67,25 @@ void display_lost_save() {
     if (app && !rating_save_at_exit(app)) std::fputs("Error: rating_write\n", stderr);
 }
 
+
+void show_refused() { YMessage("Сюда ходить нельзя!", "Закрыть", "Сообщение"); }
+
+void show_label(Fl_Widget *label) {
+    if (!label) return;
+    label->redraw();
+    Fl::check();
+}
+
+void show_message() { show_label(message_box); }
+void show_rating() { show_label(rating_box); }
+
+void redraw_board() {
+    if (board_widget) board_widget->redraw();
+}
+
+const FLOW_DISPLAY window_display = {show_refused, show_message, show_rating, board_view_paint_point, redraw_board,
+                                     rating_save_failed_message, rating_save_later};
+
 } // namespace
 
 // No item has a shortcut or a callback of its own: every choice goes to menu_cb by its number.
@@ -190,7 +209,7 @@ int app_start(int argc, char **argv) {
 
     // No game is in progress yet, so the first game gives nothing up. The window is not shown yet: the
     // game's stones appear with its first full draw.
-    board_view_attach();
+    main_window_attach_flow();
     new_game();
 
     main_window->add(content_window);
@@ -253,3 +272,5 @@ void rating_save_later() {
     Fl::remove_timeout(save_retry_cb);
     Fl::add_timeout(SAVE_RETRY_SECONDS, save_retry_cb);
 }
+
+void main_window_attach_flow() { flow_set_display(&window_display); }

@@ -56,6 +56,10 @@ void rating_save_failed_message();
 // locked; the window goes on meanwhile.
 void rating_save_later();
 
+// Installs the window's side of the game flow: the modal message, the label refreshes, the painting of
+// changed points at once and the failed save's dialog.
+void main_window_attach_flow();
+
 // Start-up up to the shown window: fonts, the windows and their widgets, the state with the rating, the
 // first game, the icon. Returns 0 without entering the event loop, so tests can call it.
 int app_start(int argc, char **argv);

@@ -427,7 +427,7 @@ TEST(GameFlow, ANewGameWaitingBehindTheEndFindsTheGameOver) {
             rating_reset();
         else
             user_turn(c.row, c.col);
-        board_view_attach();
+        main_window_attach_flow();
         EXPECT_FALSE(new_game_waiting);
         EXPECT_EQ(c.after, app->rating);
         EXPECT_EQ(0, app->game_over) << "the new game looks live but ignores clicks";

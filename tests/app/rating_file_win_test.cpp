@@ -72,3 +72,19 @@ TEST(RatingFileWin, TheLockFileIsHiddenAndASaveWithoutItSaysSo) {
     };
     for (const CASE &c : cases) run(c);
 }
+
+TEST(RatingFileWin, StartedInWindowsOwnFolderTheRatingIsNotKeptThere) {
+    // Where Windows starts a program whose own folder it cannot use; under Wine, C:\windows.
+    const std::filesystem::path previous = std::filesystem::current_path();
+    char windows[MAX_PATH + 1];
+    ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(windows));
+    const bool there = std::filesystem::exists("korvani.ini");
+    app_state app{};
+    EXPECT_EQ(0, rating_read(&app));
+    EXPECT_STREQ("игра запущена из папки Windows", app.problem);
+    app.rating = 0.5;
+    EXPECT_EQ(0, rating_save(&app));
+    EXPECT_EQ(there, std::filesystem::exists("korvani.ini"));
+    std::filesystem::current_path(previous);
+}

@@ -1,0 +1,13 @@
+// What differs between the toolkit's versions, FLTK 1.3 (support/toolkit_fltk13.cpp) and FLTK 1.4
+// (support/toolkit_fltk14.cpp): the build picks the file that matches the FLTK it found. The screen's
+// scale needs nothing here: FLTK 1.4 scales every window, drawing and event by itself, and 1.3 has none.
+#pragma once
+
+// Sets the toolkit up as the game runs it, before anything else of the toolkit is used: its options at
+// the values it gives them when no file says otherwise, and its preference files neither read nor
+// written, so that the game writes nothing but its rating file. Every program and test harness that
+// shows the game's windows calls it first.
+void toolkit_setup();
+
+// The toolkit's major and minor version as the build found it, as "1.3" or "1.4".
+const char *toolkit_version();

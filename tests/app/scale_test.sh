@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The game on a screen of the given dots per inch (Xft.dpi; "96" sets none), optionally with
+# FLTK_SCALING_FACTOR as a third argument: its window measures 230 x 300 times the screen's scale, a click
+# at the scaled place of the centre point plays there, and a tooltip shown writes no preference file, in
+# HOME, in XDG_CONFIG_HOME or, as root, in /etc. FLTK 1.3 does not scale: a scaled screen is skipped there
+# (status 77). Runs under tests/with-xvfb, whose server keeps its resources (-noreset).
+set -euo pipefail
+korvani="$(realpath "$1")"
+fltk="$2"
+dpi="$3"
+factor="${4:-}"
+scale=$((dpi / 96 * ${factor:-1}))
+if [ "$scale" -ne 1 ] && [ "$fltk" = "1.3" ]; then
+  echo "scale: FLTK 1.3 has no screen scale"
+  exit 77
+fi
+work="$(mktemp -d)"
+pid=""
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir "$work/game" "$work/home" "$work/config"
+cd "$work/game"
+
+# The X clients wait on the server; should it stop answering, each gives up after 30 s and says so.
+x() {
+  local status=0
+  timeout 30 "$@" || status=$?
+  [ "$status" -ne 124 ] || { echo "scale: $1 did not finish within 30 s"; exit 1; }
+  return "$status"
+}
+fail() {
+  echo "scale ($dpi dpi${factor:+, FLTK_SCALING_FACTOR $factor}): $*"
+  exit 1
+}
+
+[ "$dpi" = 96 ] || x xrdb -merge <<<"Xft.dpi: $dpi"
+etc_before="$(find /etc/fltk 2>/dev/null | sort || true)"
+env HOME="$work/home" XDG_CONFIG_HOME="$work/config" ${factor:+FLTK_SCALING_FACTOR=$factor} "$korvani" 2>../err.log &
+pid=$!
+
+window=""
+for _ in $(seq 300); do
+  window="$(LC_ALL=C.UTF-8 timeout 30 xwininfo -root -tree | grep '"  КОРВАНИ"' | awk '{print $1}' | head -n1 || true)"
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "the game's window did not show within 30 s"
+sleep 0.5
+
+size="$(x xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
+[ "$size" = "$((230 * scale))x$((300 * scale))" ] || fail "the window is $size"
+
+# The centre point at scale 1 is at (115, 200), its grid lines 29 apart from (57, 142): here each times
+# the scale. The light share of a patch between the lines below-right of a point: 1 when empty, less
+# under a stone.
+x xdotool mousemove --window "$window" $((115 * scale)) $((200 * scale)) click 1
+sleep 1.5
+x import -window "$window" shot.png
+light() {
+  convert shot.png -crop "$((7 * scale))x$((7 * scale))+$(((57 + 29 * $2 + 6) * scale))+$(((142 + 29 * $1 + 6) * scale))" \
+    +repage -colorspace Gray -threshold 50% -format '%[fx:mean]' info:
+}
+stones=0
+for row in 0 1 2 3 4; do
+  for col in 0 1 2 3 4; do
+    share="$(light "$row" "$col")"
+    if awk -v s="$share" 'BEGIN { exit !(s < 0.5) }'; then
+      [ "$row$col" = "22" ] || fail "a black stone at $row $col, not at the centre"
+      stones=$((stones + 1))
+    elif awk -v s="$share" 'BEGIN { exit !(s < 1) }'; then
+      stones=$((stones + 1))
+    fi
+  done
+done
+[ "$(light 2 2)" != 1 ] && awk -v s="$(light 2 2)" 'BEGIN { exit !(s < 0.5) }' || fail "no black stone at the centre"
+[ "$stones" -eq 2 ] || fail "expected the black stone and the white answer, saw $stones stones"
+
+# The new game button's tooltip, in the toolkit's pale yellow, then the way out.
+x xdotool mousemove --window "$window" $((30 * scale)) $((66 * scale))
+sleep 0.3
+x xdotool mousemove --window "$window" $((31 * scale)) $((67 * scale))
+sleep 2.5
+x import -window root tip.png
+tip="$(convert tip.png -fill black +opaque '#FFFFBF' -fill white -opaque '#FFFFBF' -format '%[fx:mean*w*h]' info:)"
+awk -v n="$tip" 'BEGIN { exit !(n > 100) }' || fail "no tooltip showed"
+rm shot.png tip.png
+x xdotool windowfocus "$window" key Escape
+for _ in $(seq 200); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+! kill -0 "$pid" 2>/dev/null || fail "the game did not end within 20 s of Escape"
+status=0
+wait "$pid" || status=$?
+pid=""
+[ "$status" -eq 0 ] || fail "exit status $status"
+
+written="$(cd "$work" && find home config game -mindepth 1 | sort)"
+[ "$written" = "game/korvani.ini" ] || fail "files left: $(echo $written)"
+[ "$(find /etc/fltk 2>/dev/null | sort || true)" = "$etc_before" ] || fail "/etc/fltk changed: $(find /etc/fltk)"
+echo "scale: ${size}, ok"

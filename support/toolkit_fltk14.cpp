@@ -34,6 +34,10 @@ void toolkit_setup() {
     toolkit_options[Fl::OPTION_FNFC_USES_KDIALOG] = 0;
     toolkit_options[Fl::OPTION_SIMPLE_ZOOM_SHORTCUT] = 0;
     *toolkit_options_read = 1;
+    // FLTK 1.4's own zoom, Ctrl and + / - / 0, stays: the window keeps its size in the toolkit's units at
+    // every step, so it stays fixed, clicks land on the point under the pointer and everything is drawn
+    // anew at the new scale; it lets a player on a screen of scale 1 make the game larger, and Ctrl and
+    // 0 brings back the screen's own scale. Nothing of it is kept across runs.
     // Whatever else of the toolkit would keep preferences (its file chooser, its printer dialog) keeps
     // none either: no preference file is read or written, the user's nor the system's.
     Fl_Preferences::file_access(Fl_Preferences::NONE);

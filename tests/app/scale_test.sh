@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The game on a screen of the given dots per inch (Xft.dpi; "96" sets none), optionally with
-# FLTK_SCALING_FACTOR as a third argument: its window measures 230 x 300 times the screen's scale, a click
-# at the scaled place of the centre point plays there, and a tooltip shown writes no preference file, in
+# FLTK_SCALING_FACTOR (the fourth argument, "" for none) and zoomed in with Ctrl and + twice (a fifth
+# argument "zoom": 1.2 times the screen's scale): its window measures 230 x 300 times the scale, a click at
+# the scaled place of the centre point plays there, and a tooltip shown writes no preference file, in
 # HOME, in XDG_CONFIG_HOME or, as root, in /etc. FLTK 1.3 does not scale: a scaled screen is skipped there
 # (status 77). Runs under tests/with-xvfb, whose server keeps its resources (-noreset).
 set -euo pipefail
@@ -9,8 +10,13 @@ korvani="$(realpath "$1")"
 fltk="$2"
 dpi="$3"
 factor="${4:-}"
-scale=$((dpi / 96 * ${factor:-1}))
-if [ "$scale" -ne 1 ] && [ "$fltk" = "1.3" ]; then
+zoom="${5:-}"
+# The scale as a fraction, num / den; a place at scale 1 is at place * num / den.
+num=$((dpi / 96 * ${factor:-1}))
+den=1
+[ -z "$zoom" ] || { num=$((num * 6)); den=5; }
+s() { echo $(($1 * num / den)); }
+if [ "$num" -ne "$den" ] && [ "$fltk" = "1.3" ]; then
   echo "scale: FLTK 1.3 has no screen scale"
   exit 77
 fi
@@ -28,7 +34,7 @@ x() {
   return "$status"
 }
 fail() {
-  echo "scale ($dpi dpi${factor:+, FLTK_SCALING_FACTOR $factor}): $*"
+  echo "scale ($dpi dpi${factor:+, FLTK_SCALING_FACTOR $factor}${zoom:+, zoomed in}): $*"
   exit 1
 }
 
@@ -45,18 +51,26 @@ for _ in $(seq 300); do
 done
 [ -n "$window" ] || fail "the game's window did not show within 30 s"
 sleep 0.5
+if [ -n "$zoom" ]; then
+  x xdotool windowfocus "$window"
+  x xdotool key ctrl+plus
+  sleep 0.5
+  x xdotool key ctrl+plus
+  # The toolkit shows the new scale for a while in a window of its own, over the game's.
+  sleep 3
+fi
 
 size="$(x xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
-[ "$size" = "$((230 * scale))x$((300 * scale))" ] || fail "the window is $size"
+[ "$size" = "$(s 230)x$(s 300)" ] || fail "the window is $size"
 
 # The centre point at scale 1 is at (115, 200), its grid lines 29 apart from (57, 142): here each times
 # the scale. The light share of a patch between the lines below-right of a point: 1 when empty, less
 # under a stone.
-x xdotool mousemove --window "$window" $((115 * scale)) $((200 * scale)) click 1
+x xdotool mousemove --window "$window" "$(s 115)" "$(s 200)" click 1
 sleep 1.5
 x import -window "$window" shot.png
 light() {
-  convert shot.png -crop "$((7 * scale))x$((7 * scale))+$(((57 + 29 * $2 + 6) * scale))+$(((142 + 29 * $1 + 6) * scale))" \
+  convert shot.png -crop "$(s 7)x$(s 7)+$(s $((57 + 29 * $2 + 6)))+$(s $((142 + 29 * $1 + 6)))" \
     +repage -colorspace Gray -threshold 50% -format '%[fx:mean]' info:
 }
 stones=0
@@ -71,13 +85,13 @@ for row in 0 1 2 3 4; do
     fi
   done
 done
-[ "$(light 2 2)" != 1 ] && awk -v s="$(light 2 2)" 'BEGIN { exit !(s < 0.5) }' || fail "no black stone at the centre"
+awk -v s="$(light 2 2)" 'BEGIN { exit !(s < 0.5) }' || fail "no black stone at the centre"
 [ "$stones" -eq 2 ] || fail "expected the black stone and the white answer, saw $stones stones"
 
 # The new game button's tooltip, in the toolkit's pale yellow, then the way out.
-x xdotool mousemove --window "$window" $((30 * scale)) $((66 * scale))
+x xdotool mousemove --window "$window" "$(s 30)" "$(s 66)"
 sleep 0.3
-x xdotool mousemove --window "$window" $((31 * scale)) $((67 * scale))
+x xdotool mousemove --window "$window" "$(s 31)" "$(s 67)"
 sleep 2.5
 x import -window root tip.png
 tip="$(convert tip.png -fill black +opaque '#FFFFBF' -fill white -opaque '#FFFFBF' -format '%[fx:mean*w*h]' info:)"

@@ -1,6 +1,6 @@
 // What differs between the toolkit's versions, FLTK 1.3 (support/toolkit_fltk13.cpp) and FLTK 1.4
-// (support/toolkit_fltk14.cpp): the build picks the file that matches the FLTK it found. The screen's
-// scale needs nothing here: FLTK 1.4 scales every window, drawing and event by itself, and 1.3 has none.
+// (support/toolkit_fltk14.cpp): the build picks the file that matches the FLTK it found. FLTK 1.4 scales
+// every window, drawing and event by itself to the screen's scale; 1.3 has none.
 #pragma once
 
 // Sets the toolkit up as the game runs it, before anything else of the toolkit is used: its options at
@@ -9,5 +9,6 @@
 // shows the game's windows calls it first.
 void toolkit_setup();
 
-// The toolkit's major and minor version as the build found it, as "1.3" or "1.4".
-const char *toolkit_version();
+// The screen's scale rounded to a whole number, at least 1: how many times larger a picture handed to
+// the desktop in pixels (the window's icon) is drawn. Always 1 with FLTK 1.3. Needs the display.
+int toolkit_screen_scale();

@@ -31,4 +31,4 @@ void toolkit_setup() {
     *toolkit_options_read = 1;
 }
 
-const char *toolkit_version() { return "1.3"; }
+int toolkit_screen_scale() { return 1; }

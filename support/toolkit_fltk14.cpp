@@ -1,5 +1,7 @@
 #include "support/toolkit.h"
 
+#include <cmath>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Preferences.H>
 
@@ -43,4 +45,7 @@ void toolkit_setup() {
     Fl_Preferences::file_access(Fl_Preferences::NONE);
 }
 
-const char *toolkit_version() { return "1.4"; }
+int toolkit_screen_scale() {
+    const long scale = std::lround(Fl::screen_scale(0));
+    return scale < 1 ? 1 : static_cast<int>(scale);
+}

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The game on a screen of the given dots per inch (Xft.dpi; "96" sets none), optionally with
 # FLTK_SCALING_FACTOR (the fourth argument, "" for none) and zoomed in with Ctrl and + twice (a fifth
-# argument "zoom": 1.2 times the screen's scale): its window measures 230 x 300 times the scale, a click at
-# the scaled place of the centre point plays there, and a tooltip shown writes no preference file, in
-# HOME, in XDG_CONFIG_HOME or, as root, in /etc. FLTK 1.3 does not scale: a scaled screen is skipped there
-# (status 77). Runs under tests/with-xvfb, whose server keeps its resources (-noreset).
+# argument "zoom": 1.2 times the screen's scale): its window measures 230 x 300 times the scale, its icon
+# 32 x 32 times the screen's scale, a click at the scaled place of the centre point plays there, and a
+# tooltip shown writes no preference file, in HOME, in XDG_CONFIG_HOME or, as root, in /etc. FLTK 1.3
+# does not scale: a scaled screen is skipped there (status 77). Runs under tests/with-xvfb, whose server
+# keeps its resources (-noreset).
 set -euo pipefail
 korvani="$(realpath "$1")"
 fltk="$2"
@@ -51,6 +52,10 @@ for _ in $(seq 300); do
 done
 [ -n "$window" ] || fail "the game's window did not show within 30 s"
 sleep 0.5
+# The window's icon is drawn at the screen's scale, before any zoom.
+icon="$(x xprop -id "$window" -f _NET_WM_ICON 32c '=$0x$1' _NET_WM_ICON)"
+side=$((32 * dpi / 96 * ${factor:-1}))
+[ "$icon" = "_NET_WM_ICON(CARDINAL)=${side}x${side}" ] || fail "the window's icon: $icon, not ${side}x${side}"
 if [ -n "$zoom" ]; then
   x xdotool windowfocus "$window"
   x xdotool key ctrl+plus

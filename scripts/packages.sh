@@ -49,7 +49,8 @@ need_packages() {
 # What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons); FLTK: see above.
 BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberation2)
 # What the tests need on top: the test framework and a virtual X server with its helpers (xrdb, of
-# x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are built with the tests and run once by them).
+# x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
+# built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang libclang-rt-14-dev valgrind)

@@ -19,8 +19,13 @@ const int GRID_FIRST = 4;
 const int GRID_STEP = 6;
 const int GRID_LINES = 5;
 
+// The picture is drawn for a square of ICON_SIZE times this many pixels: every length is that many times
+// longer, so a scaled screen gets as sharp an icon as an unscaled one.
+int scale = 1;
+int side() { return ICON_SIZE * scale; }
+
 void put(unsigned char *rgba, int x, int y, RGB c, double alpha) {
-    unsigned char *p = rgba + 4 * (y * ICON_SIZE + x);
+    unsigned char *p = rgba + 4 * (y * side() + x);
     p[0] = static_cast<unsigned char>(std::lround(p[0] * (1 - alpha) + c.r * alpha));
     p[1] = static_cast<unsigned char>(std::lround(p[1] * (1 - alpha) + c.g * alpha));
     p[2] = static_cast<unsigned char>(std::lround(p[2] * (1 - alpha) + c.b * alpha));
@@ -29,8 +34,11 @@ void put(unsigned char *rgba, int x, int y, RGB c, double alpha) {
 
 // A disc with smooth edges: each pixel's coverage from 4 x 4 samples.
 void disc(unsigned char *rgba, double cx, double cy, double radius, RGB c) {
-    for (int y = 0; y < ICON_SIZE; ++y) {
-        for (int x = 0; x < ICON_SIZE; ++x) {
+    cx *= scale;
+    cy *= scale;
+    radius *= scale;
+    for (int y = 0; y < side(); ++y) {
+        for (int x = 0; x < side(); ++x) {
             int inside = 0;
             for (int sy = 0; sy < 4; ++sy) {
                 for (int sx = 0; sx < 4; ++sx) {
@@ -81,11 +89,13 @@ void chunk(std::string &png, const char *type, const std::string &data) {
 
 } // namespace
 
-void icon_pixels(unsigned char *rgba) {
-    for (int y = 0; y < ICON_SIZE; ++y) {
-        for (int x = 0; x < ICON_SIZE; ++x) {
-            const bool edge = x == 0 || y == 0 || x == ICON_SIZE - 1 || y == ICON_SIZE - 1;
-            unsigned char *p = rgba + 4 * (y * ICON_SIZE + x);
+void icon_pixels(unsigned char *rgba, int times) {
+    scale = times < 1 ? 1 : times;
+    const int n = side();
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            const bool edge = x < scale || y < scale || x >= n - scale || y >= n - scale;
+            unsigned char *p = rgba + 4 * (y * n + x);
             const RGB c = edge ? EDGE : WOOD;
             p[0] = static_cast<unsigned char>(c.r);
             p[1] = static_cast<unsigned char>(c.g);
@@ -93,12 +103,16 @@ void icon_pixels(unsigned char *rgba) {
             p[3] = 255;
         }
     }
-    const int last = GRID_FIRST + (GRID_LINES - 1) * GRID_STEP;
+    // Each line as wide as the scale, from the first line's first pixel to the last line's last one.
+    const int first = GRID_FIRST * scale;
+    const int last = (GRID_FIRST + (GRID_LINES - 1) * GRID_STEP + 1) * scale - 1;
     for (int k = 0; k < GRID_LINES; ++k) {
-        const int at = GRID_FIRST + k * GRID_STEP;
-        for (int t = GRID_FIRST; t <= last; ++t) {
-            put(rgba, at, t, INK, 1.0);
-            put(rgba, t, at, INK, 1.0);
+        for (int w = 0; w < scale; ++w) {
+            const int at = (GRID_FIRST + k * GRID_STEP) * scale + w;
+            for (int t = first; t <= last; ++t) {
+                put(rgba, at, t, INK, 1.0);
+                put(rgba, t, at, INK, 1.0);
+            }
         }
     }
     // A black group short of its last dame, with the white stones around it.

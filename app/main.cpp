@@ -3,9 +3,12 @@
 #include "app/main_window.h"
 #include "app/options.h"
 #include "app/platform.h"
+#include "support/toolkit.h"
 
 int main(int argc, char **argv) {
     process_signals_ignore();
+    // Before the toolkit reads the command line, which may already ask for its options.
+    toolkit_setup();
     // --help, --version and a mistyped option answer before any display is opened, and before the
     // standard streams are made whole: written to a closed stream, they fail and say so.
     const int status = options_read(argc, argv, stdout, stderr);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <FL/Fl_Window.H>
 
 #include "app/icon.h"
+#include "support/toolkit.h"
 
 namespace {
 
@@ -104,11 +106,13 @@ void session_end_catch(void (*quit)()) {
     Fl::add_fd(signal_pipe[0], FL_READ, signal_cb);
 }
 
-// The icon is drawn here, not read from disk; the window keeps its own copy.
+// The icon is drawn here, not read from disk, at the screen's scale; the window keeps its own copy.
 int window_icon_set(Fl_Window *window) {
-    unsigned char pixels[ICON_SIZE * ICON_SIZE * 4];
-    icon_pixels(pixels);
-    const Fl_RGB_Image icon(pixels, ICON_SIZE, ICON_SIZE, 4);
+    const int scale = toolkit_screen_scale();
+    const int side = ICON_SIZE * scale;
+    std::vector<unsigned char> pixels(static_cast<size_t>(side) * side * 4);
+    icon_pixels(pixels.data(), scale);
+    const Fl_RGB_Image icon(pixels.data(), side, side, 4);
     window->icon(&icon);
     return 1;
 }

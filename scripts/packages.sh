@@ -13,26 +13,45 @@ apt_retry() {
   return 1
 }
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+# Installs the packages that are missing. The word FLTK stands for FLTK's development package: one that
+# is installed already, else FLTK 1.4 where apt has it (Debian 13's libfltk1.4-dev), else FLTK 1.3
+# (libfltk1.3-dev, Debian 12). The build finds either.
 need_packages() {
   local missing=()
+  local fltk=0
   local pkg
   for pkg in "$@"; do
-    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    if [ "$pkg" = FLTK ]; then
+      installed libfltk1.4-dev || installed libfltk1.3-dev || fltk=1
+    else
+      installed "$pkg" || missing+=("$pkg")
+    fi
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
+  [ ${#missing[@]} -eq 0 ] && [ "$fltk" -eq 0 ] && return 0
   local sudo=()
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   apt_retry "${sudo[@]}" apt-get update -qq || return 1
+  if [ "$fltk" -eq 1 ]; then
+    # "Candidate: (none)" when apt knows the name but has no version of it to install.
+    if LC_ALL=C apt-cache policy libfltk1.4-dev 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+      missing+=(libfltk1.4-dev)
+    else
+      missing+=(libfltk1.3-dev)
+    fi
+  fi
+  echo "Installing: ${missing[*]}"
   apt_retry "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 }
 
-# What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons).
-BUILD_PACKAGES=(cmake g++ make libfltk1.3-dev librsvg2-bin fonts-dejavu-core fonts-liberation2)
-# What the tests need on top: the test framework and a virtual X server with its helpers, and the
-# benchmark library (the benchmarks are built with the tests and run once by them).
-TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils imagemagick libbenchmark-dev)
+# What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons); FLTK: see above.
+BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberation2)
+# What the tests need on top: the test framework and a virtual X server with its helpers (xrdb, of
+# x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
+# built with the tests and run once by them).
+TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang libclang-rt-14-dev valgrind)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files

@@ -1,0 +1,14 @@
+// What differs between the toolkit's versions, FLTK 1.3 (support/toolkit_fltk13.cpp) and FLTK 1.4
+// (support/toolkit_fltk14.cpp): the build picks the file that matches the FLTK it found. FLTK 1.4 scales
+// every window, drawing and event by itself to the screen's scale; 1.3 has none.
+#pragma once
+
+// Sets the toolkit up as the game runs it, before anything else of the toolkit is used: its options at
+// the values it gives them when no file says otherwise, and its preference files neither read nor
+// written, so that the game writes nothing but its rating file. Every program and test harness that
+// shows the game's windows calls it first.
+void toolkit_setup();
+
+// The screen's scale rounded to a whole number, at least 1: how many times larger a picture handed to
+// the desktop in pixels (the window's icon) is drawn. Always 1 with FLTK 1.3. Needs the display.
+int toolkit_screen_scale();

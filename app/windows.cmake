@@ -33,8 +33,11 @@ add_custom_command(OUTPUT ${KORVANI_ICO}
   COMMENT "Writing the icon korvani.ico")
 add_custom_target(korvani_ico DEPENDS ${KORVANI_ICO})
 
+set(KORVANI_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/korvani.manifest)
+configure_file(korvani.manifest.in ${KORVANI_MANIFEST} @ONLY)
 configure_file(korvani.rc.in ${CMAKE_CURRENT_BINARY_DIR}/korvani.rc @ONLY)
-set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/korvani.rc PROPERTIES OBJECT_DEPENDS ${KORVANI_ICO})
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/korvani.rc PROPERTIES
+  OBJECT_DEPENDS "${KORVANI_ICO};${KORVANI_MANIFEST}")
 
 # The game: the GUI subsystem (WIN32), so no console window opens beside it.
 add_executable(korvani WIN32 main.cpp ${CMAKE_CURRENT_BINARY_DIR}/korvani.rc)
@@ -66,7 +69,7 @@ set(KORVANI_ZIP ${CMAKE_BINARY_DIR}/korvani-${PROJECT_VERSION}-windows-x86_64.zi
 set(KORVANI_SETUP ${CMAKE_BINARY_DIR}/korvani-${PROJECT_VERSION}-setup.exe)
 add_custom_command(OUTPUT ${KORVANI_ZIP} ${KORVANI_SETUP}
   COMMAND ${CMAKE_COMMAND}
-    -DEXE=$<TARGET_FILE:korvani> -DSOURCE=${CMAKE_SOURCE_DIR} -DFLTK_COPYING=${fltk_tree}/COPYING
+    -DEXE=$<TARGET_FILE:korvani> -DSOURCE=${CMAKE_SOURCE_DIR} -DFLTK_COPYING=${fltk_tree}/COPYING -DFLTK_VERSION=${fltk_version}
     -DICO=${KORVANI_ICO} -DDIST=${dist} -DZIP_FILE=${KORVANI_ZIP} -DSETUP_FILE=${KORVANI_SETUP}
     -DVERSION=${PROJECT_VERSION} -DEPOCH=${KORVANI_SOURCE_DATE_EPOCH} -DZIP=${ZIP} -DMAKENSIS=${MAKENSIS}
     -P ${CMAKE_CURRENT_SOURCE_DIR}/windows_dist.cmake

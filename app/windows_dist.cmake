@@ -10,8 +10,8 @@ file(COPY_FILE ${SOURCE}/LICENSE ${files}/LICENSE.txt)
 # with FLTK in it to say so and where FLTK's source is.
 file(READ ${FLTK_COPYING} fltk_copying)
 file(WRITE ${files}/FLTK-LICENSE.txt
-"korvani.exe is statically linked with FLTK 1.3.8, the Fast Light Toolkit, unmodified.
-Its source: https://www.fltk.org/software.php (fltk-1.3.8-source.tar.gz), or the tag release-1.3.8 of
+"korvani.exe is statically linked with FLTK ${FLTK_VERSION}, the Fast Light Toolkit, unmodified.
+Its source: https://www.fltk.org/software.php (fltk-${FLTK_VERSION}-source.tar.gz), or the tag release-${FLTK_VERSION} of
 https://github.com/fltk/fltk. FLTK's licence follows.
 
 ${fltk_copying}")

@@ -1,4 +1,4 @@
-# The Windows build (cmake/mingw-w64-x86_64.cmake): FLTK 1.3.8 compiled from its source for this
+# The Windows build (cmake/mingw-w64-x86_64.cmake): FLTK 1.4.5 compiled from its source for this
 # toolchain, and the reproducible flags. Included by the top-level CMakeLists.txt.
 
 # Two builds of one commit give the same bytes: no folder of this machine in the objects, no link time
@@ -13,10 +13,10 @@ add_link_options(-static -Wl,--no-insert-timestamp)
 # FLTK: Debian serves no source of it, and its binary packages are built for Linux. The build takes
 # FLTK's release archive or an unpacked tree by a path, checks the release and builds it once in this
 # build folder.
-set(KORVANI_FLTK_SOURCE "" CACHE PATH "FLTK 1.3.8's source: its release archive (.tar.gz) or an unpacked tree")
+set(KORVANI_FLTK_SOURCE "" CACHE PATH "FLTK 1.4.5's source: its release archive (.tar.gz) or an unpacked tree")
 if(NOT KORVANI_FLTK_SOURCE)
-  message(FATAL_ERROR "The Windows build needs FLTK 1.3.8's source: pass -DKORVANI_FLTK_SOURCE=<archive or tree> "
-    "(the release from https://www.fltk.org/software.php, fltk-1.3.8-source.tar.gz)")
+  message(FATAL_ERROR "The Windows build needs FLTK 1.4.5's source: pass -DKORVANI_FLTK_SOURCE=<archive or tree> "
+    "(the release from https://www.fltk.org/software.php, fltk-1.4.5-source.tar.gz)")
 endif()
 set(fltk_tree ${KORVANI_FLTK_SOURCE})
 if(NOT IS_DIRECTORY ${KORVANI_FLTK_SOURCE})
@@ -43,14 +43,16 @@ foreach(part MAJOR MINOR PATCH)
   list(APPEND fltk_version "${number}")
 endforeach()
 list(JOIN fltk_version . fltk_version)
-if(NOT fltk_version STREQUAL "1.3.8")
-  message(FATAL_ERROR "${KORVANI_FLTK_SOURCE} is FLTK '${fltk_version}', not 1.3.8: the game is built and tested "
-    "with FLTK 1.3.8")
+# 1.4.5: the first series that follows each monitor's DPI on Windows (1.3 draws at 96 dpi and Windows
+# stretches its bitmap, blurred), and the release the Windows build is tested with.
+if(NOT fltk_version STREQUAL "1.4.5")
+  message(FATAL_ERROR "${KORVANI_FLTK_SOURCE} is FLTK '${fltk_version}', not 1.4.5: the Windows build is built and "
+    "tested with FLTK 1.4.5")
 endif()
 
 # A second build folder may take the library another one built from the same source (scripts/windows
 # does, to check that two builds give the same bytes without compiling FLTK twice).
-set(KORVANI_FLTK_BUILT "" CACHE PATH "A build folder's fltk/ folder where FLTK 1.3.8 is built already, for this toolchain")
+set(KORVANI_FLTK_BUILT "" CACHE PATH "A build folder's fltk/ folder where FLTK 1.4.5 is built already, for this toolchain")
 if(KORVANI_FLTK_BUILT)
   set(fltk_build ${KORVANI_FLTK_BUILT})
 else()
@@ -58,8 +60,8 @@ else()
 endif()
 set(fltk_library ${fltk_build}/lib/libfltk.a)
 include(ExternalProject)
-# Only the library: no tests, no fluid, no images, no OpenGL. Built with the same toolchain and the same
-# care for reproducible objects.
+# Only the library: no tests, no fluid, no fltk-options, no images, no OpenGL. Built with the same
+# toolchain and the same care for reproducible objects.
 if(KORVANI_FLTK_BUILT)
   add_custom_target(fltk_from_source)
 else()
@@ -71,24 +73,24 @@ ExternalProject_Add(fltk_from_source
     -DCMAKE_BUILD_TYPE=Release
     # WIN32_LEAN_AND_MEAN: FLTK needs none of what it leaves out of windows.h, and parsing it took a
     # third of the build's time.
-    "-DCMAKE_C_FLAGS=-ffile-prefix-map=${fltk_tree}=fltk-1.3.8 -DWIN32_LEAN_AND_MEAN"
-    "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${fltk_tree}=fltk-1.3.8 -DWIN32_LEAN_AND_MEAN"
-    -DFLTK_BUILD_TEST=OFF -DFLTK_BUILD_EXAMPLES=OFF -DOPTION_USE_GL=OFF -DOPTION_BUILD_SHARED_LIBS=OFF
-    -DOPTION_BUILD_HTML_DOCUMENTATION=OFF -DOPTION_BUILD_PDF_DOCUMENTATION=OFF
-    -DOPTION_USE_SYSTEM_ZLIB=OFF -DOPTION_USE_SYSTEM_LIBJPEG=OFF -DOPTION_USE_SYSTEM_LIBPNG=OFF
+    "-DCMAKE_C_FLAGS=-ffile-prefix-map=${fltk_tree}=fltk-${fltk_version} -DWIN32_LEAN_AND_MEAN"
+    "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${fltk_tree}=fltk-${fltk_version} -DWIN32_LEAN_AND_MEAN"
+    -DFLTK_BUILD_TEST=OFF -DFLTK_BUILD_EXAMPLES=OFF -DFLTK_BUILD_FLUID=OFF -DFLTK_BUILD_FLTK_OPTIONS=OFF
+    -DFLTK_BUILD_FORMS=OFF -DFLTK_BUILD_GL=OFF -DFLTK_BUILD_SHARED_LIBS=OFF
+    -DFLTK_BUILD_HTML_DOCS=OFF -DFLTK_BUILD_PDF_DOCS=OFF
+    -DFLTK_USE_SYSTEM_ZLIB=OFF -DFLTK_USE_SYSTEM_LIBJPEG=OFF -DFLTK_USE_SYSTEM_LIBPNG=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${fltk_build} --target fltk
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${fltk_library})
 endif()
 
-# The headers: the tree's own and the one the build writes (FL/abi-version.h). An imported target's
+# The headers: the tree's own and the ones the build writes (FL/fl_config.h). An imported target's
 # folders are system folders (-isystem): FLTK's warnings are not the game's.
 file(MAKE_DIRECTORY ${fltk_build})
 add_library(FLTK::fltk STATIC IMPORTED GLOBAL)
 set_target_properties(FLTK::fltk PROPERTIES
   IMPORTED_LOCATION ${fltk_library}
   INTERFACE_INCLUDE_DIRECTORIES "${fltk_tree};${fltk_build}"
-  # FLTK 1.3's headers test WIN32, which -std=c++17 does not define (only _WIN32).
-  INTERFACE_COMPILE_DEFINITIONS WIN32
-  INTERFACE_LINK_LIBRARIES "ole32;uuid;comctl32;ws2_32;gdi32;comdlg32")
+  # What FLTK's own build links on Windows; gdiplus draws its antialiased lines at scales above 1.
+  INTERFACE_LINK_LIBRARIES "ole32;uuid;comctl32;ws2_32;winspool;gdiplus;gdi32;comdlg32")
 add_dependencies(FLTK::fltk fltk_from_source)

@@ -55,5 +55,6 @@ TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserv
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang libclang-rt-14-dev valgrind)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
-# (appstream-compose: what a software centre's catalogue makes of the package).
-PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream appstream-compose)
+# (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
+# reader of the SVG icon, which Debian 13's appstream-compose does not bring).
+PACKAGE_PACKAGES=(dpkg-dev lintian desktop-file-utils appstream appstream-compose librsvg2-common)

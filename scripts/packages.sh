@@ -53,7 +53,11 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 # built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
-TEST_PACKAGES+=(clang libclang-rt-14-dev valgrind)
+TEST_PACKAGES+=(clang valgrind)
+
+# libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
+# its package, once clang is installed.
+clang_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"; }
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
 # (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
 # reader of the SVG icon, which Debian 13's appstream-compose does not bring).

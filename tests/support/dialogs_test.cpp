@@ -235,9 +235,10 @@ TEST(Rules, OneWindowOfTwoPointTwoTimesTheMainWindowWithEveryLineInside) {
     EXPECT_EQ(0x000000u, p.at(500, 300));
     int box[4];
     p.dark_box(6, 6, 494, 648, box);
-    // Every line fits on the panel: none runs into its right edge.
+    // Every line fits on the panel: none runs into its right edge at 500. (Xft ends the longest line by
+    // 494; Pango, with which Debian 13's FLTK 1.4 draws, sets it wider, to 499.)
     EXPECT_GE(box[0], 20);
-    EXPECT_LT(box[1], 495);
+    EXPECT_LT(box[1], 500);
     // The last line stands on baseline 610; its descenders go a few pixels lower.
     EXPECT_GE(box[3], 606);
     EXPECT_LE(box[3], 614);

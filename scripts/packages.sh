@@ -34,8 +34,11 @@ need_packages() {
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   apt_retry "${sudo[@]}" apt-get update -qq || return 1
   if [ "$fltk" -eq 1 ]; then
-    # "Candidate: (none)" when apt knows the name but has no version of it to install.
-    if LC_ALL=C apt-cache policy libfltk1.4-dev 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+    # "Candidate: (none)" when apt knows the name but has no version of it to install. Read whole, not
+    # piped into grep -q: under pipefail apt-cache's SIGPIPE, when grep stops early, fails the test.
+    local policy
+    policy=$(LC_ALL=C apt-cache policy libfltk1.4-dev 2>/dev/null || true)
+    if [[ $policy == *"Candidate: "[0-9]* ]]; then
       missing+=(libfltk1.4-dev)
     else
       missing+=(libfltk1.3-dev)

@@ -24,7 +24,12 @@ need_packages() {
   local pkg
   for pkg in "$@"; do
     if [ "$pkg" = FLTK ]; then
-      installed libfltk1.4-dev || installed libfltk1.3-dev || fltk=1
+      # FLTK 1.4 built with Wayland, as Debian's is: the game's display calls need Wayland's client header.
+      if installed libfltk1.4-dev; then
+        installed libwayland-dev || missing+=(libwayland-dev)
+      elif ! installed libfltk1.3-dev; then
+        fltk=1
+      fi
     else
       installed "$pkg" || missing+=("$pkg")
     fi
@@ -39,7 +44,7 @@ need_packages() {
     local policy
     policy=$(LC_ALL=C apt-cache policy libfltk1.4-dev 2>/dev/null || true)
     if [[ $policy == *"Candidate: "[0-9]* ]]; then
-      missing+=(libfltk1.4-dev)
+      missing+=(libfltk1.4-dev libwayland-dev)
     else
       missing+=(libfltk1.3-dev)
     fi

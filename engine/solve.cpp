@@ -677,26 +677,61 @@ bool takes_at_once(const SOLVER *solver, SOLVE_POSITION p) {
     return false;
 }
 
-// The loser's replies to the winner's move that a capture at once does not answer: the positions of the
-// winner the proof must walk below it; -1 when a reply captures. A reply changes only the groups it
-// touches, so a group of the loser at one dame that it does not join still stands to be taken.
-int free_replies(const SOLVER *solver, SOLVE_POSITION child) {
-    const uint64_t loser = child.mover;
-    const uint64_t winner = child.other;
-    const uint64_t empty = solver->board & ~(loser | winner);
-    SIDE_GROUPS groups;
-    find_groups(loser, empty, &groups);
-    uint64_t in_atari = 0;
-    for (int g = 0; g < groups.n; ++g)
-        if (groups.dame_count[g] == 1) in_atari |= groups.stones[g];
+// Both sides' groups in the winner's position, found once for all of the winner's candidate moves: a move
+// changes only the groups next to its point (the loser's lose it as a dame, the winner's join the stone),
+// so each candidate and each reply to it is judged from these and the groups its point touches.
+struct WALK_GROUPS {
+    uint64_t empty;
+    SIDE_GROUPS winner;
+    SIDE_GROUPS loser;
+    uint32_t winner_next[64];  // per empty point: the winner's groups it touches, a bit per group
+    uint32_t loser_next[64];   // and the loser's
+    uint32_t winner_single;    // the winner's groups with one dame
+};
+
+void walk_groups_find(const SOLVER *solver, SOLVE_POSITION position, WALK_GROUPS *w) {
+    w->empty = solver->board & ~(position.mover | position.other);
+    find_groups(position.mover, w->empty, &w->winner);
+    find_groups(position.other, w->empty, &w->loser);
+    for (uint64_t left = w->empty; left != 0; left &= left - 1) {
+        w->winner_next[lowest(left)] = 0;
+        w->loser_next[lowest(left)] = 0;
+    }
+    w->winner_single = 0;
+    for (int g = 0; g < w->winner.n; ++g) {
+        for (uint64_t d = w->winner.dame[g]; d != 0; d &= d - 1) w->winner_next[lowest(d)] |= 1u << g;
+        if (w->winner.dame_count[g] == 1) w->winner_single |= 1u << g;
+    }
+    for (int g = 0; g < w->loser.n; ++g)
+        for (uint64_t d = w->loser.dame[g]; d != 0; d &= d - 1) w->loser_next[lowest(d)] |= 1u << g;
+}
+
+// The loser's replies to the winner's move at the point that a capture at once does not answer: the
+// positions of the winner the proof must walk below it; -1 when the move captures or fills its own last
+// dame (no position follows), or when a reply captures. A reply changes only the groups it touches, so a
+// group of the loser at one dame that it does not join still stands to be taken.
+int free_replies(const WALK_GROUPS &w, int point) {
+    const uint64_t stone = solve_bit(point);
+    const uint32_t touched = w.loser_next[point];
+    uint32_t atari = 0; // the loser's groups left with one dame
+    for (int g = 0; g < w.loser.n; ++g) {
+        const uint64_t dame = w.loser.dame[g] & ~stone;
+        if (dame == 0 && (touched >> g & 1)) return -1; // the move captures
+        if (single(dame)) atari |= 1u << g;
+    }
+    uint64_t joined_dame = around(stone) & w.empty;
+    for (uint32_t g = w.winner_next[point]; g != 0; g &= g - 1) joined_dame |= w.winner.dame[lowest(g)];
+    joined_dame &= ~stone;
+    // Filling its own last dame, or a group of the winner left at one dame: the reply there takes it.
+    if (joined_dame == 0 || single(joined_dame) || (w.winner_single & ~w.winner_next[point]) != 0) return -1;
     int unanswered = 0;
-    for (uint64_t left = empty; left != 0; left &= left - 1) {
-        const uint64_t stone = left & -left;
-        const uint64_t after = empty & ~stone;
-        if (takes(stone, winner, after)) return -1;
-        const uint64_t group = group_of(stone, loser | stone);
-        const uint64_t dame = around(group) & after;
-        if (dame != 0 && !single(dame) && (in_atari & ~group) == 0) ++unanswered;
+    for (uint64_t left = w.empty & ~stone; left != 0; left &= left - 1) {
+        const int reply = lowest(left);
+        if ((atari & ~w.loser_next[reply]) != 0) continue; // a capture at once answers it
+        uint64_t dame = around(solve_bit(reply)) & w.empty;
+        for (uint32_t g = w.loser_next[reply]; g != 0; g &= g - 1) dame |= w.loser.dame[lowest(g)];
+        dame &= ~(stone | solve_bit(reply));
+        if (dame != 0 && !single(dame)) ++unanswered;
     }
     return unanswered;
 }
@@ -714,9 +749,10 @@ int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
         int free; // replies left unanswered
     } moves[64];
     int n = 0;
-    for (uint64_t left = solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
-        if (solve_play(solver, position, lowest(left), &child) != SOLVE_PLAYED) continue;
-        const int unanswered = free_replies(solver, child);
+    WALK_GROUPS groups;
+    walk_groups_find(solver, position, &groups);
+    for (uint64_t left = groups.empty; left != 0; left &= left - 1) {
+        const int unanswered = free_replies(groups, lowest(left));
         if (unanswered >= 0) moves[n++] = CANDIDATE{lowest(left), unanswered};
     }
     std::stable_sort(moves, moves + n, [](const CANDIDATE &a, const CANDIDATE &b) { return a.free < b.free; });

@@ -829,6 +829,12 @@ int walk_defence(PROOF_WALK &walk, SOLVE_POSITION position) {
 
 } // namespace
 
+int solve_free_replies(const SOLVER *solver, SOLVE_POSITION position, int point) {
+    WALK_GROUPS groups;
+    walk_groups_find(solver, position, &groups);
+    return free_replies(groups, point);
+}
+
 bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, SOLVE_PROOF *proof) {
     auto walk = std::make_unique<PROOF_WALK>();
     walk->solver = solver;

@@ -115,6 +115,11 @@ struct SOLVE_PROOF {
     bool spill_failed = false;
 };
 
+// How the walk ranks the winner's (the side to move's) move at point: the loser's replies after which
+// the winner has no capture at once and the replying group keeps two dame or more, the positions the
+// proof must walk below the move; -1 when the move ends the game or a reply captures.
+int solve_free_replies(const SOLVER *solver, SOLVE_POSITION position, int point);
+
 // Appends the walk to proof and returns true; false when the search could not back a step (it never
 // should).
 bool solve_write_proof(SOLVER *solver, SOLVE_POSITION position, SOLVE_PROOF *proof);

@@ -7,11 +7,11 @@
 // of the loser has one dame (the game's own groups say so, as the end test found them after the move that
 // made the position), the winner plays there, which must capture; the proof says nothing of such a
 // position. Otherwise the proof names one move, which must not lose at once. Where the loser is to move
-// every reply is tried, and none may capture. A position of the winner that needed more than three plies
-// is remembered: met again (the same stones), it was proved the first time and is not walked again; the
-// solver's walk skips it in the same way, so the bytes stay in step. One won within three plies is
-// walked, and takes a byte, each time. There is no search here, no table of values and no shortcut of the
-// rules; the walk uses no symmetry.
+// every reply is tried, and none may capture. A position of the winner is remembered: met again (the same
+// stones), it was proved the first time and is not walked again; the solver's walk skips it in the same
+// way, so the bytes stay in step. (Proofs of the earlier format 3 remembered only the positions that
+// needed more than three plies and walked the others, with a byte, each time: they are read so too.)
+// There is no search here, no table of values and no shortcut of the rules; the walk uses no symmetry.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof, 3
@@ -97,6 +97,7 @@ struct CHECK {
     std::vector<int> line;                         // the moves from the proof's start (8i + j), for the message
     std::string failure;
     bool whole_board = false;                      // the whole board's analysis beside every quicker test
+    bool remember_all = true;                      // format 4; format 3 remembers only beyond three plies
 };
 
 std::string line_text(const CHECK &c) {
@@ -197,7 +198,7 @@ int check(CHECK &c, int colour) {
         }
         take_back(c, i, j);
         if (plies < 0) return -1;
-        if (plies <= 3) {
+        if (plies <= 3 && !c.remember_all) {
             ++c.unremembered;
             return plies;
         }
@@ -253,7 +254,7 @@ int check_file(const char *path, bool whole_board, CLAIM *claim) {
     if (!in) unreadable(std::string("cannot read \"") + path + "\"");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    // The head: "korvani proof 3", "size N", "moves ...", "winner Black|White", "remembered N", "proof",
+    // The head: "korvani proof 4" (or 3, the earlier format), "size N", "moves ...", "winner Black|White", "remembered N", "proof",
     // then the bytes.
     std::vector<std::string> head;
     size_t at = 0;
@@ -266,13 +267,14 @@ int check_file(const char *path, bool whole_board, CLAIM *claim) {
     const int size = head[1].rfind("size ", 0) == 0 ? std::atoi(head[1].c_str() + 5) : 0;
     const unsigned long long remembered =
         head[4].rfind("remembered ", 0) == 0 ? std::strtoull(head[4].c_str() + 11, nullptr, 10) : 0;
-    if (head[0] != "korvani proof 3" || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
+    if ((head[0] != "korvani proof 4" && head[0] != "korvani proof 3") || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
         head[2].rfind("moves", 0) != 0 || (head[3] != "winner Black" && head[3] != "winner White") ||
         head[4] != "remembered " + std::to_string(remembered) || head[5] != "proof")
         unreadable("not a proof: its head is not as korvani-solve writes it");
 
     CHECK c;
     c.whole_board = whole_board;
+    c.remember_all = head[0] == "korvani proof 4";
     c.board = board_new(size, size);
     c.groups = groups_create(size, size, c.board);
     text.erase(0, at);

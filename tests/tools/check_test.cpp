@@ -172,6 +172,20 @@ TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
     EXPECT_EQ(conclusion({8, 9}), "not concluded: no proof after the moves b2 a3 c1 c2");
 }
 
+// A proof of the earlier format 3, which remembered only the positions needing more than three plies, as
+// korvani-solve wrote it for 3 x 3: read by its own rule, and refused by the other.
+TEST(Check, ReadsTheEarlierFormatByItsOwnRule) {
+    const std::string walk("\x09\x01\x08\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x01\x00\x02\x02\x02\x08"
+                           "\x08\x00\x01\x10\x02\x0a", 25);
+    PROOF_FILE proof;
+    proof.rewrite("korvani proof 3\nsize 3\nmoves\nwinner Black\nremembered 5\nproof\n" + walk);
+    RUN run = check(proof);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.rfind("accepted: Black wins on 3 x 3 after the moves (none), within 7 plies", 0), 0u) << run.out;
+    proof.rewrite("korvani proof 4\nsize 3\nmoves\nwinner Black\nremembered 5\nproof\n" + walk);
+    EXPECT_EQ(check(proof).status, 1);
+}
+
 TEST(Check, RefusesWhatIsNoProof) {
     PROOF_FILE proof;
     proof.rewrite("korvani proof 3\nsize 9\nmoves\nwinner White\nremembered 0\nproof\n");
@@ -183,7 +197,7 @@ TEST(Check, RefusesWhatIsNoProof) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("\"a2\" is not a move of a game going on"), std::string::npos) << run.err;
     // Only as korvani-solve writes it: no word after the size, no letter after a point's name, a count of
-    // remembered positions in plain digits; and no proof of the earlier format, whose walk differs.
+    // remembered positions in plain digits; and no proof of the format before 3, whose walk differs.
     for (const char *head : {"korvani proof 3\nsize 2 x 2\nmoves\nwinner White\nremembered 0\nproof\n",
                              "korvani proof 3\nsize 2\nmoves a2x\nwinner White\nremembered 0\nproof\n",
                              "korvani proof 3\nsize 2\nmoves\nwinner White\nremembered -1\nproof\n",

@@ -1,11 +1,14 @@
 // korvani-check: replays a proof written by korvani-solve --proof and says whether it holds.
 //
-//   korvani-check FILE...
+//   korvani-check [--whole-board] FILE...
+//   korvani-check --conclude LOG...
 //
 // It trusts nothing of the solver: it plays every move on the game's own board and judges it with the
-// game's own end test (groups_check_end), exactly as a game does. Where the winner is to move and a group
-// of the loser has one dame (the game's own groups say so, as the end test found them after the move that
-// made the position), the winner plays there, which must capture; the proof says nothing of such a
+// game's own rules engine: the end test from what the move changed (groups_check_move), which says what
+// the whole-board end test (groups_check_end) says wherever the game was going on before the move, as it
+// is before every move played here; --whole-board runs the whole-board test beside it after every move
+// and stops at a difference. Where the winner is to move and a group of the loser has one dame
+// (groups_last_dame), the winner plays there, which must capture; the proof says nothing of such a
 // position. Otherwise the proof names one move, which must not lose at once. Where the loser is to move
 // every reply is tried, and none may capture. A position of the winner is remembered: met again (the same
 // stones), it was proved the first time and is not walked again; the solver's walk skips it in the same
@@ -15,12 +18,15 @@
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof, 3
-// every proof accepted but, given as the parts of one, not covering every reply (not concluded).
+// every proof accepted but, given as the parts of one, not covering every reply (not concluded), 4 the
+// quicker tests and the whole board's analysis differ (--whole-board).
 //
 // Several proofs are checked one after the other. When they prove one side's win after each reply of the
 // other side to the same moves, and every reply without a proof loses at once, they prove that win after
 // those moves, which is said on a last line: a proof too large for one run is checked in parts. There a
-// reply's proof stands for its mirror images where the position is its own (conclude).
+// reply's proof stands for its mirror images where the position is its own (conclude). --conclude
+// concludes the same way from the logs of parts checked before, each by a run of its own, so that parts
+// can be checked side by side: it takes each log's line that says its proof was accepted as it stands.
 //
 // --help prints the usage and the statuses.
 #include <algorithm>

@@ -15,8 +15,9 @@
 #   make -f scripts/proofs-6x6.mk list      the jobs, one a line (the Slurm array's order)
 #   make -f scripts/proofs-6x6.mk figures   each job's positions, bytes, CPU time and peak memory
 #
-# Each proof holds a table of TABLE MB (2 GB) and the walk's memory beside it: at most 3.6 GB (b5 c4 b4),
-# so two jobs fit side by side in 8 GB.
+# Each proof holds a table of TABLE MB (2 GB) and the walk's set of remembered positions beside it, which
+# grows with the part: some 0.6 GB for c6, and for b5 c4 b4, the largest, about 6.5 GB at its peak (a
+# projection), so two jobs side by side need about 12 GB.
 
 SOLVE ?= build/run/tools/korvani-solve
 CHECK ?= build/run/tools/korvani-check

@@ -789,7 +789,8 @@ void spill(SOLVE_PROOF *proof) {
 // the proof: the checker finds it. Every other position is a byte the first time it is met and nothing
 // after: the checker remembers it too. (The earlier format remembered only the positions that needed more
 // than three plies, a third of them, and walked the others each time: on 6 x 6 they are met again so
-// often that remembering them all makes the proof a third smaller and its walk a quarter quicker.)
+// often that remembering them all makes the proof more than a quarter smaller, its walk a tenth quicker
+// and its check a fifth, for the memory of the set.)
 int walk_attack(PROOF_WALK &walk, SOLVE_POSITION position) {
     if (takes_at_once(walk.solver, position)) return 0;
     uint64_t key[2];

@@ -369,3 +369,70 @@ void groups_check_end(GROUPS *groups, int mark, int *white_lost, int *black_lost
             groups->board->cells[group.stone_i[s] * groups->board->cols + group.stone_j[s]] = dead_code;
     }
 }
+
+namespace {
+
+// The masks of the record's board, without the marks of an analysis.
+Masks board_masks(const GROUPS *groups) {
+    Masks m{0, 0, 0, 0};
+    int scratch[GROUPS_MAX_SIDE][GROUPS_MAX_SIDE];
+    read_board_by_rows(groups->board->cells, groups->board->cols, groups->rows, groups->cols, scratch, &m);
+    return m;
+}
+
+uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
+
+// The group of the seed within the stones of one colour.
+uint64_t group_of(uint64_t seed, uint64_t same) {
+    uint64_t group = seed;
+    for (;;) {
+        const uint64_t grown = (group | around(group)) & same;
+        if (grown == group) return group;
+        group = grown;
+    }
+}
+
+} // namespace
+
+void groups_check_move(GROUPS *groups, int *white_lost, int *black_lost) {
+    if (groups->moves.moves_num == 0) YFatal("groups_check_move");
+    *white_lost = 0;
+    *black_lost = 0;
+    const MOVE &last = groups->moves.moves[groups->moves.moves_num - 1];
+    const int mover = last.value;
+    const int opponent = stone_opponent(mover);
+    const Masks m = board_masks(groups);
+    const int *cells = groups->board->cells;
+    const int stride = groups->board->cols;
+    const uint64_t stone = point_bit(8 * last.i + last.j);
+    // Only the groups next to the stone lost a dame; the capture takes precedence, as in the whole test.
+    const uint64_t theirs = colour_mask(m, opponent, cells, stride);
+    for (uint64_t next = around(stone) & theirs; next != 0;) {
+        const uint64_t group = group_of(next & -next, theirs);
+        if ((around(group) & m.empty) == 0) {
+            *(opponent == STONE_WHITE ? white_lost : black_lost) = 1;
+            return;
+        }
+        next &= ~group;
+    }
+    if ((around(group_of(stone, colour_mask(m, mover, cells, stride))) & m.empty) == 0)
+        *(mover == STONE_WHITE ? white_lost : black_lost) = 1;
+}
+
+int groups_last_dame(GROUPS *groups, int colour, int *i, int *j) {
+    const Masks m = board_masks(groups);
+    const uint64_t same = colour_mask(m, colour, groups->board->cells, groups->board->cols);
+    // Groups in the order of their lowest point, as the analysis's scan meets them.
+    for (uint64_t left = same; left != 0;) {
+        const uint64_t group = group_of(left & -left, same);
+        const uint64_t dame = around(group) & m.empty;
+        if (dame != 0 && (dame & (dame - 1)) == 0) {
+            const int q = __builtin_ctzll(dame);
+            *i = q >> 3;
+            *j = q & 7;
+            return 1;
+        }
+        left &= ~group;
+    }
+    return 0;
+}

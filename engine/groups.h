@@ -51,6 +51,18 @@ GROUP *groups_find_dead(GROUPS *groups, int colour);
 // rewritten on the board as WHITE_DEAD or BLACK_DEAD.
 void groups_check_end(GROUPS *groups, int mark, int *white_lost, int *black_lost);
 
+// The end test of the last recorded move from what that move changed: the groups of the other colour
+// next to its point, which lost a dame, and the mover's group that holds it. The same outputs as
+// groups_check_end with mark 0 wherever no group was without dame before the move (a game going on), at
+// a fraction of its cost. The record's analysis is neither used nor redone. Stops through
+// YFatal("groups_check_move") when no move is recorded.
+void groups_check_move(GROUPS *groups, int *white_lost, int *black_lost);
+
+// Where the first group of colour, in the analysis's order, that has a single dame has it: 1 with (i, j)
+// set, 0 when no group of that colour has exactly one dame. Read from the board, not from the last
+// analysis.
+int groups_last_dame(GROUPS *groups, int colour, int *i, int *j);
+
 // The fill that collects one group: order left, right, down, up. groups_find collects its groups in
 // exactly this way (the same stones and dame, in the same order) without calling it.
 void group_fill(GROUPS *groups, GROUP *group, int i, int j);

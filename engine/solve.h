@@ -100,10 +100,8 @@ int solve_perfect_move(SOLVER *solver, const BOARD *board, int colour, int *i, i
 
 // The proof of a position's value that a replay by the rules alone can check: a walk from the position.
 // Where the winner is to move and can take a group at once, the walk ends there and adds nothing; else it
-// adds one byte, the point of a winning move, unless the position was met before and needs more than
-// three plies: those are remembered and walked once, while one won within three plies (its move, then a
-// capture at once against every reply) is a byte each time it is met. Where the loser is to move, every
-// reply is walked in board order.
+// adds one byte, the point of a winning move, unless the position was met before: every position of the
+// winner is remembered and walked once. Where the loser is to move, every reply is walked in board order.
 // A proof of hundreds of megabytes need not be held: with spill set, the bytes are written there a
 // megabyte at a time as the walk goes, and bytes keeps only those not yet written.
 struct SOLVE_PROOF {
@@ -114,6 +112,11 @@ struct SOLVE_PROOF {
     uint64_t spilled = 0;    // the bytes written to spill
     bool spill_failed = false;
 };
+
+// How the walk ranks the winner's (the side to move's) move at point: the loser's replies after which
+// the winner has no capture at once and the replying group keeps two dame or more, the positions the
+// proof must walk below the move; -1 when the move ends the game or a reply captures.
+int solve_free_replies(const SOLVER *solver, SOLVE_POSITION position, int point);
 
 // Appends the walk to proof and returns true; false when the search could not back a step (it never
 // should).

@@ -1,26 +1,32 @@
 // korvani-check: replays a proof written by korvani-solve --proof and says whether it holds.
 //
-//   korvani-check FILE...
+//   korvani-check [--whole-board] FILE...
+//   korvani-check --conclude LOG...
 //
 // It trusts nothing of the solver: it plays every move on the game's own board and judges it with the
-// game's own end test (groups_check_end), exactly as a game does. Where the winner is to move and a group
-// of the loser has one dame (the game's own groups say so, as the end test found them after the move that
-// made the position), the winner plays there, which must capture; the proof says nothing of such a
+// game's own rules engine: the end test from what the move changed (groups_check_move), which says what
+// the whole-board end test (groups_check_end) says wherever the game was going on before the move, as it
+// is before every move played here; --whole-board runs the whole-board test beside it after every move
+// and stops at a difference. Where the winner is to move and a group of the loser has one dame
+// (groups_last_dame), the winner plays there, which must capture; the proof says nothing of such a
 // position. Otherwise the proof names one move, which must not lose at once. Where the loser is to move
-// every reply is tried, and none may capture. A position of the winner that needed more than three plies
-// is remembered: met again (the same stones), it was proved the first time and is not walked again; the
-// solver's walk skips it in the same way, so the bytes stay in step. One won within three plies is
-// walked, and takes a byte, each time. There is no search here, no table of values and no shortcut of the
-// rules; the walk uses no symmetry.
+// every reply is tried, and none may capture. A position of the winner is remembered: met again (the same
+// stones), it was proved the first time and is not walked again; the solver's walk skips it in the same
+// way, so the bytes stay in step. (Proofs of the earlier format 3 remembered only the positions that
+// needed more than three plies and walked the others, with a byte, each time: they are read so too.)
+// There is no search here, no table of values and no shortcut of the rules; the walk uses no symmetry.
 //
 // Prints how many plies, at most, the winner needs against any defence when following the proof: an
 // upper bound of the game's length with perfect play. Status 0 accepted, 1 rejected, 2 not a proof, 3
-// every proof accepted but, given as the parts of one, not covering every reply (not concluded).
+// every proof accepted but, given as the parts of one, not covering every reply (not concluded), 4 the
+// quicker tests and the whole board's analysis differ (--whole-board).
 //
 // Several proofs are checked one after the other. When they prove one side's win after each reply of the
 // other side to the same moves, and every reply without a proof loses at once, they prove that win after
 // those moves, which is said on a last line: a proof too large for one run is checked in parts. There a
-// reply's proof stands for its mirror images where the position is its own (conclude).
+// reply's proof stands for its mirror images where the position is its own (conclude). --conclude
+// concludes the same way from the logs of parts checked before, each by a run of its own, so that parts
+// can be checked side by side: it takes each log's line that says its proof was accepted as it stands.
 //
 // --help prints the usage and the statuses.
 #include <algorithm>
@@ -38,11 +44,13 @@
 
 #include "engine/groups.h"
 #include "model/board.h"
+#include "tools/process.h"
 
 namespace {
 
 [[noreturn]] void unreadable(const std::string &message) {
-    std::fprintf(stderr, "korvani-check: %s\nusage: korvani-check FILE...\n", message.c_str());
+    std::fprintf(stderr, "korvani-check: %s\nusage: korvani-check [--whole-board] FILE...\n"
+                         "       korvani-check --conclude LOG...\n", message.c_str());
     std::exit(2);
 }
 
@@ -94,16 +102,39 @@ struct CHECK {
     uint64_t defences = 0;                         // positions of the loser walked
     std::vector<int> line;                         // the moves from the proof's start (8i + j), for the message
     std::string failure;
+    bool whole_board = false;                      // the whole board's analysis beside every quicker test
+    bool remember_all = true;                      // format 4; format 3 remembers only beyond three plies
 };
 
-// Plays (i, j) for colour through the game's records: 1 the mover won, -1 lost, 0 the game goes on.
+std::string line_text(const CHECK &c) {
+    std::string moves;
+    for (const int point : c.line) moves += std::string(" ") + board_point_name(c.board, point / 8, point % 8);
+    return moves.empty() ? " at the start" : " after" + moves;
+}
+
+// A quicker test and the whole board's analysis disagree: a fault of the checker, not of the proof.
+[[noreturn]] void different(const CHECK &c, const char *what) {
+    std::fprintf(stderr, "korvani-check: %s from the move and from the whole board differ%s\n", what, line_text(c).c_str());
+    std::exit(4);
+}
+
+// Plays (i, j) for colour through the game's records: 1 the mover won, -1 lost, 0 the game goes on. The
+// end test is the one from what the move changed, which holds wherever the game was going on before it:
+// every move the check plays is one (a move that ends the game is taken back at once). With whole_board
+// the whole board's analysis decides too, and a difference ends the check.
 int play(CHECK &c, int colour, int i, int j) {
     board_set_move(c.board, colour, i, j);
     groups_add_move(c.groups, colour, i, j);
     c.line.push_back(8 * i + j);
     int white_lost = 0;
     int black_lost = 0;
-    groups_check_end(c.groups, 0, &white_lost, &black_lost);
+    groups_check_move(c.groups, &white_lost, &black_lost);
+    if (c.whole_board) {
+        int white_whole = 0;
+        int black_whole = 0;
+        groups_check_end(c.groups, 0, &white_whole, &black_whole);
+        if (white_whole != white_lost || black_whole != black_lost) different(c, "the end test");
+    }
     if (!white_lost && !black_lost) return 0;
     return (white_lost ? STONE_WHITE : STONE_BLACK) == colour ? -1 : 1;
 }
@@ -126,9 +157,7 @@ void key_of(const CHECK &c, uint64_t *key) {
 
 // -1 with the failure set, or the most plies the winner needs from here.
 int fail(CHECK &c, const std::string &why) {
-    std::string moves;
-    for (const int point : c.line) moves += std::string(" ") + board_point_name(c.board, point / 8, point % 8);
-    c.failure = why + (moves.empty() ? " at the start" : " after" + moves);
+    c.failure = why + line_text(c);
     return -1;
 }
 
@@ -136,12 +165,22 @@ int check(CHECK &c, int colour) {
     const int size = c.board->rows;
     int plies = 0; // a loser without any move gives up: the game ends here
     if (colour == c.winner) {
-        // The groups are those of this very board: the end test analysed it after the move just played.
-        for (int g = 0; g < c.groups->groups_num; ++g) {
-            const GROUP &group = c.groups->groups[g];
-            if (group.colour != stone_opponent(colour) || group.dame != 1) continue;
-            const int i = group.dame_i[0];
-            const int j = group.dame_j[0];
+        int i = -1;
+        int j = -1;
+        const int atari = groups_last_dame(c.groups, stone_opponent(colour), &i, &j);
+        if (c.whole_board) {
+            groups_find(c.groups, nullptr);
+            int whole_i = -1;
+            int whole_j = -1;
+            for (int g = 0; g < c.groups->groups_num && whole_i < 0; ++g) {
+                const GROUP &group = c.groups->groups[g];
+                if (group.colour != stone_opponent(colour) || group.dame != 1) continue;
+                whole_i = group.dame_i[0];
+                whole_j = group.dame_j[0];
+            }
+            if (whole_i != (atari ? i : -1) || whole_j != (atari ? j : -1)) different(c, "the group at one dame");
+        }
+        if (atari) {
             plies = play(c, colour, i, j) > 0 ? 1 : fail(c, "the move on the last dame does not capture");
             take_back(c, i, j);
             return plies;
@@ -152,8 +191,8 @@ int check(CHECK &c, int colour) {
         if (slot[c.proved.words - 1] != 0) return static_cast<int>(slot[c.proved.words - 1] >> PLIES_SHIFT);
         if (c.at >= c.proof.size()) return fail(c, "the proof ends too early");
         const int point = static_cast<unsigned char>(c.proof[c.at++]);
-        const int i = point / 8;
-        const int j = point % 8;
+        i = point / 8;
+        j = point % 8;
         if (j >= size || !board_is_empty(c.board, i, j))
             return fail(c, "the proof's move " + std::to_string(point) + " is not an empty point");
         const int end = play(c, colour, i, j);
@@ -165,7 +204,7 @@ int check(CHECK &c, int colour) {
         }
         take_back(c, i, j);
         if (plies < 0) return -1;
-        if (plies <= 3) {
+        if (plies <= 3 && !c.remember_all) {
             ++c.unremembered;
             return plies;
         }
@@ -216,12 +255,12 @@ struct CLAIM {
 
 // Checks one proof file, says what became of it, and returns the status: 0 accepted (claim set),
 // 1 rejected. A file that is no proof ends the program with status 2.
-int check_file(const char *path, CLAIM *claim) {
+int check_file(const char *path, bool whole_board, CLAIM *claim) {
     std::ifstream in(path, std::ios::binary);
     if (!in) unreadable(std::string("cannot read \"") + path + "\"");
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    // The head: "korvani proof 3", "size N", "moves ...", "winner Black|White", "remembered N", "proof",
+    // The head: "korvani proof 4" (or 3, the earlier format), "size N", "moves ...", "winner Black|White", "remembered N", "proof",
     // then the bytes.
     std::vector<std::string> head;
     size_t at = 0;
@@ -234,12 +273,14 @@ int check_file(const char *path, CLAIM *claim) {
     const int size = head[1].rfind("size ", 0) == 0 ? std::atoi(head[1].c_str() + 5) : 0;
     const unsigned long long remembered =
         head[4].rfind("remembered ", 0) == 0 ? std::strtoull(head[4].c_str() + 11, nullptr, 10) : 0;
-    if (head[0] != "korvani proof 3" || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
+    if ((head[0] != "korvani proof 4" && head[0] != "korvani proof 3") || size < 2 || size > 7 || head[1] != "size " + std::to_string(size) ||
         head[2].rfind("moves", 0) != 0 || (head[3] != "winner Black" && head[3] != "winner White") ||
         head[4] != "remembered " + std::to_string(remembered) || head[5] != "proof")
         unreadable("not a proof: its head is not as korvani-solve writes it");
 
     CHECK c;
+    c.whole_board = whole_board;
+    c.remember_all = head[0] == "korvani proof 4";
     c.board = board_new(size, size);
     c.groups = groups_create(size, size, c.board);
     text.erase(0, at);
@@ -256,7 +297,6 @@ int check_file(const char *path, CLAIM *claim) {
             unreadable("not a proof: its move \"" + name + "\" is not a move of a game going on");
         claim->moves.push_back(name);
     }
-    groups_find(c.groups, nullptr); // as the end test leaves it after every move, with none played too
     const std::clock_t start = std::clock();
     const int plies = check(c, colour);
     const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
@@ -270,8 +310,42 @@ int check_file(const char *path, CLAIM *claim) {
     claim->plies = plies;
     std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence\n",
                 side_name(c.winner), size, size, head[2].size() > 5 ? head[2].substr(5).c_str() : " (none)", plies);
-    std::printf("positions: %zu of the winner remembered, %llu more met, %llu of the loser walked, CPU time: %.3f s\n",
-                c.proved.used, static_cast<unsigned long long>(c.unremembered), static_cast<unsigned long long>(c.defences), seconds);
+    std::printf("positions: %zu of the winner remembered, %llu more met, %llu of the loser walked, CPU time: %.3f s, "
+                "peak memory: %.1f MB\n",
+                c.proved.used, static_cast<unsigned long long>(c.unremembered), static_cast<unsigned long long>(c.defences), seconds,
+                process_peak_megabytes());
+    return 0;
+}
+
+// The claim of a proof accepted before, from the log of its check: the first line of the file that says
+// a proof was accepted, as check_file prints it. 0 when there is none.
+int claim_from_log(const char *path, CLAIM *claim) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) unreadable(std::string("cannot read \"") + path + "\"");
+    const std::string tail = " plies against any defence";
+    for (std::string line; std::getline(in, line);) {
+        char winner[8] = "";
+        int size = 0;
+        int size_again = 0;
+        int moves_at = 0;
+        if (std::sscanf(line.c_str(), "accepted: %7s wins on %d x %d after the moves%n", winner, &size, &size_again, &moves_at) != 3 ||
+            moves_at == 0 || size != size_again || size < 2 || size > 7 ||
+            (std::strcmp(winner, "Black") != 0 && std::strcmp(winner, "White") != 0) || line.size() < tail.size() ||
+            line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
+            continue;
+        const size_t within = line.rfind(", within ");
+        if (within == std::string::npos || within < static_cast<size_t>(moves_at)) continue;
+        const std::string plies = line.substr(within + 9, line.size() - tail.size() - within - 9);
+        if (plies.empty() || plies.size() > 2 || plies.find_first_not_of("0123456789") != std::string::npos) continue;
+        claim->size = size;
+        claim->winner = winner[0] == 'B' ? STONE_BLACK : STONE_WHITE;
+        claim->plies = std::atoi(plies.c_str());
+        std::istringstream moves(line.substr(moves_at, within - moves_at));
+        claim->moves.clear();
+        for (std::string name; moves >> name;)
+            if (name != "(none)") claim->moves.push_back(name);
+        return 1;
+    }
     return 0;
 }
 
@@ -301,8 +375,8 @@ bool keeps(const BOARD *board, int t) {
 // its proof, or lose at once; none may capture. Where the position is its own mirror image, a reply's
 // proof stands for each reply it is the image of: the rules see only which points are neighbours, and a
 // mirror keeps them, so the proof with every move mirrored back proves that reply.
-// Returns 0 when they are the replies to one position but one reply lacks its proof (not concluded), 1
-// otherwise.
+// Returns 1 when concluded, 0 when they are the replies to one position but one reply lacks its proof
+// (not concluded), -1 when they are not the replies to one position (each proof stands alone).
 int conclude(const std::vector<CLAIM> &claims) {
     const CLAIM &first = claims[0];
     const std::vector<std::string> before(first.moves.begin(), first.moves.empty() ? first.moves.end() : first.moves.end() - 1);
@@ -311,9 +385,9 @@ int conclude(const std::vector<CLAIM> &claims) {
     for (const CLAIM &claim : claims)
         if (claim.size != first.size || claim.winner != first.winner || claim.moves.size() != before.size() + 1 ||
             !std::equal(before.begin(), before.end(), claim.moves.begin()))
-            return 1; // not the replies to one position: each proof stands alone
+            return -1;
     const int loser = before.size() % 2 == 0 ? STONE_BLACK : STONE_WHITE;
-    if (loser == first.winner) return 1;
+    if (loser == first.winner) return -1;
     CHECK c;
     c.board = board_new(first.size, first.size);
     c.groups = groups_create(first.size, first.size, c.board);
@@ -364,24 +438,53 @@ int conclude(const std::vector<CLAIM> &claims) {
 
 int main(int argc, char **argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: korvani-check FILE...\n       korvani-check --help\n\n"
+        std::printf("usage: korvani-check [--whole-board] FILE...\n       korvani-check --conclude LOG...\n"
+                    "       korvani-check --help\n\n"
                     "Replays each proof written by korvani-solve --proof with the game's own rules and says\n"
                     "whether it holds. Proofs of every reply to the same moves conclude the win after them.\n\n"
+                    "--whole-board  after every move, the whole board's analysis beside the quicker end test\n"
+                    "               from what the move changed; a difference ends the check with status 4\n"
+                    "--conclude     concludes from the logs of checks run before, one for each part: the\n"
+                    "               first line of each that says a proof was accepted, taken as it stands\n\n"
                     "Status: 0 every proof accepted (and concluded, when given as parts), 1 a proof rejected,\n"
-                    "2 a file that is not a proof, 3 every proof accepted but the parts do not cover every\n"
-                    "reply (not concluded).\n");
+                    "2 a file that is not a proof (or a log without an accepted proof), 3 every proof accepted\n"
+                    "but the parts do not cover every reply (not concluded), 4 the quicker tests and the\n"
+                    "whole board's analysis differ (a fault of the checker).\n");
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    if (argc < 2) unreadable("give one proof file or more");
-    for (int k = 1; k < argc; ++k)
+    bool whole_board = false;
+    bool from_logs = false;
+    int first = 1;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        if (std::strcmp(argv[first], "--whole-board") == 0) whole_board = true;
+        else if (std::strcmp(argv[first], "--conclude") == 0) from_logs = true;
+        else unreadable(std::string("unknown option \"") + argv[first] + "\"");
+    }
+    if (whole_board && from_logs) unreadable("--conclude replays nothing: give it without --whole-board");
+    if (first >= argc) unreadable(from_logs ? "give the logs of the parts' checks" : "give one proof file or more");
+    for (int k = first; k < argc; ++k)
         if (argv[k][0] == '-') unreadable(std::string("unknown option \"") + argv[k] + "\"");
     std::vector<CLAIM> claims;
     int status = 0;
-    for (int k = 1; k < argc; ++k) {
+    for (int k = first; k < argc; ++k) {
         CLAIM claim;
-        if (check_file(argv[k], &claim) == 0) claims.push_back(claim);
-        else status = 1;
+        if (from_logs) {
+            if (!claim_from_log(argv[k], &claim))
+                unreadable(std::string("\"") + argv[k] + "\" says of no proof that it was accepted");
+            claims.push_back(claim);
+        } else if (check_file(argv[k], whole_board, &claim) == 0) {
+            claims.push_back(claim);
+        } else {
+            status = 1;
+        }
     }
-    if (status == 0 && claims.size() > 1 && !conclude(claims)) status = 3;
+    if (status == 0 && from_logs) {
+        // Logs are given only to conclude: they must be the parts of one proof.
+        const int concluded = conclude(claims);
+        if (concluded < 0) std::printf("not concluded: the logs are not of the replies to the same moves\n");
+        if (concluded <= 0) status = 3;
+    } else if (status == 0 && claims.size() > 1 && conclude(claims) == 0) {
+        status = 3;
+    }
     return status;
 }

@@ -429,7 +429,7 @@ void write_proof(const char *path, SOLVER *solver, const OPTIONS &options, const
     std::istringstream in(options.moves);
     std::string moves;
     for (std::string text; in >> text;) moves += " " + text;
-    const std::string head = "korvani proof 3\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
+    const std::string head = "korvani proof 4\nsize " + std::to_string(solver->size) + "\nmoves" + moves +
                              "\nwinner " + side_name(value > 0 ? game.to_move : stone_opponent(game.to_move)) +
                              "\nremembered " + std::to_string(proof.remembered) + "\nproof\n";
     FILE *out = std::fopen(path, "wb");

@@ -252,6 +252,40 @@ TEST(Solve, AgreesWithTheReferenceAndThePlainSearchOnRandom6x6Positions) {
     EXPECT_LT(solver->nodes, plain->nodes); // and the zone did leave moves out
 }
 
+// The proof walk ranks the winner's moves by the replies they leave free; by the game's own records: the
+// move goes on, no reply captures, and after the reply no group of the replying side is at one dame or
+// without dame (those lose to a capture at once, or at once).
+TEST(Solve, TheWalksFreeRepliesAreThoseTheGamesRulesLeave) {
+    std::mt19937 random(33);
+    SolverPtr solver(solver_new(6, 1));
+    int counted = 0;
+    for (int positions = 0; positions < 150;) {
+        Game game(6);
+        int colour = 0;
+        if (!random_position(game, random, 8 + static_cast<int>(random() % 20), &colour)) continue;
+        ++positions;
+        SCOPED_TRACE(described(game, colour));
+        const SOLVE_POSITION position = position_of(game, colour);
+        for (int i = 0; i < 6; ++i)
+            for (int j = 0; j < 6; ++j) {
+                if (!board_is_empty(game.board.get(), i, j)) continue;
+                int expected = play(game, colour, i, j) == 0 ? 0 : -1;
+                for (int ri = 0; ri < 6 && expected >= 0; ++ri)
+                    for (int rj = 0; rj < 6 && expected >= 0; ++rj) {
+                        if (!board_is_empty(game.board.get(), ri, rj)) continue;
+                        const int end = play(game, stone_opponent(colour), ri, rj);
+                        if (end > 0) expected = -1;
+                        else if (end == 0 && groups_dame_min(game.groups.get(), stone_opponent(colour)) >= 2) ++expected;
+                        take_back(game, ri, rj);
+                    }
+                take_back(game, i, j);
+                EXPECT_EQ(solve_free_replies(solver.get(), position, solve_point(i, j)), expected) << i << ", " << j;
+                counted += expected > 0;
+            }
+    }
+    EXPECT_GT(counted, 400); // moves that leave free replies, not only the easy -1
+}
+
 // Further from the end, where ladders are long enough to read, the plain search is the second opinion.
 TEST(Solve, AgreesWithThePlainSearchOnQuiet6x6PositionsWithUpTo22EmptyPoints) {
     std::mt19937 random(606);

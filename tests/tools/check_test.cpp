@@ -26,7 +26,13 @@ struct PROOF_FILE {
     size_t walk() const { return text().find("\nproof\n") + 7; }
 };
 
-RUN check(const PROOF_FILE &proof) { return run_tool(KORVANI_CHECK, "'" + proof.path + "'"); }
+// The checker's end test from what each move changed, or with --whole-board the whole board's analysis
+// beside it, which stops the check with status 4 at their first difference: every case runs both ways.
+const char *const CHECKERS[] = {"", "--whole-board "};
+
+RUN check(const PROOF_FILE &proof, const char *options = "") {
+    return run_tool(KORVANI_CHECK, options + ("'" + proof.path + "'"));
+}
 
 TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
     struct ROW {
@@ -35,6 +41,7 @@ TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
     };
     // The bounds on 2 x 2 to 4 x 4 are the exact lengths of the perfect game: 4, 7 and 14 plies.
     const ROW rows[] = {
+        {"--size 5", "accepted: Black wins on 5 x 5 after the moves (none), within 23 plies against any defence"},
         {"--size 2", "accepted: White wins on 2 x 2 after the moves (none), within 4 plies against any defence"},
         {"--size 3", "accepted: Black wins on 3 x 3 after the moves (none), within 7 plies against any defence"},
         {"--size 4", "accepted: White wins on 4 x 4 after the moves (none), within 14 plies against any defence"},
@@ -54,13 +61,17 @@ TEST(Check, AcceptsTheSolversProofsAndBoundsTheGamesLength) {
         const RUN solve = run_tool(KORVANI_SOLVE, std::string(row.args) + " --proof '" + proof.path + "'");
         ASSERT_EQ(solve.status, 0) << solve.err;
         EXPECT_NE(solve.out.find("proof: " + proof.path + ", "), std::string::npos) << solve.out;
-        const RUN run = check(proof);
-        EXPECT_EQ(run.status, 0) << run.out << run.err;
-        EXPECT_EQ(run.out.rfind(row.accepted, 0), 0u) << run.out;
+        for (const char *checker : CHECKERS) {
+            const RUN run = check(proof, checker);
+            EXPECT_EQ(run.status, 0) << checker << run.out << run.err;
+            EXPECT_EQ(run.out.rfind(row.accepted, 0), 0u) << checker << run.out;
+        }
     }
 }
 
 TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
+  for (const char *checker : CHECKERS) {
+    SCOPED_TRACE(checker);
     PROOF_FILE proof;
     ASSERT_EQ(run_tool(KORVANI_SOLVE, "--size 2 --proof '" + proof.path + "'").status, 0);
     const std::string good = proof.text();
@@ -71,18 +82,18 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
     std::string altered = good;
     altered[walk] = 8;
     proof.rewrite(altered);
-    RUN run = check(proof);
+    RUN run = check(proof, checker);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out.rfind("rejected: ", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("after a2 a1"), std::string::npos) << run.out;
 
     proof.rewrite(good.substr(0, good.size() - 1));
-    run = check(proof);
+    run = check(proof, checker);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("the proof ends too early"), std::string::npos) << run.out;
 
     proof.rewrite(good + '\x01');
-    run = check(proof);
+    run = check(proof, checker);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("the proof goes on after its end"), std::string::npos) << run.out;
 
@@ -94,7 +105,7 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
     ASSERT_GT(std::stoi(fewer.substr(count, end - count)), 0) << fewer.substr(0, count);
     fewer.replace(count, end - count, std::to_string(std::stoi(fewer.substr(count, end - count)) - 1));
     proof.rewrite(fewer);
-    run = check(proof);
+    run = check(proof, checker);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("the proof remembers more positions than its head says"), std::string::npos) << run.out;
 
@@ -103,7 +114,8 @@ TEST(Check, RejectsAProofWithOneMoveAlteredCutOrLengthened) {
     std::string claim = good;
     claim.replace(claim.find("winner White"), 12, "winner Black");
     proof.rewrite(claim);
-    EXPECT_EQ(check(proof).status, 1);
+    EXPECT_EQ(check(proof, checker).status, 1);
+  }
 }
 
 // The proofs of Black's win after each of White's replies to b2 prove it after b2, as its own proof does;
@@ -121,15 +133,35 @@ TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
         ASSERT_EQ(run_tool(KORVANI_SOLVE, std::string("--size 3 --moves '") + moves + "' --proof '" + part.path + "'").status, 0);
         files.push_back(" '" + part.path + "'");
     }
+    // Each part's check on its own, its output kept as a log: the logs conclude as the proofs do.
+    std::vector<PROOF_FILE> logs(parts.size());
+    for (size_t k = 0; k < parts.size(); ++k) logs[k].rewrite(check(parts[k]).out);
     const auto conclusion = [&](std::initializer_list<size_t> chosen) {
         std::string named;
-        for (const size_t k : chosen) named += files[k];
+        std::string logged = "--conclude";
+        for (const size_t k : chosen) {
+            named += files[k];
+            logged += " '" + logs[k].path + "'";
+        }
         const RUN run = run_tool(KORVANI_CHECK, named);
         const std::string last = lines_of(run.out).back();
         // Parts that leave a reply without its proof conclude nothing: a status of their own.
         EXPECT_EQ(run.status, last.rfind("not concluded", 0) == 0 ? 3 : 0) << run.out << run.err;
+        const RUN from_logs = run_tool(KORVANI_CHECK, logged);
+        EXPECT_EQ(from_logs.status, run.status) << from_logs.out << from_logs.err;
+        EXPECT_EQ(from_logs.out, last + "\n");
         return last;
     };
+    // Logs conclude only as the parts of one proof; a log that says of no proof it was accepted is no log.
+    PROOF_FILE whole_log;
+    whole_log.rewrite(check(whole).out);
+    RUN run = run_tool(KORVANI_CHECK, "--conclude '" + whole_log.path + "'" + " '" + logs[0].path + "'");
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "not concluded: the logs are not of the replies to the same moves\n");
+    whole_log.rewrite("rejected: the proof ends too early after b2\n");
+    run = run_tool(KORVANI_CHECK, "--conclude '" + whole_log.path + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("says of no proof that it was accepted"), std::string::npos) << run.err;
     EXPECT_EQ(conclusion({0, 1, 2, 3, 4, 5, 6, 7}), "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 8 proofs above");
     // A position that is its own mirror image needs one reply of each kind; b2 is the image of no reply.
     EXPECT_EQ(conclusion({0, 4}), "accepted: Black wins on 3 x 3 after the moves b2" + bound + ", by the 2 proofs above");
@@ -138,6 +170,20 @@ TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
     // only across the other diagonal, which moves the stones.
     EXPECT_EQ(conclusion({8, 9, 10}).rfind("accepted: Black wins on 3 x 3 after the moves b2 a3 c1, within ", 0), 0u);
     EXPECT_EQ(conclusion({8, 9}), "not concluded: no proof after the moves b2 a3 c1 c2");
+}
+
+// A proof of the earlier format 3, which remembered only the positions needing more than three plies, as
+// korvani-solve wrote it for 3 x 3: read by its own rule, and refused by the other.
+TEST(Check, ReadsTheEarlierFormatByItsOwnRule) {
+    const std::string walk("\x09\x01\x08\x00\x00\x00\x00\x01\x01\x00\x00\x00\x00\x01\x00\x02\x02\x02\x08"
+                           "\x08\x00\x01\x10\x02\x0a", 25);
+    PROOF_FILE proof;
+    proof.rewrite("korvani proof 3\nsize 3\nmoves\nwinner Black\nremembered 5\nproof\n" + walk);
+    RUN run = check(proof);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out.rfind("accepted: Black wins on 3 x 3 after the moves (none), within 7 plies", 0), 0u) << run.out;
+    proof.rewrite("korvani proof 4\nsize 3\nmoves\nwinner Black\nremembered 5\nproof\n" + walk);
+    EXPECT_EQ(check(proof).status, 1);
 }
 
 TEST(Check, RefusesWhatIsNoProof) {
@@ -151,7 +197,7 @@ TEST(Check, RefusesWhatIsNoProof) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("\"a2\" is not a move of a game going on"), std::string::npos) << run.err;
     // Only as korvani-solve writes it: no word after the size, no letter after a point's name, a count of
-    // remembered positions in plain digits; and no proof of the earlier format, whose walk differs.
+    // remembered positions in plain digits; and no proof of the format before 3, whose walk differs.
     for (const char *head : {"korvani proof 3\nsize 2 x 2\nmoves\nwinner White\nremembered 0\nproof\n",
                              "korvani proof 3\nsize 2\nmoves a2x\nwinner White\nremembered 0\nproof\n",
                              "korvani proof 3\nsize 2\nmoves\nwinner White\nremembered -1\nproof\n",

@@ -1,5 +1,5 @@
 // The rating file from arbitrary bytes: the rating read is always finite, 0.0 when the file does not
-// start with a number (after a byte order mark), the number itself when it plainly is one (with a point
+// start with a number (after a byte order mark, UTF-8's or UTF-16's), the number itself when it plainly is one (with a point
 // or a comma), and the game started from it puts a bounded number of handicap stones.
 #include <cctype>
 #include <cmath>
@@ -55,6 +55,24 @@ bool cannot_begin_number(const std::string &text) {
     return k == text.size() || !std::strchr("+-.,0123456789iInN", text[k]);
 }
 
+// What the game reads of a file that begins with UTF-16's byte order mark (Notepad's "Unicode", either
+// order): its characters as the text, one byte each; a character beyond ASCII, a zero one or a byte left
+// over stands as a byte that no number holds.
+std::string from_utf16(const std::string &bytes) {
+    const bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (!little && bytes.compare(0, 2, "\xFE\xFF") != 0) return bytes;
+    std::u16string units;
+    for (size_t k = 2; k + 1 < bytes.size(); k += 2) {
+        const auto first = static_cast<unsigned char>(bytes[k]);
+        const auto second = static_cast<unsigned char>(bytes[k + 1]);
+        units += static_cast<char16_t>(little ? second << 8 | first : first << 8 | second);
+    }
+    std::string text;
+    for (const char16_t unit : units) text += unit > 0 && unit < 0x80 ? static_cast<char>(unit) : '\x80';
+    if (bytes.size() % 2) text += '\x80';
+    return text;
+}
+
 int stones_on_board() {
     int stones = 0;
     for (int k = 0; k < app->size * app->size; ++k) stones += board_view[k] != STONE_NONE;
@@ -94,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // Only the file's first RATING_READ_MAX bytes are read; "%lf" stops at a zero byte as at any other
     // character that does not continue the number.
     const size_t seen = size < RATING_READ_MAX ? size : RATING_READ_MAX;
-    const std::string text(reinterpret_cast<const char *>(data), strnlen(reinterpret_cast<const char *>(data), seen));
+    std::string text = from_utf16(std::string(reinterpret_cast<const char *>(data), seen));
+    text.resize(strnlen(text.c_str(), text.size()));
     if (cannot_begin_number(text)) check(rating == 0.0, "no number, but the rating is not 0.0");
     const double plain = plain_number(text);
     if (!std::isnan(plain)) check(rating == (std::isfinite(plain) ? plain : 0.0), "a plain number read wrong");

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/rows64.h"
 #include "support/common.h"
 
 namespace {
@@ -380,18 +381,6 @@ Masks board_masks(const GROUPS *groups) {
     return m;
 }
 
-uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
-
-// The group of the seed within the stones of one colour.
-uint64_t group_of(uint64_t seed, uint64_t same) {
-    uint64_t group = seed;
-    for (;;) {
-        const uint64_t grown = (group | around(group)) & same;
-        if (grown == group) return group;
-        group = grown;
-    }
-}
-
 } // namespace
 
 void groups_check_move(GROUPS *groups, int *white_lost, int *black_lost) {
@@ -407,15 +396,15 @@ void groups_check_move(GROUPS *groups, int *white_lost, int *black_lost) {
     const uint64_t stone = point_bit(8 * last.i + last.j);
     // Only the groups next to the stone lost a dame; the capture takes precedence, as in the whole test.
     const uint64_t theirs = colour_mask(m, opponent, cells, stride);
-    for (uint64_t next = around(stone) & theirs; next != 0;) {
-        const uint64_t group = group_of(next & -next, theirs);
-        if ((around(group) & m.empty) == 0) {
+    for (uint64_t next = rows64_around(stone) & theirs; next != 0;) {
+        const uint64_t group = rows64_group_of(next & -next, theirs);
+        if ((rows64_around(group) & m.empty) == 0) {
             *(opponent == STONE_WHITE ? white_lost : black_lost) = 1;
             return;
         }
         next &= ~group;
     }
-    if ((around(group_of(stone, colour_mask(m, mover, cells, stride))) & m.empty) == 0)
+    if ((rows64_around(rows64_group_of(stone, colour_mask(m, mover, cells, stride))) & m.empty) == 0)
         *(mover == STONE_WHITE ? white_lost : black_lost) = 1;
 }
 
@@ -424,8 +413,8 @@ int groups_last_dame(GROUPS *groups, int colour, int *i, int *j) {
     const uint64_t same = colour_mask(m, colour, groups->board->cells, groups->board->cols);
     // Groups in the order of their lowest point, as the analysis's scan meets them.
     for (uint64_t left = same; left != 0;) {
-        const uint64_t group = group_of(left & -left, same);
-        const uint64_t dame = around(group) & m.empty;
+        const uint64_t group = rows64_group_of(left & -left, same);
+        const uint64_t dame = rows64_around(group) & m.empty;
         if (dame != 0 && (dame & (dame - 1)) == 0) {
             const int q = __builtin_ctzll(dame);
             *i = q >> 3;

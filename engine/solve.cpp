@@ -6,6 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "engine/rows64.h"
+
 // A table entry: the key's two sets with the value's bounds in their top bytes. On a board of at most
 // 7 x 7 a set uses bits 0 to 54, so bits 56 to 63 are free. Bounds are facts about the position (the game
 // has no passes and no ko, so a position's value does not depend on the way to it), so two entries of
@@ -27,7 +29,6 @@ constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 16);
 // From how many empty points on a child's entry is looked up before the children are searched.
 constexpr int ETC_EMPTY = 20;
 
-inline uint64_t around(uint64_t set) { return (set << 1) | (set >> 1) | (set << 8) | (set >> 8); }
 #ifdef __POPCNT__
 inline int count(uint64_t set) { return __builtin_popcountll(set); }
 #else
@@ -42,16 +43,6 @@ inline int count(uint64_t x) {
 inline bool single(uint64_t set) { return set != 0 && (set & (set - 1)) == 0; }
 inline int lowest(uint64_t set) { return __builtin_ctzll(set); }
 
-// The group of the seed within the set of stones.
-uint64_t group_of(uint64_t seed, uint64_t stones) {
-    uint64_t group = seed;
-    for (;;) {
-        const uint64_t grown = (group | around(group)) & stones;
-        if (grown == group) return group;
-        group = grown;
-    }
-}
-
 // The groups of one side with their dame. A side has at most 25 groups on 7 x 7 (no two may touch).
 struct SIDE_GROUPS {
     int n;
@@ -63,9 +54,9 @@ struct SIDE_GROUPS {
 // Whether a stone just placed leaves a group of the other side it touches without dame (empty: the
 // empty points after it): only those groups lost a dame.
 bool takes(uint64_t stone, uint64_t other, uint64_t empty) {
-    for (uint64_t next = around(stone) & other; next != 0;) {
-        const uint64_t group = group_of(next & -next, other);
-        if ((around(group) & empty) == 0) return true;
+    for (uint64_t next = rows64_around(stone) & other; next != 0;) {
+        const uint64_t group = rows64_group_of(next & -next, other);
+        if ((rows64_around(group) & empty) == 0) return true;
         next &= ~group;
     }
     return false;
@@ -74,9 +65,9 @@ bool takes(uint64_t stone, uint64_t other, uint64_t empty) {
 void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
     out->n = 0;
     for (uint64_t left = stones; left != 0;) {
-        const uint64_t group = group_of(left & -left, stones);
+        const uint64_t group = rows64_group_of(left & -left, stones);
         out->stones[out->n] = group;
-        out->dame[out->n] = around(group) & empty;
+        out->dame[out->n] = rows64_around(group) & empty;
         out->dame_count[out->n] = count(out->dame[out->n]);
         ++out->n;
         left &= ~group;
@@ -89,8 +80,8 @@ constexpr int LADDER_DEPTH = 6;
 // The attacker's groups next to the set, whole.
 uint64_t groups_touching(uint64_t set, uint64_t stones) {
     uint64_t found = 0;
-    for (uint64_t left = around(set) & stones & ~found; left != 0; left = around(set) & stones & ~found)
-        found |= group_of(left & -left, stones);
+    for (uint64_t left = rows64_around(set) & stones & ~found; left != 0; left = rows64_around(set) & stones & ~found)
+        found |= rows64_group_of(left & -left, stones);
     return found;
 }
 
@@ -99,41 +90,41 @@ uint64_t groups_touching(uint64_t set, uint64_t stones) {
 // Adds to read all that the reading stood on: a stone placed elsewhere than on read changes none of it.
 bool ladder(uint64_t attacker, uint64_t defender, uint64_t board, uint64_t target, int depth, uint64_t *read) {
     const uint64_t empty = board & ~(attacker | defender);
-    const uint64_t dame = around(target) & empty;
+    const uint64_t dame = rows64_around(target) & empty;
     for (uint64_t left = dame; left != 0; left &= left - 1) {
         const uint64_t atari = left & -left;
         const uint64_t last = dame & ~atari;
         const uint64_t attacker_after = attacker | atari;
         const uint64_t empty_after = empty & ~atari;
-        const uint64_t atari_group = group_of(atari, attacker_after);
-        if (count(around(atari_group) & empty_after) < 2) continue; // the defender takes it
+        const uint64_t atari_group = rows64_group_of(atari, attacker_after);
+        if (count(rows64_around(atari_group) & empty_after) < 2) continue; // the defender takes it
         // The extension, and whether it takes a group of the attacker next to it.
         const uint64_t defender_after = defender | last;
         const uint64_t empty_then = empty_after & ~last;
         const uint64_t next_to_last = groups_touching(last, attacker_after);
         bool takes = false;
         for (uint64_t g = next_to_last; g != 0 && !takes;) {
-            const uint64_t group = group_of(g & -g, attacker_after);
-            takes = (around(group) & empty_then) == 0;
+            const uint64_t group = rows64_group_of(g & -g, attacker_after);
+            takes = (rows64_around(group) & empty_then) == 0;
             g &= ~group;
         }
         if (takes) continue;
-        const uint64_t escaped = group_of(last, defender_after);
-        const int escape_dame = count(around(escaped) & empty_then);
+        const uint64_t escaped = rows64_group_of(last, defender_after);
+        const int escape_dame = count(rows64_around(escaped) & empty_then);
         bool caught = escape_dame <= 1;
         if (!caught && escape_dame == 2 && depth > 1) {
             // Every attacker group keeps two dame, or the defender would take one instead of running.
             bool attacker_safe = true;
             for (uint64_t g = groups_touching(escaped, attacker_after); g != 0 && attacker_safe;) {
-                const uint64_t group = group_of(g & -g, attacker_after);
-                attacker_safe = count(around(group) & empty_then) >= 2;
+                const uint64_t group = rows64_group_of(g & -g, attacker_after);
+                attacker_safe = count(rows64_around(group) & empty_then) >= 2;
                 g &= ~group;
             }
             caught = attacker_safe && ladder(attacker_after, defender_after, board, escaped, depth - 1, read);
         }
         if (!caught) continue;
         const uint64_t stood_on = escaped | target | atari_group | groups_touching(escaped | atari_group, attacker);
-        *read |= (stood_on | around(stood_on)) & empty;
+        *read |= (stood_on | rows64_around(stood_on)) & empty;
         return true;
     }
     return false;
@@ -163,8 +154,8 @@ uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty
         const uint64_t after = empty & ~stone;
         uint64_t group = stone;
         for (int g = 0; g < theirs.n; ++g)
-            if (theirs.stones[g] & around(stone)) group |= theirs.stones[g];
-        const uint64_t group_dame = around(group) & after;
+            if (theirs.stones[g] & rows64_around(stone)) group |= theirs.stones[g];
+        const uint64_t group_dame = rows64_around(group) & after;
         if (count(group_dame) < 2) continue; // I would take it
         uint64_t last = 0;
         uint64_t taken_dame = 0;
@@ -177,23 +168,23 @@ uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty
         if (single(last)) {
             uint64_t escaped = last;
             for (int g = 0; g < mine.n; ++g)
-                if (mine.stones[g] & around(last)) escaped |= mine.stones[g];
-            const int escape_dame = count(around(escaped) & after & ~last);
+                if (mine.stones[g] & rows64_around(last)) escaped |= mine.stones[g];
+            const int escape_dame = count(rows64_around(escaped) & after & ~last);
             if (escape_dame >= 3) continue; // the escape holds
             if (escape_dame == 2) {
                 // Their groups next to my escape keep two dame after it, or I would take one.
                 bool safe = true;
                 const uint64_t them_after = them | stone;
                 for (uint64_t g = groups_touching(last, them_after); g != 0 && safe;) {
-                    const uint64_t next = group_of(g & -g, them_after);
-                    safe = count(around(next) & after & ~last) >= 2;
+                    const uint64_t next = rows64_group_of(g & -g, them_after);
+                    safe = count(rows64_around(next) & after & ~last) >= 2;
                     g &= ~next;
                 }
                 uint64_t read = 0;
                 if (!safe || !ladder(them | stone, me | last, board, escaped, LADDER_DEPTH, &read)) continue;
                 threat |= read;
             }
-            threat |= (around(last) | around(escaped)) & empty;
+            threat |= (rows64_around(last) | rows64_around(escaped)) & empty;
         }
         zone &= threat;
     }
@@ -335,7 +326,7 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     for (uint64_t left = empty; left != 0; left &= left - 1) {
         const int q = lowest(left);
         const uint64_t stone = solve_bit(q);
-        const uint64_t next_to = around(stone);
+        const uint64_t next_to = rows64_around(stone);
         uint64_t dame = next_to & empty;
         for (int g = 0; g < mine.n; ++g)
             if (mine.stones[g] & next_to) dame |= mine.dame[g];
@@ -515,7 +506,7 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
     const uint64_t empty = solver->board & ~(mover | position.other);
     // The capture comes first, as in the end test: it wins even when it fills the mover's last dame.
     if (takes(stone, position.other, empty)) return SOLVE_CAPTURE;
-    if ((around(group_of(stone, mover)) & empty) == 0) return SOLVE_SUICIDE;
+    if ((rows64_around(rows64_group_of(stone, mover)) & empty) == 0) return SOLVE_SUICIDE;
     *child = SOLVE_POSITION{position.other, mover};
     return SOLVE_PLAYED;
 }
@@ -718,7 +709,7 @@ int free_replies(const WALK_GROUPS &w, int point) {
         if (dame == 0 && (touched >> g & 1)) return -1; // the move captures
         if (single(dame)) atari |= 1u << g;
     }
-    uint64_t joined_dame = around(stone) & w.empty;
+    uint64_t joined_dame = rows64_around(stone) & w.empty;
     for (uint32_t g = w.winner_next[point]; g != 0; g &= g - 1) joined_dame |= w.winner.dame[lowest(g)];
     joined_dame &= ~stone;
     // Filling its own last dame, or a group of the winner left at one dame: the reply there takes it.
@@ -727,7 +718,7 @@ int free_replies(const WALK_GROUPS &w, int point) {
     for (uint64_t left = w.empty & ~stone; left != 0; left &= left - 1) {
         const int reply = lowest(left);
         if ((atari & ~w.loser_next[reply]) != 0) continue; // a capture at once answers it
-        uint64_t dame = around(solve_bit(reply)) & w.empty;
+        uint64_t dame = rows64_around(solve_bit(reply)) & w.empty;
         for (uint32_t g = w.loser_next[reply]; g != 0; g &= g - 1) dame |= w.loser.dame[lowest(g)];
         dame &= ~(stone | solve_bit(reply));
         if (dame != 0 && !single(dame)) ++unanswered;

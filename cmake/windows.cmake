@@ -50,8 +50,8 @@ if(NOT fltk_version STREQUAL "1.4.5")
     "tested with FLTK 1.4.5")
 endif()
 
-# A second build folder may take the library another one built from the same source (scripts/windows
-# does, to check that two builds give the same bytes without compiling FLTK twice).
+# A second build folder may take the library another one built from the same source (the test
+# win.reproducible does, to check that two builds give the same bytes without compiling FLTK twice).
 set(KORVANI_FLTK_BUILT "" CACHE PATH "A build folder's fltk/ folder where FLTK 1.4.5 is built already, for this toolchain")
 if(KORVANI_FLTK_BUILT)
   set(fltk_build ${KORVANI_FLTK_BUILT})

@@ -16,8 +16,8 @@
 #   make -f scripts/proofs-6x6.mk figures   each job's positions, bytes, CPU time and peak memory
 #
 # Each proof holds a table of TABLE MB (2 GB) and the walk's set of remembered positions beside it, which
-# grows with the part: some 0.6 GB for c6, and for b5 c4 b4, the largest, about 6.5 GB at its peak (a
-# projection), so two jobs side by side need about 12 GB.
+# grows with the part: some 0.6 GB for c6; b6 and b5 c4 b4, the largest, peaked at 5.1 GB each (measured),
+# so two jobs side by side need about 11 GB.
 
 SOLVE ?= build/run/tools/korvani-solve
 CHECK ?= build/run/tools/korvani-check

@@ -8,13 +8,8 @@
 #include "support/toolkit_options.h"
 
 void toolkit_setup() {
-    // The values FLTK gives them when no file says otherwise.
+    // FLTK 1.4's own options, at the values it gives them when no file says otherwise.
     toolkit_options_mark({
-        {Fl::OPTION_ARROW_FOCUS, 0},
-        {Fl::OPTION_VISIBLE_FOCUS, 1},
-        {Fl::OPTION_DND_TEXT, 1},
-        {Fl::OPTION_SHOW_TOOLTIPS, 1},
-        {Fl::OPTION_FNFC_USES_GTK, 1},
         {Fl::OPTION_PRINTER_USES_GTK, 1},
         {Fl::OPTION_SHOW_SCALING, 1},
         {Fl::OPTION_FNFC_USES_ZENITY, 0},

@@ -24,9 +24,16 @@ template struct FOUND<Fl::options_, &Fl::options_read_>;
 
 } // namespace toolkit_options_access
 
-// Gives each option its value and marks them all read, so that no file is read for them; the command
-// line's -tooltips and the like still change them afterwards.
-inline void toolkit_options_mark(std::initializer_list<std::pair<Fl::Fl_Option, unsigned char>> options) {
-    for (const auto &[option, value] : options) toolkit_options_access::values[option] = value;
+// Gives the options both versions have, then the version's own, the values FLTK gives them when no file
+// says otherwise, and marks them all read, so that no file is read for them; the command line's -tooltips
+// and the like still change them afterwards.
+inline void toolkit_options_mark(std::initializer_list<std::pair<Fl::Fl_Option, unsigned char>> own = {}) {
+    for (const auto &[option, value] : {std::pair<Fl::Fl_Option, unsigned char>{Fl::OPTION_ARROW_FOCUS, 0},
+                                        {Fl::OPTION_VISIBLE_FOCUS, 1},
+                                        {Fl::OPTION_DND_TEXT, 1},
+                                        {Fl::OPTION_SHOW_TOOLTIPS, 1},
+                                        {Fl::OPTION_FNFC_USES_GTK, 1}})
+        toolkit_options_access::values[option] = value;
+    for (const auto &[option, value] : own) toolkit_options_access::values[option] = value;
     *toolkit_options_access::read = 1;
 }

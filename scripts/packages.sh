@@ -60,6 +60,8 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 # x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
 # built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
+# A Slurm cluster of the test's own (slurm.ProofsArray): its controller, nodes, clients and munge.
+TEST_PACKAGES+=(slurm-wlm slurmctld slurmd slurm-client munge)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang valgrind)
 

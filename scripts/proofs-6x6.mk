@@ -24,13 +24,18 @@ CHECK ?= build/run/tools/korvani-check
 OUT ?= proofs-6x6
 TABLE ?= 2048
 
-# Each class's parts: the moves of each proof, joined by "-". The large parts first, so that make starts
-# them first and the small ones fill the gaps at the end.
-C4 := c2 d2 e2 b2 b3 d3 c3 b5 b4 a1 b1 c1 d1 e1 f1 a2 f2 a3 a4 a5 a6
-C5 := e5 c2 b2 d2 e2 b3 c3 d3 e3 b4 d4 e4 c4 a1 b1 c1 d1 e1 f1 a2 f2 a3 f3 a4 f4 a5 b5 d5 f5 a6 b6 c6 d6 e6 f6
-B5 := b4 c2 d2 b2 b3 c3 d3 e2 a1 b1 c1 d1 e1 f1 a2 a3 a4 a5 a6
-PARTS := b6 $(addprefix b5-c4-,$(B5)) $(addprefix c5-,$(C5)) c6 $(addprefix c4-,$(C4)) a6
+# The board, and its classes of first moves in the order of their jobs: each proved whole, or, where
+# REPLIES.class names them, in parts, one for each reply to the class's moves (a class's name is its moves
+# joined by "-", a part's the class's and the reply's). The large parts first, so that make starts them
+# first and the small ones fill the gaps at the end. Any of them may be given on the command line for
+# another board (the runner's test runs 5 x 5's c3 in parts there); the environment does not change them.
+SIZE := 6
 CLASSES := b6 b5-c4 c5 c6 c4 a6
+REPLIES.c4 := c2 d2 e2 b2 b3 d3 c3 b5 b4 a1 b1 c1 d1 e1 f1 a2 f2 a3 a4 a5 a6
+REPLIES.c5 := e5 c2 b2 d2 e2 b3 c3 d3 e3 b4 d4 e4 c4 a1 b1 c1 d1 e1 f1 a2 f2 a3 f3 a4 f4 a5 b5 d5 f5 a6 b6 c6 d6 e6 f6
+REPLIES.b5-c4 := b4 c2 d2 b2 b3 c3 d3 e2 a1 b1 c1 d1 e1 f1 a2 a3 a4 a5 a6
+parts = $(if $(REPLIES.$(1)),$(addprefix $(1)-,$(REPLIES.$(1))),$(1))
+PARTS := $(foreach class,$(CLASSES),$(call parts,$(class)))
 
 .PHONY: all list figures
 .DELETE_ON_ERROR:
@@ -47,7 +52,7 @@ $(OUT):
 # The proof of one part: korvani-solve's own figures (nodes, CPU time, positions, bytes, peak memory) in
 # its log.
 $(OUT)/%.proof: | $(OUT)
-	$(SOLVE) --size 6 --moves "$(subst -, ,$*)" --table $(TABLE) --proof $@.part > $(OUT)/$*.solve.log.part 2>&1
+	$(SOLVE) --size $(SIZE) --moves "$(subst -, ,$*)" --table $(TABLE) --proof $@.part > $(OUT)/$*.solve.log.part 2>&1
 	mv $(OUT)/$*.solve.log.part $(OUT)/$*.solve.log
 	mv $@.part $@
 
@@ -59,15 +64,12 @@ $(OUT)/%.checked: $(OUT)/%.proof
 # A class proved in one proof is concluded by its check; one in parts by the checks of all its parts.
 $(OUT)/%.concluded: $(OUT)/%.checked
 	cp $< $@
-$(OUT)/c4.concluded: $(addprefix $(OUT)/c4-,$(addsuffix .checked,$(C4)))
-	$(CHECK) --conclude $^ > $@.part 2>&1
-	mv $@.part $@
-$(OUT)/c5.concluded: $(addprefix $(OUT)/c5-,$(addsuffix .checked,$(C5)))
-	$(CHECK) --conclude $^ > $@.part 2>&1
-	mv $@.part $@
-$(OUT)/b5-c4.concluded: $(addprefix $(OUT)/b5-c4-,$(addsuffix .checked,$(B5)))
-	$(CHECK) --conclude $^ > $@.part 2>&1
-	mv $@.part $@
+define concluded
+$(OUT)/$(1).concluded: $(addprefix $(OUT)/,$(addsuffix .checked,$(call parts,$(1))))
+	$$(CHECK) --conclude $$^ > $$@.part 2>&1
+	mv $$@.part $$@
+endef
+$(foreach class,$(CLASSES),$(if $(REPLIES.$(class)),$(eval $(call concluded,$(class)))))
 
 # The figures of every job done so far, from the logs: the proof's positions and bytes, the CPU time of
 # the search and of the walk, the solver's peak memory; the check's CPU time and peak memory.

@@ -110,6 +110,12 @@ KillWait=2
 NodeName=n[1-$nodes] NodeHostname=$host NodeAddr=127.0.0.1 Port=[$((port + 1))-$((port + nodes))] CPUs=4 RealMemory=2000 State=UNKNOWN
 PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
 EOF
+  # Slurm 24 (Debian 13's 24.11) starts its cgroup plugin even when no plugin of the configuration uses
+  # it, and where /sys/fs/cgroup is not mounted (a chroot) slurmd then fails to start: it is disabled.
+  # Slurm 22.05 (Debian 12's) does not start it, and knows no "disabled".
+  local version
+  version="$(slurmd -V | sed -n 's/^slurm[^ ]* \([0-9]*\)\..*/\1/p')"
+  [ "${version:-0}" -lt 24 ] || echo "CgroupPlugin=disabled" >"$dir/cgroup.conf"
   export SLURM_CONF="$dir/slurm.conf"
 
   # munged must answer before the Slurm daemons ask it for their first credentials.
@@ -129,6 +135,7 @@ EOF
   SLURM_CLUSTER_NAMES+=(slurmctld)
   local k
   for k in $(seq 1 "$nodes"); do
+    mkdir -p "$dir/spool/n$k"
     slurmd -D -N "n$k" </dev/null >>"$dir/slurmd-n$k.log" 2>&1 &
     SLURM_CLUSTER_PIDS+=($!)
     SLURM_CLUSTER_NAMES+=("slurmd n$k")

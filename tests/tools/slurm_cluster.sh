@@ -164,31 +164,37 @@ EOF
 }
 
 # Waits until job ID has left the queue, at most SECONDS, then prints its final state and exit code as
-# scontrol gives them ("COMPLETED 0:0", "FAILED 2:0"). Returns 1 saying so when the job is still queued or
-# running after SECONDS, or when the controller no longer knows it.
+# scontrol gives them ("COMPLETED 0:0", "FAILED 2:0"; an array job a line for each task, with the task's
+# number after them). Returns 1 saying so when the job is still queued or running after SECONDS, or when
+# the controller does not know it.
 _slurm_wait_job() {
   local id="$1" seconds="$2"
-  local deadline=$((SECONDS + seconds))
-  while [ -n "$(squeue -h -j "$id" 2>/dev/null)" ]; do
+  local deadline=$((SECONDS + seconds)) show states
+  while :; do
+    # A query that fails (a busy controller) shows no job either: the states must say it has ended.
+    if [ -z "$(squeue -h -j "$id" 2>/dev/null)" ]; then
+      show="$(scontrol -o show job "$id" 2>&1)" || {
+        echo "slurm_wait_job: scontrol does not know job $id: $show" >&2
+        return 1
+      }
+      states="$(awk '{ state = code = task = ""
+        for (k = 1; k <= NF; k++) {
+          split($k, f, "=")
+          if (f[1] == "JobState") state = f[2]; else if (f[1] == "ExitCode") code = f[2]
+          else if (f[1] == "ArrayTaskId") task = " " f[2]
+        }
+        print state, code task }' <<<"$show")"
+      if ! grep -qE '^(PENDING|RUNNING|SUSPENDED|COMPLETING|CONFIGURING|REQUEUE|RESIZING|SIGNALING|STAGE_OUT)' <<<"$states"; then
+        echo "$states"
+        return 0
+      fi
+    fi
     if [ "$SECONDS" -ge "$deadline" ]; then
-      echo "slurm_wait_job: job $id still in the queue after $seconds s: $(squeue -h -j "$id" -o '%i %T %r' | tr '\n' ' ')" >&2
+      echo "slurm_wait_job: job $id still in the queue after $seconds s: $(squeue -h -j "$id" -o '%i %T %r' 2>&1 | tr '\n' ' ')" >&2
       return 1
     fi
     sleep 0.2
   done
-  local show
-  show="$(scontrol -o show job "$id" 2>&1)" || {
-    echo "slurm_wait_job: scontrol does not know job $id: $show" >&2
-    return 1
-  }
-  # An array job has a line for each of its tasks, each with the task's number after its state.
-  awk '{ state = code = task = ""
-    for (k = 1; k <= NF; k++) {
-      split($k, f, "=")
-      if (f[1] == "JobState") state = f[2]; else if (f[1] == "ExitCode") code = f[2]
-      else if (f[1] == "ArrayTaskId") task = " " f[2]
-    }
-    print state, code task }' <<<"$show"
 }
 
 # Prints the process id and command line of each slurmstepd of this cluster still running, one a line.

@@ -15,6 +15,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 work="$(mktemp -d)"
 trap 'slurm_cluster_down || true; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM HUP
 fail() { echo "slurm test: $*" >&2; exit 1; }
 
 mkdir "$work/cluster"

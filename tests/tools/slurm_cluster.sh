@@ -49,6 +49,14 @@ slurm_cluster_logs() {
 # the daemons' logs, stops what it started and returns 1.
 _slurm_cluster_up() {
   local dir="$1" nodes="$2"
+  if [ ${#SLURM_CLUSTER_PIDS[@]} -gt 0 ]; then
+    echo "slurm_cluster_up: a cluster is up already (in $SLURM_CLUSTER_DIR): slurm_cluster_down first" >&2
+    return 1
+  fi
+  if ! [[ $nodes =~ ^[1-9][0-9]?$ ]] || [ ! -d "$dir" ]; then
+    echo "slurm_cluster_up: give an existing folder and 1 to 99 nodes, not '$dir' and '$nodes'" >&2
+    return 1
+  fi
   if [ "$(id -u)" -ne 0 ]; then
     echo "slurm_cluster_up: needs root (the nodes run jobs as their owners, and SlurmUser is root)" >&2
     return 1
@@ -141,23 +149,23 @@ EOF
     SLURM_CLUSTER_NAMES+=("slurmd n$k")
   done
 
-  # Up when sinfo lists every node idle; a daemon that has ended will not come up.
-  local idle="" i
-  for tries in $(seq 1 300); do
-    idle="$(sinfo -h -N -t idle -o %N 2>/dev/null | sort -u | wc -l)"
+  # Up when sinfo lists every node idle; a daemon that has ended will not come up. Each query is bounded
+  # too: a client retries a controller that does not answer for up to its MessageTimeout.
+  local idle=0 ended="" i deadline=$((SECONDS + 30))
+  while [ -z "$ended" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    for i in "${!SLURM_CLUSTER_PIDS[@]}"; do
+      kill -0 "${SLURM_CLUSTER_PIDS[i]}" 2>/dev/null || ended+="${SLURM_CLUSTER_NAMES[i]}, "
+    done
+    [ -z "$ended" ] || break
+    idle="$(timeout 5 sinfo -h -N -t idle -o %N 2>/dev/null | sort -u | wc -l)"
     if [ "$idle" -eq "$nodes" ]; then
       return 0
     fi
-    for i in "${!SLURM_CLUSTER_PIDS[@]}"; do
-      kill -0 "${SLURM_CLUSTER_PIDS[i]}" 2>/dev/null && continue
-      echo "slurm_cluster_up: ${SLURM_CLUSTER_NAMES[i]} ended while the cluster came up" >&2
-      tries=1000
-    done
-    [ "$tries" -lt 1000 ] || break
     sleep 0.1
   done
+  [ -z "$ended" ] || echo "slurm_cluster_up: ended while the cluster came up: ${ended%, }" >&2
   echo "slurm_cluster_up: $idle of $nodes nodes idle; sinfo says:" >&2
-  sinfo -N 2>&1 | sed 's/^/  /' >&2
+  timeout 5 sinfo -N 2>&1 | sed 's/^/  /' >&2
   slurm_cluster_logs >&2
   _slurm_cluster_down >/dev/null 2>&1
   return 1
@@ -165,18 +173,14 @@ EOF
 
 # Waits until job ID has left the queue, at most SECONDS, then prints its final state and exit code as
 # scontrol gives them ("COMPLETED 0:0", "FAILED 2:0"; an array job a line for each task, with the task's
-# number after them). Returns 1 saying so when the job is still queued or running after SECONDS, or when
-# the controller does not know it.
+# number after them). Returns 1 saying so when the job has not ended after SECONDS (or the controller does
+# not know it).
 _slurm_wait_job() {
   local id="$1" seconds="$2"
   local deadline=$((SECONDS + seconds)) show states
   while :; do
     # A query that fails (a busy controller) shows no job either: the states must say it has ended.
-    if [ -z "$(squeue -h -j "$id" 2>/dev/null)" ]; then
-      show="$(scontrol -o show job "$id" 2>&1)" || {
-        echo "slurm_wait_job: scontrol does not know job $id: $show" >&2
-        return 1
-      }
+    if [ -z "$(timeout 5 squeue -h -j "$id" 2>/dev/null)" ] && show="$(timeout 5 scontrol -o show job "$id" 2>&1)"; then
       states="$(awk '{ state = code = task = ""
         for (k = 1; k <= NF; k++) {
           split($k, f, "=")
@@ -190,7 +194,8 @@ _slurm_wait_job() {
       fi
     fi
     if [ "$SECONDS" -ge "$deadline" ]; then
-      echo "slurm_wait_job: job $id still in the queue after $seconds s: $(squeue -h -j "$id" -o '%i %T %r' 2>&1 | tr '\n' ' ')" >&2
+      echo "slurm_wait_job: job $id has not ended after $seconds s: $(timeout 5 squeue -h -j "$id" -o '%i %T %r' 2>&1 |
+        tr '\n' ' ') $(timeout 5 scontrol -o show job "$id" 2>&1 | grep -o 'JobState=[^ ]*\|Invalid.*' | tr '\n' ' ')" >&2
       return 1
     fi
     sleep 0.2
@@ -216,16 +221,23 @@ _slurm_cluster_down() {
   local status=0 tries
   if [ -n "${SLURM_CONF:-}" ] && kill -0 "${SLURM_CLUSTER_PIDS[1]:-0}" 2>/dev/null; then
     # scancel again every 5 s, for a job that the first did not see yet.
-    for tries in $(seq 0 150); do
-      [ $((tries % 25)) -ne 0 ] || scancel --quiet --user="$(id -un)" 2>/dev/null
-      if [ -z "$(squeue -h 2>/dev/null)" ] && [ -z "$(sinfo -h -N -t alloc,mix,comp -o %N 2>/dev/null)" ]; then
+    local deadline=$((SECONDS + 30)) cancelled=-5 empty=""
+    while [ "$SECONDS" -lt "$deadline" ]; do
+      if [ $((SECONDS - cancelled)) -ge 5 ]; then
+        timeout 5 scancel --quiet --user="$(id -un)" 2>/dev/null
+        cancelled=$SECONDS
+      fi
+      if timeout 5 squeue -h >"$SLURM_CLUSTER_DIR/queue" 2>&1 && [ ! -s "$SLURM_CLUSTER_DIR/queue" ] &&
+        [ -z "$(timeout 5 sinfo -h -N -t alloc,mix,comp -o %N 2>/dev/null)" ]; then
+        empty=1
         break
       fi
       sleep 0.2
     done
-    if [ -n "$(squeue -h 2>/dev/null)" ]; then
-      echo "slurm_cluster_down: jobs still in the queue after 30 s:" >&2
-      squeue 2>&1 | sed 's/^/  /' >&2
+    if [ -z "$empty" ]; then
+      echo "slurm_cluster_down: the queue not empty or a node still allocated after 30 s:" >&2
+      timeout 5 squeue 2>&1 | sed 's/^/  /' >&2
+      timeout 5 sinfo -N 2>&1 | sed 's/^/  /' >&2
       status=1
     fi
   fi

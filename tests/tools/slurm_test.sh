@@ -89,4 +89,6 @@ cmp -s "$work/failed/c3.concluded" "$work/all/c3.concluded" || fail "c3 conclude
 
 jobs_s=$((SECONDS - started))
 slurm_cluster_down || fail "the cluster did not stop cleanly"
+left="$(pgrep -af "$work" || true)"
+[ -z "$left" ] || fail "left running: $left"
 echo "slurm test: passed (the jobs took $jobs_s s)"

@@ -283,4 +283,4 @@ _slurm_cluster_down() {
 # shell has set -e, so that a failed query is seen and answered by them rather than ending the caller.
 slurm_cluster_up() { _slurm_cluster_up "$@" || return; }
 slurm_wait_job() { _slurm_wait_job "$@" || return; }
-slurm_cluster_down() { _slurm_cluster_down "$@" || return; }
+slurm_cluster_down() { _slurm_cluster_down || return; }

@@ -297,7 +297,7 @@ int groups_last_dame(GROUPS *groups, int colour, int *i, int *j) {
     // Groups in the order of their lowest point, as the analysis's scan meets them.
     for (uint64_t left = same; left != 0;) {
         const uint64_t dame = rows64_dame(rows64_next_group(&left, same), m.empty);
-        if (dame != 0 && (dame & (dame - 1)) == 0) {
+        if (rows64_single(dame)) {
             const int q = rows64_lowest(dame);
             *i = q >> 3;
             *j = q & 7;

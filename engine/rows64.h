@@ -21,6 +21,8 @@ enum { ROWS64_SIDE = 7 };
 constexpr int rows64_point(int i, int j) { return 8 * i + j; }
 constexpr uint64_t rows64_bit(int q) { return uint64_t{1} << q; }
 inline int rows64_lowest(uint64_t set) { return __builtin_ctzll(set); }
+// Whether the set holds exactly one point.
+inline bool rows64_single(uint64_t set) { return set != 0 && (set & (set - 1)) == 0; }
 
 // The number of points in a set. The build does not assume the popcnt instruction, without which the
 // builtin is a library call (a quarter of the solver's time): the instruction is used when the processor

@@ -29,8 +29,6 @@ constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 16);
 // From how many empty points on a child's entry is looked up before the children are searched.
 constexpr int ETC_EMPTY = 20;
 
-inline bool single(uint64_t set) { return set != 0 && (set & (set - 1)) == 0; }
-
 // The groups of one side with their dame. A side has at most 25 groups on 7 x 7 (no two may touch).
 struct SIDE_GROUPS {
     int n;
@@ -130,7 +128,7 @@ uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty
                 taken_dame |= mine.dame[g];
             }
         uint64_t threat = stone | taken_dame | group_dame | ataris;
-        if (single(last)) {
+        if (rows64_single(last)) {
             uint64_t escaped = last;
             for (int g = 0; g < mine.n; ++g)
                 if (mine.stones[g] & rows64_around(last)) escaped |= mine.stones[g];
@@ -665,13 +663,13 @@ int free_replies(const WALK_GROUPS &w, int point) {
     for (int g = 0; g < w.loser.n; ++g) {
         const uint64_t dame = w.loser.dame[g] & ~stone;
         if (dame == 0 && (touched >> g & 1)) return -1; // the move captures
-        if (single(dame)) atari |= 1u << g;
+        if (rows64_single(dame)) atari |= 1u << g;
     }
     uint64_t joined_dame = rows64_around(stone) & w.empty;
     for (uint32_t g = w.winner_next[point]; g != 0; g &= g - 1) joined_dame |= w.winner.dame[rows64_lowest(g)];
     joined_dame &= ~stone;
     // Filling its own last dame, or a group of the winner left at one dame: the reply there takes it.
-    if (joined_dame == 0 || single(joined_dame) || (w.winner_single & ~w.winner_next[point]) != 0) return -1;
+    if (joined_dame == 0 || rows64_single(joined_dame) || (w.winner_single & ~w.winner_next[point]) != 0) return -1;
     int unanswered = 0;
     for (uint64_t left = w.empty & ~stone; left != 0; left &= left - 1) {
         const int reply = rows64_lowest(left);
@@ -679,7 +677,7 @@ int free_replies(const WALK_GROUPS &w, int point) {
         uint64_t dame = rows64_around(solve_bit(reply)) & w.empty;
         for (uint32_t g = w.loser_next[reply]; g != 0; g &= g - 1) dame |= w.loser.dame[rows64_lowest(g)];
         dame &= ~(stone | solve_bit(reply));
-        if (dame != 0 && !single(dame)) ++unanswered;
+        if (dame != 0 && !rows64_single(dame)) ++unanswered;
     }
     return unanswered;
 }

@@ -138,7 +138,7 @@ struct ROWS64_LEAST {
 
 struct ROWS64_GROUPS {
     int num;                               // groups found
-    ROWS64_GROUP groups[ROWS64_SIDE * ROWS64_SIDE];
+    ROWS64_GROUP groups[ROWS64_SIDE * ROWS64_SIDE]; // a board of 49 points holds at most 49 groups
     signed char of[64];                    // [q]: the group of the stone at q, for White and Black stones
     ROWS64_LEAST least[3];                 // [STONE_WHITE], [STONE_BLACK]
 };

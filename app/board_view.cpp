@@ -3,14 +3,12 @@
 #include <initializer_list>
 
 #include <FL/Fl.H>
-#include <FL/Fl_Box.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
 #include "app/flow.h"
 #include "app/state.h"
 #include "model/board.h"
-#include "support/dialogs.h"
 #include "support/display.h"
 #include "support/draw.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/bitboard.h"
+#include "engine/rows64.h"
 #include "engine/minimax_steps.h"
 #include "model/print.h"
 #include "support/common.h"
@@ -24,32 +24,34 @@
 // search.
 //
 // On a board of at most 5 x 5 points, with White and Black to move, each level is a FAST_NODE instead:
-// the position with its board, the same board as masks (engine/bitboard.h), and, once the node has a
+// the position with its board, the same board as sets (engine/rows64.h), and, once the node has a
 // child, the analysis of its groups. Its children are then evaluated from that analysis and the one
 // stone each adds, and listed from the masks. Within the search nothing else reads a made node's
 // board at trace level 0 (the board printout and the trace lines are not written), so a child is its
 // masks alone: its cells are written, from its parent's board and its stone, only when something reads
 // them (node_board).
+enum { FAST_SIDE = 5, FAST_POINTS = FAST_SIDE * FAST_SIDE };
+
 struct FAST_NODE {
     POSITION position;       // what the search is handed; its board is the one below
     BOARD board;
-    int cells[BB_POINTS];
+    int cells[FAST_POINTS];
     const POSITION *source;  // the position the masks describe: this node's own, or one made elsewhere (the root)
-    BB_BOARD bits;           // the board as masks
+    ROWS64_BOARD bits;       // the board as sets
     int rows;                // the size of the board described
     int cols;
     int empty;               // its number of empty points
     int level;               // the search's level of the node
-    int stone;               // the point (5i + j) of the stone that made it from the level above; -1 if none
+    int stone;               // the point (8i + j) of the stone that made it from the level above; -1 if none
     int mover;               // the colour of that stone
     FAST_NODE *parent;       // the node it was made from
     int cells_made;          // 1 when board holds what the node describes (a node made by make_move)
     int analysed;            // 1 when groups is the analysis of bits
-    BB_GROUPS groups;
+    ROWS64_GROUPS groups;
 };
 
 // A search from a board of 25 points places at most 25 stones below its root.
-enum { FAST_LEVELS = BB_POINTS + 2 };
+enum { FAST_LEVELS = FAST_POINTS + 2 };
 
 struct SEARCH_STORE {
     std::vector<POSITION *> level_positions; // [d]: the position made for a node of level d (d >= 1)
@@ -60,12 +62,17 @@ struct SEARCH_STORE {
     size_t positions_used = 0;
     size_t moves_used = 0;
     FAST_NODE fast[FAST_LEVELS];             // [d]: the node of level d on a board that fits the masks
-    MOVE bit_moves[BB_POINTS];               // [5i + j]: the move (i, j)
+    MOVE bit_moves[64];                      // [8i + j]: the move (i, j)
     int last_level = -2;                     // the level at which player_best_move's search stops; -2 outside it
     FAST_NODE *last_made = nullptr;          // the node make_move made last, which the search lists and values next
 };
 
 namespace {
+
+// 1 when the board is one of those: at most 5 rows and 5 columns.
+bool fits_fast(const BOARD *board) {
+    return board->rows >= 0 && board->cols >= 0 && board->rows <= FAST_SIDE && board->cols <= FAST_SIDE;
+}
 
 // The level of the node being searched by the player's own context, or -1 outside its searches.
 int search_level(const PLAYER *player) { return player->mm ? player->mm->numlev : -1; }
@@ -116,14 +123,14 @@ SEARCH_STORE *store_new() {
     SEARCH_STORE *store = new SEARCH_STORE;
     for (FAST_NODE &node : store->fast) {
         node.position = POSITION{&node.board, 0};
-        node.board = BOARD{0, 0, node.cells, BB_POINTS};
+        node.board = BOARD{0, 0, node.cells, FAST_POINTS};
         node.source = nullptr;
         node.stone = -1;
         node.parent = nullptr;
         node.cells_made = 0;
         node.analysed = 0;
     }
-    for (int q = 0; q < BB_POINTS; ++q) store->bit_moves[q] = MOVE{q / BB_SIDE, q % BB_SIDE, 0};
+    for (int q = 0; q < 64; ++q) store->bit_moves[q] = MOVE{q >> 3, q & 7, 0};
     return store;
 }
 
@@ -153,7 +160,7 @@ const BOARD *node_board(SEARCH_STORE *store, const POSITION *position) {
     std::memcpy(node->cells, from->cells, sizeof(int) * static_cast<size_t>(points));
     node->board.rows = from->rows;
     node->board.cols = from->cols;
-    node->cells[(node->stone / BB_SIDE) * from->cols + node->stone % BB_SIDE] = node->mover;
+    node->cells[(node->stone >> 3) * from->cols + (node->stone & 7)] = node->mover;
     node->cells_made = 1;
     return &node->board;
 }
@@ -163,11 +170,11 @@ const BOARD *node_board(SEARCH_STORE *store, const POSITION *position) {
 FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
     FAST_NODE *node = &store->fast[level];
     node->source = position;
-    node->bits = bb_from_board(position->board);
+    node->bits = rows64_from_board(position->board);
     node->rows = position->board->rows;
     node->cols = position->board->cols;
     node->cells_made = 0; // its board is the position's own
-    node->empty = bb_count(bb_empty(node->bits));
+    node->empty = rows64_count(node->bits.empty);
     node->level = level;
     node->stone = -1;
     node->mover = 0;
@@ -179,7 +186,7 @@ FAST_NODE *describe(SEARCH_STORE *store, int level, const POSITION *position) {
         store->fast[level + 1].source = nullptr;
     }
     store->last_made = nullptr; // its children are made from the new analysis
-    bb_groups_find(node->bits, &node->groups);
+    rows64_groups_find(node->bits, &node->groups);
     node->analysed = 1;
     return node;
 }
@@ -289,19 +296,19 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
     if (level >= 0 && level < FAST_LEVELS && !is_fast_position(store, pos)) {
         store->fast[level].source = nullptr;
         store->fast[level].parent = nullptr; // made again in full, should it be made as a child
-        if (plays_white_or_black(me) && plays_white_or_black(pos->colour) && bb_fits(pos->board))
+        if (plays_white_or_black(me) && plays_white_or_black(pos->colour) && fits_fast(pos->board))
             node = describe(store, level, pos);
     }
-    if (plays_white_or_black(me) && bb_fits(pos->board)) {
+    if (plays_white_or_black(me) && fits_fast(pos->board)) {
         // The fewest dame of White and of Black from the masks are those of groups_find and
-        // groups_dame_min (engine/bitboard.h).
-        BB_DAME_MIN least;
+        // groups_dame_min (engine/rows64.h).
+        ROWS64_DAME_MIN least;
         if (node) {
-            least = bb_dame_min(node->groups);
+            least = rows64_dame_min(node->groups);
         } else {
-            BB_GROUPS groups;
-            bb_groups_find(bb_from_board(pos->board), &groups);
-            least = bb_dame_min(groups);
+            ROWS64_GROUPS groups;
+            rows64_groups_find(rows64_from_board(pos->board), &groups);
+            least = rows64_dame_min(groups);
         }
         return margin_value(me, last_mover, least.of[me], least.of[opponent]);
     }
@@ -317,11 +324,11 @@ __attribute__((noinline)) int eval_other(PLAYER *player, const POSITION *pos) {
 __attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *store, FAST_NODE *parent,
                                                                  const MOVE *mv) {
     if (!parent->analysed) {
-        bb_groups_find(parent->bits, &parent->groups);
+        rows64_groups_find(parent->bits, &parent->groups);
         parent->analysed = 1;
     }
     const int colour = parent->source->colour;
-    const int stone = bb_point(mv->i, mv->j);
+    const int stone = rows64_point(mv->i, mv->j);
     FAST_NODE *child = parent + 1;
     // What every child of the parent shares, written for its first child only: describe() leaves a
     // node without a parent, and makes the node below it forget its parent too.
@@ -335,7 +342,7 @@ __attribute__((always_inline)) inline POSITION *make_fast_child(SEARCH_STORE *st
     child->position.colour = 3 - colour; // stone_opponent, for White or Black
     child->stone = stone;
     child->mover = colour;
-    child->bits = bb_play(parent->bits, stone, colour);
+    child->bits = rows64_play(parent->bits, stone, colour);
     child->empty = parent->empty - 1;
     child->cells_made = 0;
     child->analysed = 0;
@@ -353,7 +360,7 @@ __attribute__((noinline)) void *make_move_other(PLAYER *player, const POSITION *
     // (evaluating it did not go through this player's evaluation), on a board that fits the masks: the
     // node describes it now. A node of another level is left to the plain way, as it is out of the
     // search's order.
-    if (level >= 0 && level + 1 < FAST_LEVELS && plays_white_or_black(old->colour) && bb_fits(board) &&
+    if (level >= 0 && level + 1 < FAST_LEVELS && plays_white_or_black(old->colour) && fits_fast(board) &&
         !is_fast_position(store, old))
         return make_fast_child(store, describe(store, level, old), mv);
     POSITION *child = level >= 0 ? level_position(store, level + 1, old) : store_position(store, old);
@@ -373,10 +380,10 @@ __attribute__((always_inline)) inline int player_gen_moves(void *user, void *pos
     // At the level where player_best_move's search stops, the search reads the count alone: the node
     // is a leaf, and only an expanded node goes through its list.
     if (node->level == player->store->last_level) return node->empty;
-    // The empty points in the order of their bits, 5i + j: row by row, as the plain listing.
+    // The empty points in the order of their bits, 8i + j: row by row, as the plain listing.
     int count = 0;
-    for (BB_MASK empty = bb_empty(node->bits); empty != 0; empty &= empty - 1)
-        moves[count++] = &player->store->bit_moves[__builtin_ctz(empty)];
+    for (uint64_t empty = node->bits.empty; empty != 0; empty &= empty - 1)
+        moves[count++] = &player->store->bit_moves[rows64_lowest(empty)];
     return count;
 }
 
@@ -387,13 +394,13 @@ __attribute__((always_inline)) inline int player_evaluate(void *user, void *posi
     if (!node || position != &node->position || !plays_white_or_black(me))
         return eval_other(player, static_cast<POSITION *>(position));
     // The node make_move made last is valued from its parent's analysis, which make_move made, and the
-    // one stone it adds (bb_dame_min_after); its last mover is that stone's colour.
+    // one stone it adds (rows64_dame_min_after); its last mover is that stone's colour.
     const FAST_NODE &parent = *node->parent;
     int own = 0;
     int other = 0;
-    bb_dame_min_after(parent.bits, parent.groups, node->stone, node->mover, &own, &other);
+    rows64_dame_min_after(parent.bits, parent.groups, node->stone, node->mover, &own, &other);
     // The mover's side always has a group now, its new stone's; the other may have none (-1).
-    if (other == BB_NO_GROUP) other = -1;
+    if (other == ROWS64_NO_GROUP) other = -1;
     return node->mover == me ? margin_value(me, me, own, other) : margin_value(me, 3 - me, other, own);
 }
 
@@ -412,7 +419,7 @@ __attribute__((always_inline)) inline void *player_make_move(void *user, void *p
             // The tests of the plain way, on the masks: off the board, or not empty, gives none.
             if (static_cast<unsigned>(mv->i) >= static_cast<unsigned>(parent->rows) ||
                 static_cast<unsigned>(mv->j) >= static_cast<unsigned>(parent->cols) ||
-                (parent->bits.stones & bb_bit(bb_point(mv->i, mv->j))))
+                !(parent->bits.empty & rows64_bit(rows64_point(mv->i, mv->j))))
                 return nullptr;
             return make_fast_child(player->store, parent, mv);
         }
@@ -427,7 +434,7 @@ __attribute__((always_inline)) inline int player_after_move(void *user, void *po
     // alone: nothing to do when the trace would not print.
     if (!YTraceActive()) {
         const FAST_NODE *node = static_cast<PLAYER *>(user)->store->last_made;
-        if ((node && position == &node->position) || bb_fits(board)) return 0;
+        if ((node && position == &node->position) || fits_fast(board)) return 0;
     }
     board_print(node_board(static_cast<PLAYER *>(user)->store, static_cast<POSITION *>(position)));
     return 0;

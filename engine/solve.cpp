@@ -29,20 +29,6 @@ constexpr int LOST_TO_THREAT = -(SOLVE_WIN - 16);
 // From how many empty points on a child's entry is looked up before the children are searched.
 constexpr int ETC_EMPTY = 20;
 
-#ifdef __POPCNT__
-inline int count(uint64_t set) { return __builtin_popcountll(set); }
-#else
-// Without the instruction the builtin is a library call: a quarter of the solver's time.
-inline int count(uint64_t x) {
-    x -= (x >> 1) & 0x5555555555555555ull;
-    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
-    return static_cast<int>((x * 0x0101010101010101ull) >> 56);
-}
-#endif
-inline bool single(uint64_t set) { return set != 0 && (set & (set - 1)) == 0; }
-inline int lowest(uint64_t set) { return __builtin_ctzll(set); }
-
 // The groups of one side with their dame. A side has at most 25 groups on 7 x 7 (no two may touch).
 struct SIDE_GROUPS {
     int n;
@@ -51,26 +37,14 @@ struct SIDE_GROUPS {
     int dame_count[32];
 };
 
-// Whether a stone just placed leaves a group of the other side it touches without dame (empty: the
-// empty points after it): only those groups lost a dame.
-bool takes(uint64_t stone, uint64_t other, uint64_t empty) {
-    for (uint64_t next = rows64_around(stone) & other; next != 0;) {
-        const uint64_t group = rows64_group_of(next & -next, other);
-        if ((rows64_around(group) & empty) == 0) return true;
-        next &= ~group;
-    }
-    return false;
-}
-
 void find_groups(uint64_t stones, uint64_t empty, SIDE_GROUPS *out) {
     out->n = 0;
     for (uint64_t left = stones; left != 0;) {
-        const uint64_t group = rows64_group_of(left & -left, stones);
+        const uint64_t group = rows64_next_group(&left, stones);
         out->stones[out->n] = group;
-        out->dame[out->n] = rows64_around(group) & empty;
-        out->dame_count[out->n] = count(out->dame[out->n]);
+        out->dame[out->n] = rows64_dame(group, empty);
+        out->dame_count[out->n] = rows64_count(out->dame[out->n]);
         ++out->n;
-        left &= ~group;
     }
 }
 
@@ -80,8 +54,7 @@ constexpr int LADDER_DEPTH = 6;
 // The attacker's groups next to the set, whole.
 uint64_t groups_touching(uint64_t set, uint64_t stones) {
     uint64_t found = 0;
-    for (uint64_t left = rows64_around(set) & stones & ~found; left != 0; left = rows64_around(set) & stones & ~found)
-        found |= rows64_group_of(left & -left, stones);
+    for (uint64_t left = rows64_around(set) & stones; left != 0;) found |= rows64_next_group(&left, stones);
     return found;
 }
 
@@ -97,29 +70,19 @@ bool ladder(uint64_t attacker, uint64_t defender, uint64_t board, uint64_t targe
         const uint64_t attacker_after = attacker | atari;
         const uint64_t empty_after = empty & ~atari;
         const uint64_t atari_group = rows64_group_of(atari, attacker_after);
-        if (count(rows64_around(atari_group) & empty_after) < 2) continue; // the defender takes it
+        if (rows64_count(rows64_around(atari_group) & empty_after) < 2) continue; // the defender takes it
         // The extension, and whether it takes a group of the attacker next to it.
         const uint64_t defender_after = defender | last;
         const uint64_t empty_then = empty_after & ~last;
-        const uint64_t next_to_last = groups_touching(last, attacker_after);
-        bool takes = false;
-        for (uint64_t g = next_to_last; g != 0 && !takes;) {
-            const uint64_t group = rows64_group_of(g & -g, attacker_after);
-            takes = (rows64_around(group) & empty_then) == 0;
-            g &= ~group;
-        }
-        if (takes) continue;
+        if (rows64_takes(last, attacker_after, empty_then)) continue;
         const uint64_t escaped = rows64_group_of(last, defender_after);
-        const int escape_dame = count(rows64_around(escaped) & empty_then);
+        const int escape_dame = rows64_count(rows64_around(escaped) & empty_then);
         bool caught = escape_dame <= 1;
         if (!caught && escape_dame == 2 && depth > 1) {
             // Every attacker group keeps two dame, or the defender would take one instead of running.
             bool attacker_safe = true;
-            for (uint64_t g = groups_touching(escaped, attacker_after); g != 0 && attacker_safe;) {
-                const uint64_t group = rows64_group_of(g & -g, attacker_after);
-                attacker_safe = count(rows64_around(group) & empty_then) >= 2;
-                g &= ~group;
-            }
+            for (uint64_t g = groups_touching(escaped, attacker_after); g != 0 && attacker_safe;)
+                attacker_safe = rows64_count(rows64_dame(rows64_next_group(&g, attacker_after), empty_then)) >= 2;
             caught = attacker_safe && ladder(attacker_after, defender_after, board, escaped, depth - 1, read);
         }
         if (!caught) continue;
@@ -156,7 +119,7 @@ uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty
         for (int g = 0; g < theirs.n; ++g)
             if (theirs.stones[g] & rows64_around(stone)) group |= theirs.stones[g];
         const uint64_t group_dame = rows64_around(group) & after;
-        if (count(group_dame) < 2) continue; // I would take it
+        if (rows64_count(group_dame) < 2) continue; // I would take it
         uint64_t last = 0;
         uint64_t taken_dame = 0;
         for (int g = 0; g < mine.n; ++g)
@@ -165,21 +128,18 @@ uint64_t defence_zone(uint64_t me, uint64_t them, uint64_t board, uint64_t empty
                 taken_dame |= mine.dame[g];
             }
         uint64_t threat = stone | taken_dame | group_dame | ataris;
-        if (single(last)) {
+        if (rows64_single(last)) {
             uint64_t escaped = last;
             for (int g = 0; g < mine.n; ++g)
                 if (mine.stones[g] & rows64_around(last)) escaped |= mine.stones[g];
-            const int escape_dame = count(rows64_around(escaped) & after & ~last);
+            const int escape_dame = rows64_count(rows64_around(escaped) & after & ~last);
             if (escape_dame >= 3) continue; // the escape holds
             if (escape_dame == 2) {
                 // Their groups next to my escape keep two dame after it, or I would take one.
                 bool safe = true;
                 const uint64_t them_after = them | stone;
-                for (uint64_t g = groups_touching(last, them_after); g != 0 && safe;) {
-                    const uint64_t next = rows64_group_of(g & -g, them_after);
-                    safe = count(rows64_around(next) & after & ~last) >= 2;
-                    g &= ~next;
-                }
+                for (uint64_t g = groups_touching(last, them_after); g != 0 && safe;)
+                    safe = rows64_count(rows64_dame(rows64_next_group(&g, them_after), after & ~last)) >= 2;
                 uint64_t read = 0;
                 if (!safe || !ladder(them | stone, me | last, board, escaped, LADDER_DEPTH, &read)) continue;
                 threat |= read;
@@ -259,9 +219,9 @@ void store(SOLVER *solver, SOLVE_POSITION key, int lower, int upper) {
         return;
     }
     const SOLVE_ENTRY entry = make_entry(key, lower, upper);
-    const int stones = count(key.mover | key.other);
+    const int stones = rows64_count(key.mover | key.other);
     const bool first_free = (bucket[0].mover_lower | bucket[0].other_upper) == 0;
-    if (first_free || stones <= count((bucket[0].mover_lower | bucket[0].other_upper) & KEY_BITS)) {
+    if (first_free || stones <= rows64_count((bucket[0].mover_lower | bucket[0].other_upper) & KEY_BITS)) {
         bucket[1] = bucket[0];
         bucket[0] = entry;
     } else {
@@ -322,16 +282,16 @@ int search(SOLVER *solver, uint64_t me, uint64_t them, int alpha, int beta) {
     bool pruned = false; // some move was only bounded
     CANDIDATE candidates[64];
     int n = 0;
-    const int weight = count(empty);
+    const int weight = rows64_count(empty);
     for (uint64_t left = empty; left != 0; left &= left - 1) {
-        const int q = lowest(left);
+        const int q = rows64_lowest(left);
         const uint64_t stone = solve_bit(q);
         const uint64_t next_to = rows64_around(stone);
         uint64_t dame = next_to & empty;
         for (int g = 0; g < mine.n; ++g)
             if (mine.stones[g] & next_to) dame |= mine.dame[g];
         dame &= ~stone;
-        const int left_dame = count(dame);
+        const int left_dame = rows64_count(dame);
         // No capture is possible here (tested above), so these values are exact without a search:
         if (left_dame == 0) { // my own last dame and no capture: lost by this very move
             best = std::max(best, -(SOLVE_WIN - 1));
@@ -451,15 +411,11 @@ void solver_clear(SOLVER *solver) {
 
 int solve_position_from_board(const BOARD *board, int colour, SOLVE_POSITION *position) {
     if (board->rows != board->cols || board->rows < SOLVE_MIN_SIZE || board->rows > SOLVE_MAX_SIZE) return 0;
-    SOLVE_POSITION p{0, 0};
-    for (int i = 0; i < board->rows; ++i)
-        for (int j = 0; j < board->cols; ++j) {
-            const int code = board->cells[i * board->cols + j];
-            if (code == STONE_NONE) continue;
-            if (code != STONE_WHITE && code != STONE_BLACK) return 0;
-            (code == colour ? p.mover : p.other) |= solve_bit(solve_point(i, j));
-        }
-    *position = p;
+    const ROWS64_BOARD b = rows64_from_board(board);
+    const uint64_t played = b.white | b.black;
+    if (rows64_stones(b) != played) return 0;
+    const uint64_t mover = colour == STONE_WHITE ? b.white : colour == STONE_BLACK ? b.black : 0;
+    *position = SOLVE_POSITION{mover, played & ~mover};
     return 1;
 }
 
@@ -505,8 +461,8 @@ int solve_play(const SOLVER *solver, SOLVE_POSITION position, int point, SOLVE_P
     const uint64_t mover = position.mover | stone;
     const uint64_t empty = solver->board & ~(mover | position.other);
     // The capture comes first, as in the end test: it wins even when it fills the mover's last dame.
-    if (takes(stone, position.other, empty)) return SOLVE_CAPTURE;
-    if ((rows64_around(rows64_group_of(stone, mover)) & empty) == 0) return SOLVE_SUICIDE;
+    if (rows64_takes(stone, position.other, empty)) return SOLVE_CAPTURE;
+    if (rows64_dame(rows64_group_of(stone, mover), empty) == 0) return SOLVE_SUICIDE;
     *child = SOLVE_POSITION{position.other, mover};
     return SOLVE_PLAYED;
 }
@@ -557,7 +513,7 @@ int solve_best_moves(SOLVER *solver, SOLVE_POSITION position, int *points, int *
     bool winning = false;
     // Which moves win is cheap to know; the exact values are searched only among those that count.
     for (uint64_t left = empty; left != 0; left &= left - 1) {
-        moves[n] = lowest(left);
+        moves[n] = rows64_lowest(left);
         wins[n] = solve_move_score(solver, position, moves[n], 0) > 0;
         winning = winning || wins[n];
         ++n;
@@ -684,16 +640,16 @@ void walk_groups_find(const SOLVER *solver, SOLVE_POSITION position, WALK_GROUPS
     find_groups(position.mover, w->empty, &w->winner);
     find_groups(position.other, w->empty, &w->loser);
     for (uint64_t left = w->empty; left != 0; left &= left - 1) {
-        w->winner_next[lowest(left)] = 0;
-        w->loser_next[lowest(left)] = 0;
+        w->winner_next[rows64_lowest(left)] = 0;
+        w->loser_next[rows64_lowest(left)] = 0;
     }
     w->winner_single = 0;
     for (int g = 0; g < w->winner.n; ++g) {
-        for (uint64_t d = w->winner.dame[g]; d != 0; d &= d - 1) w->winner_next[lowest(d)] |= 1u << g;
+        for (uint64_t d = w->winner.dame[g]; d != 0; d &= d - 1) w->winner_next[rows64_lowest(d)] |= 1u << g;
         if (w->winner.dame_count[g] == 1) w->winner_single |= 1u << g;
     }
     for (int g = 0; g < w->loser.n; ++g)
-        for (uint64_t d = w->loser.dame[g]; d != 0; d &= d - 1) w->loser_next[lowest(d)] |= 1u << g;
+        for (uint64_t d = w->loser.dame[g]; d != 0; d &= d - 1) w->loser_next[rows64_lowest(d)] |= 1u << g;
 }
 
 // The loser's replies to the winner's move at the point that a capture at once does not answer: the
@@ -707,21 +663,21 @@ int free_replies(const WALK_GROUPS &w, int point) {
     for (int g = 0; g < w.loser.n; ++g) {
         const uint64_t dame = w.loser.dame[g] & ~stone;
         if (dame == 0 && (touched >> g & 1)) return -1; // the move captures
-        if (single(dame)) atari |= 1u << g;
+        if (rows64_single(dame)) atari |= 1u << g;
     }
     uint64_t joined_dame = rows64_around(stone) & w.empty;
-    for (uint32_t g = w.winner_next[point]; g != 0; g &= g - 1) joined_dame |= w.winner.dame[lowest(g)];
+    for (uint32_t g = w.winner_next[point]; g != 0; g &= g - 1) joined_dame |= w.winner.dame[rows64_lowest(g)];
     joined_dame &= ~stone;
     // Filling its own last dame, or a group of the winner left at one dame: the reply there takes it.
-    if (joined_dame == 0 || single(joined_dame) || (w.winner_single & ~w.winner_next[point]) != 0) return -1;
+    if (joined_dame == 0 || rows64_single(joined_dame) || (w.winner_single & ~w.winner_next[point]) != 0) return -1;
     int unanswered = 0;
     for (uint64_t left = w.empty & ~stone; left != 0; left &= left - 1) {
-        const int reply = lowest(left);
+        const int reply = rows64_lowest(left);
         if ((atari & ~w.loser_next[reply]) != 0) continue; // a capture at once answers it
         uint64_t dame = rows64_around(solve_bit(reply)) & w.empty;
-        for (uint32_t g = w.loser_next[reply]; g != 0; g &= g - 1) dame |= w.loser.dame[lowest(g)];
+        for (uint32_t g = w.loser_next[reply]; g != 0; g &= g - 1) dame |= w.loser.dame[rows64_lowest(g)];
         dame &= ~(stone | solve_bit(reply));
-        if (dame != 0 && !single(dame)) ++unanswered;
+        if (dame != 0 && !rows64_single(dame)) ++unanswered;
     }
     return unanswered;
 }
@@ -742,8 +698,8 @@ int choose_move(PROOF_WALK &walk, SOLVE_POSITION position) {
     WALK_GROUPS groups;
     walk_groups_find(solver, position, &groups);
     for (uint64_t left = groups.empty; left != 0; left &= left - 1) {
-        const int unanswered = free_replies(groups, lowest(left));
-        if (unanswered >= 0) moves[n++] = CANDIDATE{lowest(left), unanswered};
+        const int unanswered = free_replies(groups, rows64_lowest(left));
+        if (unanswered >= 0) moves[n++] = CANDIDATE{rows64_lowest(left), unanswered};
     }
     std::stable_sort(moves, moves + n, [](const CANDIDATE &a, const CANDIDATE &b) { return a.free < b.free; });
     if (n > 0 && moves[0].free == 0) return moves[0].point;
@@ -803,7 +759,7 @@ int walk_defence(PROOF_WALK &walk, SOLVE_POSITION position) {
     ++walk.defences;
     SOLVE_POSITION child;
     for (uint64_t left = walk.solver->board & ~(position.mover | position.other); left != 0; left &= left - 1) {
-        const int kind = solve_play(walk.solver, position, lowest(left), &child);
+        const int kind = solve_play(walk.solver, position, rows64_lowest(left), &child);
         if (kind == SOLVE_CAPTURE) return -1;
         if (kind == SOLVE_PLAYED && walk_attack(walk, child) < 0) return -1;
     }

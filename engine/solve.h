@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/rows64.h"
 #include "model/board.h"
 
 enum { SOLVE_MIN_SIZE = 2, SOLVE_MAX_SIZE = 7 };
@@ -23,9 +24,8 @@ enum { SOLVE_MIN_SIZE = 2, SOLVE_MAX_SIZE = 7 };
 // a move. A game on 7 x 7 lasts at most 49 plies, so every win is above 50 and every loss below -50.
 enum { SOLVE_WIN = 100 };
 
-// A position: the stones of the side to move and those of the other side, as sets of points. Point
-// (i, j) is bit 8i + j: column 7 and row 7 never hold a point, so a shift by one column or row cannot wrap
-// onto the board.
+// A position: the stones of the side to move and those of the other side, as sets of points of
+// engine/rows64.h (point (i, j) is bit 8i + j).
 struct SOLVE_POSITION {
     uint64_t mover;
     uint64_t other;
@@ -53,8 +53,8 @@ void solver_free(SOLVER *solver);
 // Forgets the table, the history and the node count, so that a measurement starts from nothing.
 void solver_clear(SOLVER *solver);
 
-constexpr int solve_point(int i, int j) { return 8 * i + j; }
-constexpr uint64_t solve_bit(int point) { return uint64_t{1} << point; }
+constexpr int solve_point(int i, int j) { return rows64_point(i, j); }
+constexpr uint64_t solve_bit(int point) { return rows64_bit(point); }
 
 // The position of a board with colour to move; 0 when the board is not square of 2 to 7, or holds a code
 // other than empty, White and Black.

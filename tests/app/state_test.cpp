@@ -11,8 +11,15 @@
 #include <unistd.h>
 
 #include "app/state.h"
+#include "tests/app/rating_cases.h"
 #include "tests/support/child.h"
-#include "tests/support/x_test.h"
+
+namespace {
+
+using rating_cases::bytes;
+using rating_cases::entries;
+using rating_cases::put;
+using rating_cases::WORK_DIR;
 
 struct READ_CASE {
     const char *content; // nullptr: no file
@@ -27,8 +34,8 @@ TEST(RatingFile, ReadsTheNumberAtTheStartOrZero) {
         {"1e999", 0.0},       {"-0.5\n7", -0.5},
     };
     for (const READ_CASE &c : cases) {
-        TEMP_DIR dir;
-        if (c.content) write_file("korvani.ini", c.content);
+        WORK_DIR dir;
+        if (c.content) put("korvani.ini", c.content);
         app_state *app = app_new("tiku2", 5);
         EXPECT_EQ(c.rating, app->rating) << "file: " << (c.content ? c.content : "<none>");
         delete app;
@@ -38,12 +45,12 @@ TEST(RatingFile, ReadsTheNumberAtTheStartOrZero) {
 TEST(RatingFile, ReadsOnlyTheFirstKilobytesAndNeverWaitsOnWhatIsNotAFile) {
     {
         // However large the file, only its start is read: a number behind a long run of blanks is not seen.
-        TEMP_DIR dir;
-        write_file("korvani.ini", std::string(RATING_READ_MAX - 1, ' ') + "7");
+        WORK_DIR dir;
+        put("korvani.ini", std::string(RATING_READ_MAX - 1, ' ') + "7");
         app_state *app = app_new("tiku2", 5);
         EXPECT_EQ(7.0, app->rating);
         delete app;
-        write_file("korvani.ini", std::string(16 << 20, ' ') + "7");
+        put("korvani.ini", std::string(16 << 20, ' ') + "7");
         app = app_new("tiku2", 5);
         EXPECT_EQ(0.0, app->rating);
         EXPECT_STREQ("в нём не только рейтинг", app->problem);
@@ -52,7 +59,7 @@ TEST(RatingFile, ReadsOnlyTheFirstKilobytesAndNeverWaitsOnWhatIsNotAFile) {
     // A FIFO without a writer (a plain open would wait for one) and a folder: rating 0, and the reason.
     for (const char *kind : {"fifo", "folder"}) {
         SCOPED_TRACE(kind);
-        TEMP_DIR dir;
+        WORK_DIR dir;
         ASSERT_EQ(0, std::string(kind) == "fifo" ? mkfifo("korvani.ini", 0644) : mkdir("korvani.ini", 0755));
         app_state app{};
         EXPECT_EQ(0, rating_read(&app));
@@ -72,11 +79,11 @@ TEST(RatingFile, WritesSixDecimalsWithoutNewlineAndNothingElse) {
         {123456.25, "123456.250000"},
     };
     for (const WRITE_CASE &c : cases) {
-        TEMP_DIR dir;
-        write_file("korvani.ini", "-1234567.500000\r\n");
+        WORK_DIR dir;
+        put("korvani.ini", "-1234567.500000\r\n");
         rating_write(c.rating);
-        EXPECT_EQ(c.bytes, file_bytes("korvani.ini"));
-        EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+        EXPECT_EQ(c.bytes, bytes("korvani.ini"));
+        EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, entries());
         // Read back, it is the same rating.
         app_state *app = app_new("tiku2", 5);
         EXPECT_EQ(c.rating, app->rating);
@@ -85,18 +92,18 @@ TEST(RatingFile, WritesSixDecimalsWithoutNewlineAndNothingElse) {
 }
 
 TEST(RatingFile, FolderInItsPlaceFailsWithItsLineAndLeavesNoStrayFile) {
-    TEMP_DIR dir;
+    WORK_DIR dir;
     ASSERT_EQ(0, mkdir("korvani.ini", 0755));
     EXPECT_EXIT(rating_write(2.5), testing::ExitedWithCode(1), "^Error: rating_write\n$");
-    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, entries());
     struct stat info {};
     ASSERT_EQ(0, stat("korvani.ini", &info));
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 }
 
 TEST(RatingFile, FailedWriteKeepsThePreviousRating) {
-    TEMP_DIR dir;
-    write_file("korvani.ini", "4.000000");
+    WORK_DIR dir;
+    put("korvani.ini", "4.000000");
     // In a process where no file may grow past 0 bytes the new rating cannot be written. (Root ignores
     // permissions, so a read-only folder would not fail; and a death test's captured error stream is a
     // file too, so this child is forked by hand and only its status is read.)
@@ -112,6 +119,8 @@ TEST(RatingFile, FailedWriteKeepsThePreviousRating) {
     const int status = wait_child(child, "the save with no room to write");
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(1, WEXITSTATUS(status));
-    EXPECT_EQ("4.000000", file_bytes("korvani.ini"));
-    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, dir_entries("."));
+    EXPECT_EQ("4.000000", bytes("korvani.ini"));
+    EXPECT_EQ(std::vector<std::string>{"korvani.ini"}, entries());
 }
+
+} // namespace

@@ -145,6 +145,11 @@ int MAIN_KORVANI::handle(int event) {
             menu_open();
             return 1;
         }
+        // Quits as the close box and Escape do, as GNOME's and KDE's programs quit with Ctrl and Q.
+        if (Fl::test_shortcut(FL_CTRL + 'q')) {
+            if (main_window) main_window->do_callback();
+            return 1;
+        }
     }
     return My_Window::handle(event);
 }

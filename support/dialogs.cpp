@@ -10,6 +10,7 @@
 
 #include "support/display.h"
 #include "support/draw.h"
+#include "support/toolkit.h"
 
 const char *about_lines[] = {
     "Игра 'КОРВАНИ'",
@@ -19,7 +20,7 @@ const char *about_lines[] = {
     "Автор: проект КОРВАНИ",
     "Связь: см. файл README",
     "",
-    "Сделано на FLTK 1.3",
+    "Сделано на " TOOLKIT_NAME,
     "Сайт: см. файл README",
     "",
     "См. также файл README.",
@@ -186,6 +187,12 @@ int YMessage(const char *text, const char *button, const char *title) {
 void ABOUT::compose() {
     compose_text(this, about_lines);
     YButton(&about_close_button, "Закрыть", "", 75, 183, 70, 25, about_close);
+    // The window's one button takes the keyboard focus, and shows it, as the message box's does: Space
+    // presses it, and Return too, as in the message box.
+    if (YDrawPass == 0 && about_close_button) {
+        about_close_button->set_visible_focus();
+        about_close_button->shortcut(FL_Enter);
+    }
 }
 
 void HELP::compose() { compose_text(this, rules_lines); }

@@ -252,3 +252,28 @@ TEST(Rules, OneWindowOfTwoPointTwoTimesTheMainWindowWithEveryLineInside) {
     ASSERT_EQ(1u, rules.size());
     EXPECT_EQ(window, rules[0]);
 }
+
+// The about window names the toolkit the game runs on, and its one button has the keyboard focus, shown,
+// so that Return or Space closes it as either closes the message box.
+TEST(About, NamesItsToolkitAndItsButtonAnswersReturnAndSpace) {
+    const int version = Fl::api_version();
+    EXPECT_EQ("Сделано на FLTK " + std::to_string(version / 10000) + "." + std::to_string(version / 100 % 100),
+              about_lines[7]);
+    main_at(20, 30);
+    for (const char *key : {"Return", "space"}) {
+        SCOPED_TRACE(key);
+        about_open();
+        settle();
+        const std::vector<Fl_Window *> about = shown_windows("О программе");
+        ASSERT_EQ(1u, about.size());
+        xdotool("windowfocus --sync " + std::to_string(fl_xid(about[0])));
+        settle();
+        Fl_Button *close = find_button(about[0], "Закрыть");
+        ASSERT_NE(nullptr, close);
+        EXPECT_EQ(close, Fl::focus());
+        EXPECT_TRUE(close->visible_focus());
+        xdotool(std::string("key ") + key);
+        settle();
+        EXPECT_TRUE(shown_windows("О программе").empty());
+    }
+}

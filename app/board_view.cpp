@@ -54,12 +54,23 @@ void Board::draw() {
     fl_pop_clip();
 }
 
+// The lines are drawn in the screen's pixels, one width for all of them, each centred where the toolkit
+// puts the unit of its place: at a fractional scale the toolkit's own lines would alternate between two
+// widths, and the cells still differ by one pixel at most.
 void Board::draw_grid() {
     const int size = board_size();
     const int side = cell + span + 10;
     YRectFB(grid_x - cell / 2 - 5, grid_y - cell / 2 - 5, side, side, YBoardColors.fill, YBoardColors.border);
-    for (int i = 0; i < size; ++i) YLine(grid_x + i * cell, grid_y, grid_x + i * cell, grid_y + span, YBoardColors.border);
-    for (int i = 0; i < size; ++i) YLine(grid_x, grid_y + i * cell, grid_x + span, grid_y + i * cell, YBoardColors.border);
+    if (YDrawPass == 0) return;
+    const YPIXELS px;
+    const int line = px.line();
+    const int left = px.at(grid_x, line);
+    const int top = px.at(grid_y, line);
+    const int right = px.at(grid_x + span, line) + line;
+    const int bottom = px.at(grid_y + span, line) + line;
+    fl_color(YBoardColors.border);
+    for (int i = 0; i < size; ++i) fl_rectf(px.at(grid_x + i * cell, line), top, line, bottom - top);
+    for (int i = 0; i < size; ++i) fl_rectf(left, px.at(grid_y + i * cell, line), right - left, line);
 }
 
 void Board::draw_point(int row, int col, int code) {
@@ -168,23 +179,26 @@ void Board::cursor_to(int row, int col) {
 // from the lines: no stone painted at once, put or marked, ever covers them, and the grid shows whole
 // through the cursor.
 void Board::draw_cursor() {
-    const int cx = grid_x + cursor_col * cell;
-    const int cy = grid_y + cursor_row * cell;
-    // Where the stones' squares meet, each side of the point, and how far the strokes reach from there:
-    // as far as the round stones leave room.
-    const int edge = cell / 2;
-    const int reach = edge + CURSOR_LINE / 2;
-    const int arm = cell / 4;
+    // In pixels, about the point's lines as draw_grid draws them, so that the four corners are alike at
+    // every scale. Where the stones' squares meet, each side of the point, and how far the strokes reach
+    // from there: as far as the round stones leave room.
+    const YPIXELS px;
+    const int line = px.line();
+    const int thick = px.length(CURSOR_LINE);
+    const int arm = px.length(cell / 4);
+    const int reach = px.length(cell / 2 + CURSOR_LINE / 2);
+    const int cx = px.at(grid_x + cursor_col * cell, line);
+    const int cy = px.at(grid_y + cursor_row * cell, line);
     fl_color(CURSOR_COLOR);
     for (const int sx : {-1, 1})
         for (const int sy : {-1, 1}) {
             // The corner's outer sides, and where its strokes start so that they end on those sides.
-            const int x = sx < 0 ? cx - reach : cx + reach - CURSOR_LINE + 1;
-            const int y = sy < 0 ? cy - reach : cy + reach - CURSOR_LINE + 1;
-            const int arm_x = sx < 0 ? cx - reach : cx + reach - arm + 1;
-            const int arm_y = sy < 0 ? cy - reach : cy + reach - arm + 1;
-            fl_rectf(arm_x, y, arm, CURSOR_LINE);
-            fl_rectf(x, arm_y, CURSOR_LINE, arm);
+            const int x = sx < 0 ? cx - reach : cx + line + reach - thick;
+            const int y = sy < 0 ? cy - reach : cy + line + reach - thick;
+            const int arm_x = sx < 0 ? cx - reach : cx + line + reach - arm;
+            const int arm_y = sy < 0 ? cy - reach : cy + line + reach - arm;
+            fl_rectf(arm_x, y, arm, thick);
+            fl_rectf(x, arm_y, thick, arm);
         }
 }
 

@@ -110,6 +110,9 @@ void MAIN_KORVANI::compose() {
     YPush("", 5, 35, WINDOW_W - 10, 65, YPanelColors.fill, YPanelColors.border);
     YLine(5, 35, WINDOW_W - 5, 35, 255);
     YButton(&new_game_button, "@circle", "Новая игра", 8, 5, 35, 55, new_game_cb);
+    // The toolkit's own circle comes out uneven (taller than wide on X11, flattened under Windows at
+    // 192 dpi): the dot is drawn round in the screen's pixels instead.
+    if (YDrawPass == 0) YDotLabel(new_game_button);
     YBox(&message_box, message_text, 48, 10, WINDOW_W - 69, 25, YColorGray, 16, 14);
     // The rating value follows the caption at its measured width, so both sit on one line whatever
     // the face's metrics.
@@ -143,6 +146,11 @@ int MAIN_KORVANI::handle(int event) {
         }
         if (Fl::test_shortcut(FL_F + 10)) {
             menu_open();
+            return 1;
+        }
+        // Quits as the close box and Escape do, as GNOME's and KDE's programs quit with Ctrl and Q.
+        if (Fl::test_shortcut(FL_CTRL + 'q')) {
+            if (main_window) main_window->do_callback();
             return 1;
         }
     }

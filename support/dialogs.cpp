@@ -6,10 +6,12 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Scrollbar.H>
 #include <FL/fl_draw.H>
 
 #include "support/display.h"
 #include "support/draw.h"
+#include "support/toolkit.h"
 
 const char *about_lines[] = {
     "Игра 'КОРВАНИ'",
@@ -19,7 +21,7 @@ const char *about_lines[] = {
     "Автор: проект КОРВАНИ",
     "Связь: см. файл README",
     "",
-    "Сделано на FLTK 1.3",
+    "Сделано на " TOOLKIT_NAME,
     "Сайт: см. файл README",
     "",
     "См. также файл README.",
@@ -91,22 +93,64 @@ int main_h() { return layout_h; }
 int beside_x() { return main_win ? main_win->x() + main_win->w() + 10 : layout_w + 10; }
 int beside_y() { return main_win ? main_win->y() : 0; }
 
-// The content of the about and rules windows: a white panel with the lines on the grey background.
-void compose_text(Fl_Window *window, const char **lines) {
+// The content of the about and rules windows on the grey background: a white panel of w x h with the
+// lines, its top scrolled `top` pixels above the window's.
+void compose_text(Fl_Window *window, const char **lines, int w, int h, int top) {
     YRectf(0, 0, window->w(), window->h(), YColorGray);
-    YRectFB(5, 5, window->w() - 10, window->h() - 10, YColorWhite, YColorBlack);
+    YPush(nullptr, 0, -top, w, h, YColorGray, YColorBlack);
+    YRectFB(5, 5, w - 10, h - 10, YColorWhite, YColorBlack);
     fl_font(16, 14);
     int y = 20;
     YDrawLines(lines, 20, &y, 15, 56);
+    YPop();
+}
+
+// The rules as the layout has them: 2.2 times the main window (506 x 660), the last line on baseline 610.
+int rules_w() { return main_w() * 22 / 10; }
+int rules_h() { return main_h() * 22 / 10; }
+
+// The rules window's scrollbar, made only when the window is lower than its text.
+Fl_Scrollbar *rules_scrollbar = nullptr;
+
+// Room kept above a window that is as tall as the work area, for the title bar the desktop adds.
+constexpr int TITLE_BAR = 30;
+
+struct PLACE {
+    int x, y, w, h;
+};
+
+// Where the rules window goes: beside the main window at its full size where the work area of the main
+// window's screen (the screen less the desktop's panels) is tall enough; where it is not, as tall as the
+// work area less a title bar, with a scrollbar beside the text (over the panel's edge if the screen is too
+// narrow for both). Either way moved just far enough to lie wholly in the work area. All in the toolkit's
+// units, which the work area is given in too.
+PLACE rules_place() {
+    display_open();
+    int wx = 0, wy = 0, ww = 0, wh = 0;
+    if (main_win)
+        Fl::screen_work_area(wx, wy, ww, wh, main_win->x() + main_win->w() / 2, main_win->y() + main_win->h() / 2);
+    else
+        Fl::screen_work_area(wx, wy, ww, wh, beside_x(), beside_y());
+    PLACE place{beside_x(), beside_y(), rules_w(), rules_h()};
+    if (place.h > wh) {
+        place.h = wh - TITLE_BAR;
+        place.w += Fl::scrollbar_size();
+        if (place.w > ww) place.w = ww;
+    }
+    if (place.x + place.w > wx + ww) place.x = wx + ww - place.w;
+    if (place.x < wx) place.x = wx;
+    if (place.y + place.h > wy + wh) place.y = wy + wh - place.h;
+    if (place.y < wy) place.y = wy;
+    return place;
 }
 
 // Builds a top-level dialog window: its compose runs in the building pass, outside whatever group the
 // caller has open, so the window does not become that group's child.
 template <class WINDOW>
-WINDOW *dialog_new(int w, int h, const char *title) {
+WINDOW *dialog_new(PLACE place, const char *title) {
     Fl_Group *const caller_group = Fl_Group::current();
     Fl_Group::current(nullptr);
-    WINDOW *window = new WINDOW(beside_x(), beside_y(), w, h, title);
+    WINDOW *window = new WINDOW(place.x, place.y, place.w, place.h, title);
     YDrawPass = 0;
     window->compose();
     window->color(255);
@@ -184,11 +228,35 @@ int YMessage(const char *text, const char *button, const char *title) {
 }
 
 void ABOUT::compose() {
-    compose_text(this, about_lines);
+    compose_text(this, about_lines, w(), h(), 0);
     YButton(&about_close_button, "Закрыть", "", 75, 183, 70, 25, about_close);
+    // The window's one button takes the keyboard focus, and shows it, as the message box's does: Space
+    // presses it, and Return too, as in the message box.
+    if (YDrawPass == 0 && about_close_button) {
+        about_close_button->set_visible_focus();
+        about_close_button->shortcut(FL_Enter);
+    }
 }
 
-void HELP::compose() { compose_text(this, rules_lines); }
+// The text scrolls when the window is lower than it: by the scrollbar, the wheel, the arrows, Page Up and
+// Page Down, Home and End, which the scrollbar takes wherever the keyboard focus or the pointer is.
+void HELP::compose() {
+    if (YDrawPass == 0 && h() < rules_h()) {
+        const int bar = Fl::scrollbar_size();
+        rules_scrollbar = new Fl_Scrollbar(w() - bar, 0, bar, h());
+        rules_scrollbar->type(FL_VERTICAL);
+        rules_scrollbar->value(0, h(), 0, rules_h());
+        rules_scrollbar->linesize(15);
+        rules_scrollbar->callback([](Fl_Widget *bar, void *) { bar->window()->redraw(); });
+    }
+    compose_text(this, rules_lines, rules_w(), rules_h(), rules_scrollbar ? rules_scrollbar->value() : 0);
+}
+
+int HELP::handle(int event) {
+    const bool scrolling = event == FL_KEYBOARD || event == FL_SHORTCUT || event == FL_MOUSEWHEEL;
+    if (scrolling && rules_scrollbar && rules_scrollbar->handle(event)) return 1;
+    return My_Window::handle(event);
+}
 
 void about_open() {
     if (about_window) {
@@ -197,7 +265,7 @@ void about_open() {
         return;
     }
     about_close_button = nullptr;
-    about_window = dialog_new<ABOUT>(main_w(), 220, "О программе");
+    about_window = dialog_new<ABOUT>(PLACE{beside_x(), beside_y(), main_w(), 220}, "О программе");
     about_window->set_non_modal();
     about_window->show();
 }
@@ -227,7 +295,7 @@ void about_close(Fl_Widget *, void *) {
 }
 
 void rules_open() {
-    if (!rules_window) rules_window = dialog_new<HELP>(main_w() * 22 / 10, main_h() * 22 / 10, "Правила игры");
+    if (!rules_window) rules_window = dialog_new<HELP>(rules_place(), "Правила игры");
     rules_window->set_non_modal();
     rules_window->show();
 }

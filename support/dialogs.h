@@ -12,11 +12,13 @@ public:
     void compose() override;
 };
 
-// The rules window: the rules of the game and how the rating works.
+// The rules window: the rules of the game and how the rating works. Lower than its text where the screen
+// is, the text scrolls.
 class HELP : public My_Window {
 public:
     using My_Window::My_Window;
     void compose() override;
+    int handle(int event) override;
 };
 
 // The lines of the two windows, each array ended by a null entry.
@@ -41,5 +43,7 @@ void about_open();
 // The about window's close button: deletes the window (after the toolkit is done with the event), then
 // repaints the main window and the board view.
 void about_close(Fl_Widget *w, void *data);
-// Shows the rules window, creating it when there is none; an open or hidden one is shown again.
+// Shows the rules window, creating it when there is none; an open or hidden one is shown again. It is
+// 2.2 times the main window (506 x 660) where the screen's work area holds that, and as tall as the work
+// area allows where not, its text then scrolling.
 void rules_open();

@@ -1,5 +1,6 @@
 #include "support/draw.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include <FL/Enumerations.H>
@@ -10,6 +11,7 @@
 #include <FL/fl_draw.H>
 
 #include "support/common.h"
+#include "support/toolkit.h"
 
 int YDrawPass = 0;
 
@@ -107,6 +109,61 @@ void YDrawStringInBox(const char *text, int x, int y, int w, int h, int halign, 
     int anchor_y = y;
     if (valign == YCENTER) anchor_y = y + h / 2;
     YDrawStringImp(text, anchor_x, anchor_y, color, hcode, valign);
+}
+
+YPIXELS::YPIXELS() : scale(toolkit_pixels_begin()) {}
+
+YPIXELS::~YPIXELS() { toolkit_pixels_end(scale); }
+
+int YPIXELS::line() const { return scale < 2 ? 1 : static_cast<int>(scale); }
+
+int YPIXELS::length(int units) const {
+    const long pixels = std::lround(units * scale);
+    return pixels < 1 ? 1 : static_cast<int>(pixels);
+}
+
+int YPIXELS::at(int u, int width) const { return static_cast<int>(std::floor(u * scale + (scale - width) / 2 + 0.5f)); }
+
+void YDotPixels(int x, int y, int d) {
+    // Row by row, the pixels whose centres are within the radius of the centre: each row's span and the
+    // rows themselves are symmetric about the centre, whatever the scale made of d.
+    const double r = d / 2.0;
+    for (int row = 0; row < d; ++row) {
+        const double dy = row + 0.5 - r;
+        if (dy * dy > r * r) continue;
+        const double half = std::sqrt(r * r - dy * dy);
+        const int first = static_cast<int>(std::ceil(r - half - 0.5));
+        const int last = static_cast<int>(std::floor(r + half - 0.5));
+        if (last >= first) fl_rectf(x + first, y + row, last - first + 1, 1);
+    }
+}
+
+namespace {
+
+// The side of the square the toolkit gives a label that is one symbol: one line of the label's font.
+int dot_side(const Fl_Label *label) {
+    fl_font(label->font, label->size);
+    return fl_height();
+}
+
+void dot_draw(const Fl_Label *label, int x, int y, int w, int h, Fl_Align) {
+    const int side = dot_side(label);
+    fl_color(label->color);
+    const YPIXELS px;
+    const int d = px.length(side);
+    const int left = static_cast<int>(std::lround((x + w / 2.0) * px.scale - d / 2.0));
+    const int top = static_cast<int>(std::lround((y + h / 2.0) * px.scale - d / 2.0));
+    YDotPixels(left, top, d);
+}
+
+void dot_measure(const Fl_Label *label, int &w, int &h) { w = h = dot_side(label); }
+
+} // namespace
+
+void YDotLabel(Fl_Widget *widget) {
+    const auto dot = static_cast<Fl_Labeltype>(FL_FREE_LABELTYPE);
+    Fl::set_labeltype(dot, dot_draw, dot_measure);
+    widget->labeltype(dot);
 }
 
 void YOriginSet(int x, int y) { origin = ORIGIN{x, y}; }

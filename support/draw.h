@@ -75,6 +75,32 @@ void YDrawStringImp(const char *text, int x, int y, int color, int halign, int v
 // left or top edge.
 void YDrawStringInBox(const char *text, int x, int y, int w, int h, int halign, int valign, int color);
 
+// Drawing in the screen's pixels while it lives, inside a draw: for what must come out exact at every
+// scale, which the toolkit's rounding of its units does not give at fractional ones (1.5, 2.4): lines of
+// one width with cells that differ by one pixel at most, shapes alike on every side. Coordinates are the
+// window's pixels.
+struct YPIXELS {
+    float scale; // pixels per unit of the toolkit
+    YPIXELS();
+    ~YPIXELS();
+    YPIXELS(const YPIXELS &) = delete;
+    YPIXELS &operator=(const YPIXELS &) = delete;
+    // The width of a line one unit wide: the scale's whole pixels, at least 1.
+    int line() const;
+    // A length in units, in whole pixels, at least 1.
+    int length(int units) const;
+    // The first pixel of a line `width` pixels wide centred on the unit at u (either axis).
+    int at(int u, int width) const;
+};
+
+// Paints a round dot of diameter d pixels, its box's top-left corner at (x, y) in pixels: the pixels whose
+// centres lie inside the circle, alike in all four quarters. Inside a YPIXELS.
+void YDotPixels(int x, int y, int d);
+// Shows the widget's label as a round dot in the label's colour, of the size the toolkit gives a symbol
+// label ("@circle") in the label's font, drawn with YDotPixels at every scale; the label's text is kept
+// and not drawn.
+void YDotLabel(Fl_Widget *widget);
+
 // --- The origin: both passes. ---
 
 void YOriginSet(int x, int y);

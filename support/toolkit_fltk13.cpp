@@ -10,3 +10,7 @@ void toolkit_setup() {
 }
 
 int toolkit_screen_scale() { return 1; }
+
+float toolkit_pixels_begin() { return 1.f; }
+
+void toolkit_pixels_end(float) {}

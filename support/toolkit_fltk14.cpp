@@ -4,6 +4,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Preferences.H>
+#include <FL/fl_draw.H>
 
 #include "support/toolkit_options.h"
 
@@ -29,3 +30,7 @@ int toolkit_screen_scale() {
     const long scale = std::lround(Fl::screen_scale(0));
     return scale < 1 ? 1 : static_cast<int>(scale);
 }
+
+float toolkit_pixels_begin() { return fl_override_scale(); }
+
+void toolkit_pixels_end(float scale) { fl_restore_scale(scale); }

@@ -225,6 +225,9 @@ void leave(const std::string &way) {
     } else if (way == "escape") {
         xdotool("mousemove " + std::to_string(main_window->x() + 100) + " " +
                 std::to_string(main_window->y() + 200) + " key Escape");
+    } else if (way == "ctrl+q") {
+        xdotool("mousemove " + std::to_string(main_window->x() + 100) + " " +
+                std::to_string(main_window->y() + 200) + " key ctrl+q");
     }
     // By the clock: any event ends one wait early, so a count of waits would give up too soon.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -241,6 +244,7 @@ TEST(MainWindow, RatingLabelAndTheFileAfterEveryWayOut) {
         {"3.7", "+3.7", "3.7", "escape"},
         {"\xEF\xBB\xBF" "2,5\r\n", "+2.5", "\xEF\xBB\xBF" "2,5\r\n", "menu"},
         {"12.25", "+12.2", "12.25", "frame"},
+        {"-0.5", "-0.5", "-0.5", "ctrl+q"},
     };
     for (const EXIT_CASE &c : cases) {
         SCOPED_TRACE(std::string("file ") + (c.file ? c.file : "<none>") + ", leaving by " + c.way);

@@ -2,20 +2,22 @@
 # The game on a screen of the given dots per inch (Xft.dpi; "96" sets none), optionally with
 # FLTK_SCALING_FACTOR (the fourth argument, "" for none) and zoomed in with Ctrl and + twice (a fifth
 # argument "zoom": 1.2 times the screen's scale): its window measures 230 x 300 times the scale, its icon
-# 32 x 32 times the screen's scale, a click at the scaled place of the centre point plays there, and a
-# tooltip shown writes no preference file, in HOME, in XDG_CONFIG_HOME or, as root, in /etc. FLTK 1.3
+# 32 x 32 times the screen's scale rounded, the grid's lines of one width with cells one pixel apart at
+# most, the new game button's dot round and the cursor's corners alike, a click at the scaled place of
+# the centre point plays there, and a tooltip shown writes no preference file, in HOME, in XDG_CONFIG_HOME or, as root, in /etc. FLTK 1.3
 # does not scale: a scaled screen is skipped there (status 77). Runs under tests/with-xvfb, whose server
 # keeps its resources (-noreset).
 set -euo pipefail
 korvani="$(realpath "$1")"
+here="$(cd "$(dirname "$0")" && pwd)"
 fltk="$2"
 dpi="$3"
 factor="${4:-}"
 zoom="${5:-}"
 # The scale as a fraction, num / den; a place at scale 1 is at place * num / den.
-num=$((dpi / 96 * ${factor:-1}))
-den=1
-[ -z "$zoom" ] || { num=$((num * 6)); den=5; }
+num=$((dpi * ${factor:-1}))
+den=96
+[ -z "$zoom" ] || { num=$((num * 6)); den=$((den * 5)); }
 s() { echo $(($1 * num / den)); }
 if [ "$num" -ne "$den" ] && [ "$fltk" = "1.3" ]; then
   echo "scale: FLTK 1.3 has no screen scale"
@@ -54,7 +56,7 @@ done
 sleep 0.5
 # The window's icon is drawn at the screen's scale, before any zoom.
 icon="$(x xprop -id "$window" -f _NET_WM_ICON 32c '=$0x$1' _NET_WM_ICON)"
-side=$((32 * dpi / 96 * ${factor:-1}))
+side=$((32 * ((dpi * ${factor:-1} + 48) / 96)))
 [ "$icon" = "_NET_WM_ICON(CARDINAL)=${side}x${side}" ] || fail "the window's icon: $icon, not ${side}x${side}"
 if [ -n "$zoom" ]; then
   x xdotool windowfocus "$window"
@@ -67,6 +69,19 @@ fi
 
 size="$(x xwininfo -id "$window" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
 [ "$size" = "$(s 230)x$(s 300)" ] || fail "the window is $size"
+
+# The grid's lines of one width with even cells, the new game button's dot round, and once a key has
+# shown it, the cursor's corners alike (tests/app/board_pixels.awk).
+look() {
+  x import -window "$window" look.png
+  faults="$(convert look.png -compress none ppm:- | awk -v num="$num" -v den="$den" -v cursor="$1" -f "$here/board_pixels.awk")"
+  [ -z "$faults" ] || fail "$(echo "$faults" | head -n 6 | paste -sd ';')"
+  rm look.png
+}
+look 0
+x xdotool windowfocus "$window" key Right
+sleep 0.5
+look 1
 
 # The centre point at scale 1 is at (115, 200), its grid lines 29 apart from (57, 142): here each times
 # the scale. The light share of a patch between the lines below-right of a point: 1 when empty, less

@@ -1,4 +1,6 @@
 // The message box, the about window and the rules window, driven as the user would drive them.
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,11 +12,13 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 
 #include "support/dialogs.h"
 #include "support/draw.h"
+#include "support/toolkit.h"
 #include "tests/support/x_test.h"
 
 namespace {
@@ -251,4 +255,82 @@ TEST(Rules, OneWindowOfTwoPointTwoTimesTheMainWindowWithEveryLineInside) {
     rules = shown_windows("Правила игры");
     ASSERT_EQ(1u, rules.size());
     EXPECT_EQ(window, rules[0]);
+}
+
+// The about window names the toolkit the game runs on, and its one button has the keyboard focus, shown,
+// so that Return or Space closes it as either closes the message box.
+TEST(About, NamesItsToolkitAndItsButtonAnswersReturnAndSpace) {
+    const int version = Fl::api_version();
+    EXPECT_EQ("Сделано на FLTK " + std::to_string(version / 10000) + "." + std::to_string(version / 100 % 100),
+              about_lines[7]);
+    main_at(20, 30);
+    for (const char *key : {"Return", "space"}) {
+        SCOPED_TRACE(key);
+        about_open();
+        settle();
+        const std::vector<Fl_Window *> about = shown_windows("О программе");
+        ASSERT_EQ(1u, about.size());
+        xdotool("windowfocus --sync " + std::to_string(fl_xid(about[0])));
+        settle();
+        Fl_Button *close = find_button(about[0], "Закрыть");
+        ASSERT_NE(nullptr, close);
+        EXPECT_EQ(close, Fl::focus());
+        EXPECT_TRUE(close->visible_focus());
+        xdotool(std::string("key ") + key);
+        settle();
+        EXPECT_TRUE(shown_windows("О программе").empty());
+    }
+}
+
+// The rules window on the screen the test's server has (KORVANI_XVFB_SCREEN, at FLTK_SCALING_FACTOR):
+// wholly on it; 506 x 660 where the screen is tall enough, and else as tall as it less a title bar, with
+// the text scrolling by the keys and the wheel until its last line shows.
+TEST(RulesOnScreen, FitsTheScreenAndScrollsToItsLastLine) {
+    if (std::getenv("FLTK_SCALING_FACTOR") && toolkit_screen_scale() == 1) GTEST_SKIP() << "no screen scale";
+    main_at(10, 10);
+    rules_open();
+    settle();
+    const std::vector<Fl_Window *> rules = shown_windows("Правила игры");
+    ASSERT_EQ(1u, rules.size());
+    Fl_Window *window = rules[0];
+    int sx, sy, sw, sh;
+    Fl::screen_xywh(sx, sy, sw, sh, 0);
+    EXPECT_GE(window->x(), sx);
+    EXPECT_GE(window->y(), sy);
+    EXPECT_LE(window->x() + window->w(), sx + sw);
+    EXPECT_LE(window->y() + window->h(), sy + sh);
+    if (sh >= 660) {
+        EXPECT_EQ(506, window->w());
+        EXPECT_EQ(660, window->h());
+        EXPECT_EQ(0, window->children());
+        return;
+    }
+    EXPECT_EQ(sh - 30, window->h());
+    ASSERT_EQ(1, window->children());
+    auto *bar = dynamic_cast<Fl_Scrollbar *>(window->child(0));
+    ASSERT_NE(nullptr, bar);
+    const int last = 660 - window->h();
+    xdotool("windowfocus --sync " + std::to_string(fl_xid(window)));
+    settle();
+    struct Row {
+        std::string keys;
+        int top;
+    };
+    const Row rows[] = {
+        {"key Down", 15}, {"key Up", 0},   {"key Next", std::min(window->h() - 15, last)}, {"key Prior", 0},
+        {"key End", last}, {"key Home", 0}, {"mousemove --window " + std::to_string(fl_xid(window)) + " 100 100 click 5", 15},
+        {"key End", last},
+    };
+    for (const Row &row : rows) {
+        xdotool(row.keys);
+        settle();
+        EXPECT_NEAR(row.top, bar->value(), 1) << row.keys;
+    }
+    // The last line, on baseline 610 of the text, shows with its descenders above the panel's bottom edge.
+    const PIXELS p = read_window(window);
+    int box[4];
+    p.dark_box(6, 0, 480, 653 - last, box);
+    EXPECT_GE(box[3], 606 - last);
+    EXPECT_LE(box[3], 614 - last);
+    EXPECT_TRUE(p.has_dark(100, 653 - last, 1, 3)) << "the panel's bottom edge";
 }

@@ -66,6 +66,10 @@ TEST_PACKAGES+=(clang valgrind)
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.
 clang_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"; }
+# What FLTK 1.4's Wayland backend with its own libdecor needs to build from its source (scripts/fltk14),
+# and weston, the compositor the Wayland test runs the game under.
+FLTK_WAYLAND_PACKAGES=(pkg-config libwayland-dev wayland-protocols libxkbcommon-dev libdbus-1-dev libpango1.0-dev
+  libcairo2-dev weston)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
 # (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
 # reader of the SVG icon, which Debian 13's appstream-compose does not bring).

@@ -60,16 +60,18 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 # x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
 # built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
+# The compositor that the Wayland test (wayland.*) runs the game under, nested in the virtual X server,
+# wherever the game's FLTK draws on Wayland too (Debian 13's, scripts/fltk14's).
+TEST_PACKAGES+=(weston)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang valgrind)
 
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.
 clang_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"; }
-# What FLTK 1.4's Wayland backend with its own libdecor needs to build from its source (scripts/fltk14),
-# and weston, the compositor the Wayland test runs the game under.
+# What FLTK 1.4's Wayland backend with its own libdecor needs to build from its source (scripts/fltk14).
 FLTK_WAYLAND_PACKAGES=(pkg-config libwayland-dev wayland-protocols libxkbcommon-dev libdbus-1-dev libpango1.0-dev
-  libcairo2-dev weston)
+  libcairo2-dev)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
 # (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
 # reader of the SVG icon, which Debian 13's appstream-compose does not bring).

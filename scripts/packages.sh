@@ -61,8 +61,9 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 # built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
 # The compositor that the Wayland test (wayland.*) runs the game under, nested in the virtual X server,
-# wherever the game's FLTK draws on Wayland too (Debian 13's, scripts/fltk14's).
-TEST_PACKAGES+=(weston)
+# wherever the game's FLTK draws on Wayland too (Debian 13's, scripts/fltk14's), and the title bars that
+# libdecor draws there for Debian's FLTK (a desktop has a plugin of libdecor's, which it recommends).
+TEST_PACKAGES+=(weston libdecor-0-plugin-1-cairo)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang valgrind)
 

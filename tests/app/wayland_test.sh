@@ -90,13 +90,15 @@ game=$!
 # log written so far: the surface given an xdg_toplevel, the size of the buffer attached to it (buffer
 # ids are used again, so the latest creation counts) and its buffer scale, at its commit.
 shown_buffer() {
+  # Debian 12's libwayland (1.21) writes an object wl_surface@15, Debian 13's (1.23) wl_surface#15,
+  # after the name of its queue.
   awk '
-    /get_xdg_surface\(/ { match($0, /new id xdg_surface@[0-9]+/); xs = substr($0, RSTART + 7, RLENGTH - 7)
-                          match($0, /wl_surface@[0-9]+\)/); surface_of[xs] = substr($0, RSTART, RLENGTH - 1) }
-    /\.get_toplevel\(/ { match($0, /xdg_surface@[0-9]+/); top = surface_of[substr($0, RSTART, RLENGTH)] }
-    /create_buffer\(/ { n = split($0, f, /[(, )]+/); for (k = 1; k <= n; ++k) if (f[k] ~ /^wl_buffer@/) break
+    /get_xdg_surface\(/ { match($0, /new id xdg_surface[@#][0-9]+/); xs = substr($0, RSTART + 7, RLENGTH - 7)
+                          match($0, /wl_surface[@#][0-9]+\)/); surface_of[xs] = substr($0, RSTART, RLENGTH - 1) }
+    /\.get_toplevel\(/ { match($0, /xdg_surface[@#][0-9]+/); top = surface_of[substr($0, RSTART, RLENGTH)] }
+    /create_buffer\(/ { n = split($0, f, /[(, )]+/); for (k = 1; k <= n; ++k) if (f[k] ~ /^wl_buffer[@#]/) break
                         size[f[k]] = f[k + 2] " x " f[k + 3] }
-    top != "" && index($0, "-> " top ".attach(") { match($0, /wl_buffer@[0-9]+/); attached = size[substr($0, RSTART, RLENGTH)] }
+    top != "" && index($0, "-> " top ".attach(") { match($0, /wl_buffer[@#][0-9]+/); attached = size[substr($0, RSTART, RLENGTH)] }
     top != "" && index($0, "-> " top ".set_buffer_scale(") { match($0, /\([0-9]+\)/); buffer_scale = substr($0, RSTART + 1, RLENGTH - 2) }
     top != "" && index($0, "-> " top ".commit()") && attached != "" { shown = attached ", scale " buffer_scale }
     END { print shown }' "$work/game.log"
@@ -158,7 +160,7 @@ pointer $((cx + 115 * scale)) $((cy + 200 * scale)) click 1
 pointer 0 0
 # The press of the left button (BTN_LEFT, 272) reached the game as a Wayland pointer event, and its log
 # line is on the error stream while the game runs.
-pressed() { grep -q -E '^\[ *[0-9.]+\] wl_pointer@[0-9]+\.button\([0-9]+, [0-9]+, 272, 1\)' "$work/game.log"; }
+pressed() { grep -q -E '^\[ *[0-9.]+\] ({[^}]*} )?wl_pointer[@#][0-9]+\.button\([0-9]+, [0-9]+, 272, 1\)' "$work/game.log"; }
 within 30 pressed || fail "the protocol log shows no press of the left button within 30 s of the click"
 answered() { board_read && [ "$centre" = black ] && [ "$stones" -eq 2 ]; }
 within 30 answered || fail "no black stone on the centre point and the computer's answer within 30 s of the click ($stones stones, centre $centre)"

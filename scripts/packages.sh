@@ -62,12 +62,19 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
 # A Slurm cluster of the test's own (slurm.ProofsArray): its controller, nodes, clients and munge.
 TEST_PACKAGES+=(slurm-wlm slurmctld slurmd slurm-client munge)
+# The compositor that the Wayland test (wayland.*) runs the game under, nested in the virtual X server,
+# wherever the game's FLTK draws on Wayland too (Debian 13's, scripts/fltk14's), and the title bars that
+# libdecor draws there for Debian's FLTK (a desktop has a plugin of libdecor's, which it recommends).
+TEST_PACKAGES+=(weston libdecor-0-plugin-1-cairo)
 # The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
 TEST_PACKAGES+=(clang valgrind)
 
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.
 clang_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"; }
+# What FLTK 1.4's Wayland backend with its own libdecor needs to build from its source (scripts/fltk14).
+FLTK_WAYLAND_PACKAGES=(pkg-config libwayland-dev wayland-protocols libxkbcommon-dev libdbus-1-dev libpango1.0-dev
+  libcairo2-dev)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
 # (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
 # reader of the SVG icon, which Debian 13's appstream-compose does not bring).

@@ -41,11 +41,15 @@ const char *indent_text(int d) {
 // two colour escapes, a quarter of the time of a computer move and far more on a terminal. The bytes
 // and their order stay the same: the stream is flushed whenever the trace is back at depth 0 (so a
 // finished search has written everything, the closing reset included), after every printed trace
-// line, and by the standard library at exit, on a fatal exit and on a failed assertion.
+// line, and by the standard library at exit, on a fatal exit and on a failed assertion. It is buffered
+// by lines, not by blocks: the escapes hold no newline and still go out together, while every line
+// that the libraries write to the stream (the toolkit's warnings, Xlib's errors, the Wayland client
+// library's protocol log of WAYLAND_DEBUG) shows at once, as on an unbuffered stream, and is not held
+// back until 16 KiB have gathered or the game ends, nor lost when it is killed.
 char error_stream_buffer[1 << 14];
 
 struct ErrorStreamBuffer {
-    ErrorStreamBuffer() { std::setvbuf(stderr, error_stream_buffer, _IOFBF, sizeof error_stream_buffer); }
+    ErrorStreamBuffer() { std::setvbuf(stderr, error_stream_buffer, _IOLBF, sizeof error_stream_buffer); }
 };
 // Set up before main, before anything is written to the stream.
 const ErrorStreamBuffer error_stream_buffered;

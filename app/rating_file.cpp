@@ -19,8 +19,9 @@ int (*rating_write_fault)(int step) = nullptr;
 
 namespace {
 
-// The reason for the user, one phrase a kind, in the player's language. The C library's texts are not
-// used for these (Windows' own are in the system's language and code page): the usual errors have words here.
+// The reason for the user, one phrase a kind, translated by word() into the player's language.
+// The usual errors have words of the game's own, not the system's: Windows' texts are in the system's
+// language and code page, not the player's.
 const char *const WORDS[FAULT_SYSTEM] = {
     N_("ошибка системы"),                        // FAULT_NONE: never worded
     N_("нет доступа"),                           // FAULT_ACCESS

@@ -11,6 +11,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include "app/flow.h"
 #include "app/main_window.h"
@@ -59,6 +60,10 @@ TEST(English, TitlesMenusMessagesAndRulesAreEnglishAndFitWhereTheRussianSits) {
     ASSERT_EQ(0, app_start(1, argv));
     show_and_settle(main_window);
     EXPECT_STREQ("  KORVANI", main_window->label());
+    char *title = nullptr; // as the window manager reads it
+    ASSERT_NE(0, XFetchName(fl_display, fl_xid(main_window), &title));
+    EXPECT_STREQ("  KORVANI", title);
+    XFree(title);
     auto *bar = dynamic_cast<Fl_Menu_Bar *>(content_window->child(0));
     ASSERT_NE(nullptr, bar);
     EXPECT_NE(nullptr, bar->find_item("Game/Reset rating"));

@@ -7,7 +7,9 @@ set(KORVANI_SESSION_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/../app/state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../app/rating_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../app/rating_file.cpp)
-# The player's language (support/i18n.h), which the session's messages already speak, one file per platform.
+# The player's language (support/i18n.h), which the session's messages already speak, one file per platform;
+# the catalogs' reader for Windows, which the tests read on Linux too.
+list(APPEND KORVANI_SESSION_SOURCES ${CMAKE_CURRENT_LIST_DIR}/../support/catalog.cpp)
 if(WIN32)
   list(APPEND KORVANI_SESSION_SOURCES ${CMAKE_CURRENT_LIST_DIR}/../app/rating_store_win.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../support/i18n_win.cpp)

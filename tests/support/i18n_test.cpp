@@ -16,6 +16,7 @@
 #include "app/flow.h"
 #include "app/main_window.h"
 #include "app/state.h"
+#include "support/catalog.h"
 #include "support/dialogs.h"
 #include "support/i18n.h"
 #include "tests/support/x_test.h"
@@ -109,4 +110,17 @@ TEST(English, RatingIsWrittenWithAPointInALocaleThatWritesAComma) {
     ASSERT_EQ(1, rating_save(app));
     EXPECT_EQ("2.000000", file_bytes("korvani.ini"));
     app_close(app);
+}
+
+TEST(English, TheCatalogReaderOfWindowsFindsWhatGettextFinds) {
+    ASSERT_NO_FATAL_FAILURE(speak("en_US.UTF-8"));
+    CATALOG catalog;
+    ASSERT_TRUE(catalog_load(&catalog, file_bytes(KORVANI_CATALOG)));
+    EXPECT_STREQ("Close", catalog_text(catalog, "Закрыть"));
+    for (const auto &entry : catalog.texts) EXPECT_STREQ(_(entry.first.c_str()), entry.second);
+    // Not a catalog: one cut short, a rating file. Nothing is translated then.
+    const std::string bytes = catalog.bytes;
+    EXPECT_FALSE(catalog_load(&catalog, bytes.substr(0, bytes.size() - 8)));
+    EXPECT_FALSE(catalog_load(&catalog, "12.5\n"));
+    EXPECT_STREQ("Закрыть", catalog_text(catalog, "Закрыть"));
 }

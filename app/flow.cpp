@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "model/game.h"
+#include "support/i18n.h"
 
 app_state *app = nullptr;
 int *board_view = nullptr;
@@ -91,7 +92,7 @@ void game_show() {
     else
         update_check_end();
     rating_show();
-    if (!app->game_over) message_show("Играем ...");
+    if (!app->game_over) message_show(_("Играем ..."));
     if (display->board_reset) display->board_reset();
 }
 
@@ -123,7 +124,7 @@ int user_move(int row, int col) {
 int computer_move() {
     if (app->game_over) return 0;
     if (game_computer_move(app->game, app->computer, STONE_WHITE)) return 1;
-    game_ends(app->stake, "Белые сдались !");
+    game_ends(app->stake, _("Белые сдались !"));
     return 0;
 }
 
@@ -135,9 +136,9 @@ int update_check_end() {
     if (!white_lost && !black_lost) return 0;
     // The rating label is not refreshed here: it keeps the old value until the next game shows it.
     if (white_lost)
-        game_ends(app->stake, "Вы выиграли !");
+        game_ends(app->stake, _("Вы выиграли !"));
     else
-        game_ends(-app->stake, "Вы проиграли ..");
+        game_ends(-app->stake, _("Вы проиграли .."));
     return 1;
 }
 

@@ -3,10 +3,13 @@
 #include "app/main_window.h"
 #include "app/options.h"
 #include "app/platform.h"
+#include "support/i18n.h"
 #include "support/toolkit.h"
 
 int main(int argc, char **argv) {
     process_signals_ignore();
+    // Before any text is printed or shown: --help and a mistyped option speak the player's language too.
+    i18n_setup();
     // Before the toolkit reads the command line, which may already ask for its options.
     toolkit_setup();
     // --help, --version and a mistyped option answer before any display is opened, and before the

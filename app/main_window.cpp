@@ -20,6 +20,7 @@
 #include "support/dialogs.h"
 #include "support/display.h"
 #include "support/draw.h"
+#include "support/i18n.h"
 
 int WINDOW_W = 230;
 int WINDOW_H = 300;
@@ -32,7 +33,7 @@ Fl_Box *rating_box = nullptr;
 
 namespace {
 
-const char *const RATING_CAPTION = "РЕЙТИНГ:";
+const char *const RATING_CAPTION = N_("РЕЙТИНГ:");
 
 // The numbers menu_cb acts on, kept in the items' user data.
 enum { MENU_NEW_GAME = 1, MENU_RATING_RESET, MENU_EXIT, MENU_RULES, MENU_ABOUT };
@@ -68,7 +69,7 @@ void display_lost_save() {
 }
 
 
-void show_refused() { YMessage("Сюда ходить нельзя!", "Закрыть", "Сообщение"); }
+void show_refused() { YMessage(_("Сюда ходить нельзя!"), _("Закрыть"), _("Сообщение")); }
 
 void show_label(Fl_Widget *label) {
     if (!label) return;
@@ -90,14 +91,14 @@ const FLOW_DISPLAY window_display = {show_refused, show_message, show_rating, bo
 
 // No item has a shortcut or a callback of its own: every choice goes to menu_cb by its number.
 Fl_Menu_Item menu_items[10] = {
-    {"Игра", 0, nullptr, number(0), FL_SUBMENU, 0, 0, 0, 0},
-    {"Новая игра", 0, nullptr, number(MENU_NEW_GAME), 0, 0, 0, 0, 0},
-    {"Обнулить рейтинг", 0, nullptr, number(MENU_RATING_RESET), FL_MENU_DIVIDER, 0, 0, 0, 0},
-    {"Выход", 0, nullptr, number(MENU_EXIT), 0, 0, 0, 0, 0},
+    {N_("Игра"), 0, nullptr, number(0), FL_SUBMENU, 0, 0, 0, 0},
+    {N_("Новая игра"), 0, nullptr, number(MENU_NEW_GAME), 0, 0, 0, 0, 0},
+    {N_("Обнулить рейтинг"), 0, nullptr, number(MENU_RATING_RESET), FL_MENU_DIVIDER, 0, 0, 0, 0},
+    {N_("Выход"), 0, nullptr, number(MENU_EXIT), 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
-    {"Справка", 0, nullptr, number(0), FL_SUBMENU, 0, 0, 0, 0},
-    {"Правила игры", 0, nullptr, number(MENU_RULES), 0, 0, 0, 0, 0},
-    {"О программе...", 0, nullptr, number(MENU_ABOUT), 0, 0, 0, 0, 0},
+    {N_("Справка"), 0, nullptr, number(0), FL_SUBMENU, 0, 0, 0, 0},
+    {N_("Правила игры"), 0, nullptr, number(MENU_RULES), 0, 0, 0, 0, 0},
+    {N_("О программе..."), 0, nullptr, number(MENU_ABOUT), 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
     {nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0},
 };
@@ -109,7 +110,7 @@ void MAIN_KORVANI::compose() {
     // The panel: what follows up to YPop is relative to its corner (5, 35).
     YPush("", 5, 35, WINDOW_W - 10, 65, YPanelColors.fill, YPanelColors.border);
     YLine(5, 35, WINDOW_W - 5, 35, 255);
-    YButton(&new_game_button, "@circle", "Новая игра", 8, 5, 35, 55, new_game_cb);
+    YButton(&new_game_button, "@circle", _("Новая игра"), 8, 5, 35, 55, new_game_cb);
     // The toolkit's own circle comes out uneven (taller than wide on X11, flattened under Windows at
     // 192 dpi): the dot is drawn round in the screen's pixels instead.
     if (YDrawPass == 0) YDotLabel(new_game_button);
@@ -117,8 +118,9 @@ void MAIN_KORVANI::compose() {
     // The rating value follows the caption at its measured width, so both sit on one line whatever
     // the face's metrics.
     fl_font(16, 14);
-    const int caption_w = static_cast<int>(fl_width(RATING_CAPTION));
-    YDrawStringInBox(RATING_CAPTION, 51, 35, caption_w + 5, 25, YLEFT, YCENTER, YColorBlack);
+    const char *const caption = _(RATING_CAPTION);
+    const int caption_w = static_cast<int>(fl_width(caption));
+    YDrawStringInBox(caption, 51, 35, caption_w + 5, 25, YLEFT, YCENTER, YColorBlack);
     YBox(&rating_box, rating_text, caption_w + 56, 35, WINDOW_W - 69 - (caption_w + 5), 25, YColorGray,
          FL_HELVETICA_BOLD, 15);
     YPop();
@@ -158,6 +160,11 @@ int MAIN_KORVANI::handle(int event) {
 }
 
 void menu_make(int x, int y, int w, int h) {
+    // The table holds the texts to translate; the toolkit shows what it holds, translated once.
+    static bool translated = false;
+    for (Fl_Menu_Item &item : menu_items)
+        if (!translated && item.text) item.text = _(item.text);
+    translated = true;
     YRect(x, y, w, h, 56);
     if (Fl_Menu_Bar *bar = YMenuBar(x + 1, y + 1, w - 1, h - 1, menu_items, menu_cb)) menu_bar = bar;
 }
@@ -200,7 +207,7 @@ int app_start(int argc, char **argv) {
 
     // The toolkit makes each new window the current group: the content window becomes a child of
     // main_window and compose's widgets children of the content window.
-    main_window = new Fl_Window(WINDOW_W, WINDOW_H, "  КОРВАНИ");
+    main_window = new Fl_Window(WINDOW_W, WINDOW_H, _("  КОРВАНИ"));
     dialogs_attach_main(main_window);
     app = app_new("tiku2", 5);
     app->save_at_once = 1;
@@ -258,22 +265,22 @@ int app_main(int argc, char **argv) {
 void rating_unreadable_message() {
     char text[256];
     if (app && app->mixed)
-        std::snprintf(text, sizeof text, "В файле %s\nне только рейтинг.\nИграем с рейтингом %s,\nфайл не меняется.",
+        std::snprintf(text, sizeof text, _("В файле %s\nне только рейтинг.\nИграем с рейтингом %s,\nфайл не меняется."),
                       RATING_FILE, rating_text);
     else
-        std::snprintf(text, sizeof text, "Файл %s\nнельзя прочитать:\n%s.\nИграем с рейтингом 0,\nфайл не меняется.",
+        std::snprintf(text, sizeof text, _("Файл %s\nнельзя прочитать:\n%s.\nИграем с рейтингом 0,\nфайл не меняется."),
                       RATING_FILE, app ? app->problem : "");
-    YMessage(text, "Закрыть", "Сообщение");
+    YMessage(text, _("Закрыть"), _("Сообщение"));
 }
 
 void rating_save_failed_message() {
     char text[256];
     // A locked file is tried again soon (rating_save_later); anything else with the next change.
     const char *when =
-        app && app->save_locked ? "Сохраним, как только\nон освободится." : "Сохраним снова\nпосле следующей игры.";
-    std::snprintf(text, sizeof text, "Рейтинг не сохранён\nв файл %s:\n%s.\n%s", RATING_FILE,
+        app && app->save_locked ? _("Сохраним, как только\nон освободится.") : _("Сохраним снова\nпосле следующей игры.");
+    std::snprintf(text, sizeof text, _("Рейтинг не сохранён\nв файл %s:\n%s.\n%s"), RATING_FILE,
                   app ? app->problem : "", when);
-    YMessage(text, "Закрыть", "Сообщение");
+    YMessage(text, _("Закрыть"), _("Сообщение"));
 }
 
 void rating_save_later() {

@@ -10,12 +10,14 @@
 
 #include <FL/Fl.H>
 
+#include "support/i18n.h"
+
 namespace {
 
 // The build gives the project's version (KORVANI_VERSION), so that it is written in one place only.
 const char VERSION_LINE[] = "korvani " KORVANI_VERSION;
 
-const char USAGE[] = "usage: korvani [--help] [--version] [toolkit options]";
+const char USAGE[] = N_("usage: korvani [--help] [--version] [toolkit options]");
 
 enum { SHOW_NOTHING, SHOW_HELP, SHOW_VERSION };
 int asked = SHOW_NOTHING;
@@ -28,6 +30,17 @@ bool toolkit_option_is(const char *arg, const char *name, size_t at_least) {
     for (const char *word = arg + 1; word[k]; ++k)
         if (std::tolower(static_cast<unsigned char>(word[k])) != name[k]) return false;
     return k >= at_least;
+}
+
+// The format, translated, with its one or two %s filled in by the words.
+std::string worded(const char *format, const std::string &first, const std::string &second = "") {
+    const char *translated = _(format);
+    const int length = std::snprintf(nullptr, 0, translated, first.c_str(), second.c_str());
+    if (length < 0) return format;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(&text[0], text.size(), translated, first.c_str(), second.c_str());
+    text.pop_back();
+    return text;
 }
 
 // The first option refused here rather than by the toolkit, and why; 0 when none was.
@@ -104,7 +117,7 @@ int geometry_position(char **argv, int &i) {
     GEOMETRY_POSITION position;
     if (!geometry_parse(argv[i + 1], &position) || std::llabs(position.x) > INT_MAX ||
         std::llabs(position.y) > INT_MAX)
-        return refuse(i, std::string("option \"") + argv[i] + "\" cannot take \"" + argv[i + 1] + "\"");
+        return refuse(i, worded(N_("option \"%s\" cannot take \"%s\""), argv[i], argv[i + 1]));
     if (position.x_sign != 0) {
         // Each sign is kept with the number after it, which may carry its own: "--5" stays 5 from the right.
         int length = std::snprintf(geometry_kept, sizeof geometry_kept, "%c%lld", position.x_sign, position.x);
@@ -147,11 +160,10 @@ int own_option(int argc, char **argv, int &i) {
     } else if (toolkit_option_is(arg, "geometry", 1)) {
         return geometry_position(argv, i);
     } else if (toolkit_option_is(arg, "name", 2) && std::strlen(argv[i + 1]) > CLASS_MAX) {
-        return refuse(i, std::string("option \"") + arg + "\" cannot take more than " + std::to_string(CLASS_MAX) +
-                             " bytes");
+        return refuse(i, worded(N_("option \"%s\" cannot take more than %s bytes"), arg, std::to_string(CLASS_MAX)));
     } else if (toolkit_option_is(arg, "display", 2) && std::strlen(argv[i + 1]) > display_max(argv[i + 1])) {
-        return refuse(i, std::string("option \"") + arg + "\" cannot take more than " +
-                             std::to_string(display_max(argv[i + 1])) + " bytes");
+        return refuse(i, worded(N_("option \"%s\" cannot take more than %s bytes"), arg,
+                                std::to_string(display_max(argv[i + 1]))));
     } else {
         return 0;
     }
@@ -170,12 +182,12 @@ std::string refusal(int argc, char **argv, int i) {
         char *pair[] = {argv[i], value, nullptr};
         int at = 0;
         if (Fl::arg(2, pair, at) == 2) {
-            return i + 1 >= argc ? "option \"" + word + "\" needs a value"
-                                 : "option \"" + word + "\" cannot take \"" + argv[i + 1] + "\"";
+            return i + 1 >= argc ? worded(N_("option \"%s\" needs a value"), word)
+                                 : worded(N_("option \"%s\" cannot take \"%s\""), word, argv[i + 1]);
         }
     }
-    if (word.empty() || word[0] != '-') return "unexpected argument \"" + word + "\"";
-    return "unknown option \"" + word + "\"";
+    if (word.empty() || word[0] != '-') return worded(N_("unexpected argument \"%s\""), word);
+    return worded(N_("unknown option \"%s\""), word);
 }
 
 } // namespace
@@ -189,19 +201,19 @@ int options_read(int argc, char **argv, FILE *out, FILE *err) {
     if (refused_at != 0 || i < argc) {
         // A refusal of the game's own came at an earlier word than where the toolkit stopped.
         const std::string why = refused_at != 0 ? refused_why : refusal(argc, argv, i);
-        std::fprintf(err, "korvani: %s\n%s\n", why.c_str(), USAGE);
+        std::fprintf(err, "korvani: %s\n%s\n", why.c_str(), _(USAGE));
         std::fflush(err);
         return 2;
     }
     if (asked == SHOW_HELP) {
         std::fprintf(out,
-                     "%s\n\n"
+                     _("%s\n\n"
                      "КОРВАНИ: the first-capture variant of Go on a 5 x 5 board, Black against the computer.\n\n"
                      "  -h, --help     print this help and exit\n"
                      "      --version  print the version and exit\n\n"
                      "Toolkit (FLTK) options, each of which may be abbreviated as shown:\n%s\n\n"
-                     "The rating is kept in korvani.ini in the current folder. See korvani(6).\n",
-                     USAGE, Fl::help);
+                       "The rating is kept in korvani.ini in the current folder. See korvani(6).\n"),
+                     _(USAGE), Fl::help);
     } else if (asked == SHOW_VERSION) {
         std::fprintf(out, "%s\n", VERSION_LINE);
     }
@@ -209,8 +221,10 @@ int options_read(int argc, char **argv, FILE *out, FILE *err) {
     // Output that cannot be written (a full disk, a closed stream) is said, as GNU's tools say it.
     const int written = std::fflush(out) == 0 && !std::ferror(out);
     if (written) return 0;
-    std::fprintf(err, "korvani: cannot write the %s: %s\n", asked == SHOW_HELP ? "help" : "version",
-                 std::strerror(errno));
+    const int why = errno;
+    std::fprintf(err, asked == SHOW_HELP ? _("korvani: cannot write the help: %s\n")
+                                         : _("korvani: cannot write the version: %s\n"),
+                 std::strerror(why));
     std::fflush(err);
     return 1;
 }

@@ -10,6 +10,7 @@
 
 #include "app/rating_store.h"
 #include "app/rating_text.h"
+#include "support/i18n.h"
 
 const char *const RATING_FILE = "korvani.ini";
 const char *const RATING_TEMP_MARKER = ".korvani-save-";
@@ -18,46 +19,47 @@ int (*rating_write_fault)(int step) = nullptr;
 
 namespace {
 
-// The reason for the user, one phrase a kind. The program runs in the C locale, and Windows' own texts
-// are in the system's language and code page: the usual errors have Russian words here.
+// The reason for the user, one phrase a kind, translated by word() into the player's language.
+// The usual errors have words of the game's own, not the system's: Windows' texts are in the system's
+// language and code page, not the player's.
 const char *const WORDS[FAULT_SYSTEM] = {
-    "ошибка системы",                            // FAULT_NONE: never worded
-    "нет доступа",                               // FAULT_ACCESS
-    "диск только для чтения",                    // FAULT_READ_ONLY_DISK
-    "файл только для чтения",                    // FAULT_READ_ONLY_FILE
-    "нет места на диске",                        // FAULT_FULL
-    "превышена квота диска",                     // FAULT_QUOTA
-    "превышен размер файла",                     // FAULT_TOO_BIG
-    "ошибка чтения или записи диска",            // FAULT_DEVICE
-    "диск не готов",                             // FAULT_NOT_READY
-    "сетевой диск недоступен",                   // FAULT_NETWORK
-    "ссылки идут по кругу или их слишком много", // FAULT_LOOP
-    "файл заблокирован",                         // FAULT_LOCKED
-    "файл открыт другой программой",             // FAULT_HELD
-    "файл заблокирован другой программой",       // FAULT_HELD_LOCKED
-    "файл занят системой",                       // FAULT_BUSY
-    "файл занят",                                // FAULT_TEXT_BUSY
-    "слишком длинное имя файла",                 // FAULT_NAME_TOO_LONG
-    "недопустимое имя файла",                    // FAULT_BAD_NAME
-    "нет папки, в которой он лежит",             // FAULT_NO_FOLDER
-    "в пути к нему не папка",                    // FAULT_NOT_A_FOLDER
-    "файл на другом диске",                      // FAULT_OTHER_DISK
-    "файл удаляется другой программой",          // FAULT_DELETING
-    "файл заменён другой программой",            // FAULT_CHANGED
-    "открыто слишком много файлов",              // FAULT_TOO_MANY_FILES
-    "не хватает памяти",                         // FAULT_MEMORY
-    "система не позволяет заменить файл",        // FAULT_UNSUPPORTED
-    "на его месте папка",                        // FAULT_FOLDER
-    "это не обычный файл",                       // FAULT_NOT_A_FILE
-    "ссылка чужого пользователя в общей папке",  // FAULT_FOREIGN_LINK
-    "на месте korvani.ini.lock не файл",         // FAULT_LOCK_NOT_A_FILE
-    "нельзя создать korvani.ini.lock",           // FAULT_LOCK_UNMADE
-    "игра запущена из папки Windows",            // FAULT_SYSTEM_FOLDER
+    N_("ошибка системы"),                        // FAULT_NONE: never worded
+    N_("нет доступа"),                           // FAULT_ACCESS
+    N_("диск только для чтения"),                // FAULT_READ_ONLY_DISK
+    N_("файл только для чтения"),                // FAULT_READ_ONLY_FILE
+    N_("нет места на диске"),                    // FAULT_FULL
+    N_("превышена квота диска"),                 // FAULT_QUOTA
+    N_("превышен размер файла"),                 // FAULT_TOO_BIG
+    N_("ошибка чтения или записи диска"),        // FAULT_DEVICE
+    N_("диск не готов"),                         // FAULT_NOT_READY
+    N_("сетевой диск недоступен"),               // FAULT_NETWORK
+    N_("ссылки идут по кругу или их слишком много"), // FAULT_LOOP
+    N_("файл заблокирован"),                     // FAULT_LOCKED
+    N_("файл открыт другой программой"),         // FAULT_HELD
+    N_("файл заблокирован другой программой"),   // FAULT_HELD_LOCKED
+    N_("файл занят системой"),                   // FAULT_BUSY
+    N_("файл занят"),                            // FAULT_TEXT_BUSY
+    N_("слишком длинное имя файла"),             // FAULT_NAME_TOO_LONG
+    N_("недопустимое имя файла"),                // FAULT_BAD_NAME
+    N_("нет папки, в которой он лежит"),         // FAULT_NO_FOLDER
+    N_("в пути к нему не папка"),                // FAULT_NOT_A_FOLDER
+    N_("файл на другом диске"),                  // FAULT_OTHER_DISK
+    N_("файл удаляется другой программой"),      // FAULT_DELETING
+    N_("файл заменён другой программой"),        // FAULT_CHANGED
+    N_("открыто слишком много файлов"),          // FAULT_TOO_MANY_FILES
+    N_("не хватает памяти"),                     // FAULT_MEMORY
+    N_("система не позволяет заменить файл"),    // FAULT_UNSUPPORTED
+    N_("на его месте папка"),                    // FAULT_FOLDER
+    N_("это не обычный файл"),                   // FAULT_NOT_A_FILE
+    N_("ссылка чужого пользователя в общей папке"), // FAULT_FOREIGN_LINK
+    N_("на месте korvani.ini.lock не файл"),     // FAULT_LOCK_NOT_A_FILE
+    N_("нельзя создать korvani.ini.lock"),       // FAULT_LOCK_UNMADE
+    N_("игра запущена из папки Windows"),        // FAULT_SYSTEM_FOLDER
 };
 
 void word(const RATING_FAULT &fault, char *problem) {
     if (fault.kind > FAULT_NONE && fault.kind < FAULT_SYSTEM)
-        rating_problem(problem, WORDS[fault.kind]);
+        rating_problem(problem, _(WORDS[fault.kind]));
     else
         rating_fault_system_words(fault.code, problem);
 }

@@ -26,6 +26,7 @@
 
 #include "app/rating_file.h"
 #include "app/rating_text.h"
+#include "support/i18n.h"
 
 namespace {
 
@@ -304,7 +305,7 @@ RATING_FAULT rating_fault_of_code(long code) { return fault_of_errno(code == 1 ?
 
 // The program runs in the C locale, where the system's own texts are English.
 void rating_fault_system_words(long code, char *problem) {
-    std::snprintf(problem, RATING_PROBLEM_MAX, "ошибка системы: %s", std::strerror(static_cast<int>(code)));
+    std::snprintf(problem, RATING_PROBLEM_MAX, _("ошибка системы: %s"), std::strerror(static_cast<int>(code)));
 }
 
 RATING_STORE *rating_store_open(RATING_FAULT *fault) {

@@ -11,6 +11,7 @@
 
 #include "app/rating_file.h"
 #include "app/rating_text.h"
+#include "support/i18n.h"
 
 namespace {
 
@@ -232,7 +233,7 @@ RATING_FAULT rating_fault_of_code(long code) { return fault_of_error(code == 1 ?
 
 // The system's own text is in the system's language and its own code page: the number says enough.
 void rating_fault_system_words(long code, char *problem) {
-    std::snprintf(problem, RATING_PROBLEM_MAX, "ошибка Windows %lu", static_cast<unsigned long>(code));
+    std::snprintf(problem, RATING_PROBLEM_MAX, _("ошибка Windows %lu"), static_cast<unsigned long>(code));
 }
 
 RATING_STORE *rating_store_open(RATING_FAULT *fault) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/rating_file.h"
+#include "support/i18n.h"
 
 void rating_problem(char *problem, const char *text) { std::snprintf(problem, RATING_PROBLEM_MAX, "%s", text); }
 
@@ -94,7 +95,7 @@ int rating_text_parse(const char *text, size_t length, double *value, char *prob
         length = narrow.size();
     }
     const int found = parse_rating(text, length, whole, value);
-    if (found == RATING_MIXED) rating_problem(problem, "в нём не только рейтинг");
+    if (found == RATING_MIXED) rating_problem(problem, _("в нём не только рейтинг"));
     return found;
 }
 

@@ -21,8 +21,9 @@ struct app_state {
     int save_at_once;          // nonzero in the program: the flow saves every change of the rating at once;
                                // 0 in headless runs, which never touch the file
     int save_failing;          // nonzero while saves fail (the user has been told once)
-    char problem[RATING_PROBLEM_MAX]; // why the rating file could not be read or written: a Russian
-                                      // phrase for the user, such as "нет доступа"; empty when all went well
+    char problem[RATING_PROBLEM_MAX]; // why the rating file could not be read or written: a phrase
+                                      // for the user in the player's language, such as "нет доступа";
+                                      // empty when all went well
     int save_locked;           // nonzero when the last save failed only because the file was locked:
                                // it is tried again soon, without waiting for the next change
     int mixed;                 // nonzero when the file holds more than a rating: it is never replaced

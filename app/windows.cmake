@@ -70,10 +70,10 @@ set(KORVANI_SETUP ${CMAKE_BINARY_DIR}/korvani-${PROJECT_VERSION}-setup.exe)
 add_custom_command(OUTPUT ${KORVANI_ZIP} ${KORVANI_SETUP}
   COMMAND ${CMAKE_COMMAND}
     -DEXE=$<TARGET_FILE:korvani> -DSOURCE=${CMAKE_SOURCE_DIR} -DFLTK_COPYING=${fltk_tree}/COPYING -DFLTK_VERSION=${fltk_version}
-    -DICO=${KORVANI_ICO} -DDIST=${dist} -DZIP_FILE=${KORVANI_ZIP} -DSETUP_FILE=${KORVANI_SETUP}
+    -DICO=${KORVANI_ICO} -DLOCALE=${CMAKE_BINARY_DIR}/share/locale -DDIST=${dist} -DZIP_FILE=${KORVANI_ZIP} -DSETUP_FILE=${KORVANI_SETUP}
     -DVERSION=${PROJECT_VERSION} -DEPOCH=${KORVANI_SOURCE_DATE_EPOCH} -DZIP=${ZIP} -DMAKENSIS=${MAKENSIS}
     -P ${CMAKE_CURRENT_SOURCE_DIR}/windows_dist.cmake
-  DEPENDS korvani ${KORVANI_ICO} windows_dist.cmake korvani.nsi ${CMAKE_SOURCE_DIR}/README.md
+  DEPENDS korvani korvani_catalogs ${KORVANI_ICO} windows_dist.cmake korvani.nsi ${CMAKE_SOURCE_DIR}/README.md
     ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/doc/windows.md
   COMMENT "Writing the installer and the zip")
 add_custom_target(korvani_dist ALL DEPENDS ${KORVANI_ZIP} ${KORVANI_SETUP})

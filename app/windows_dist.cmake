@@ -16,6 +16,14 @@ https://github.com/fltk/fltk. FLTK's licence follows.
 
 ${fltk_copying}")
 set(names korvani.exe README.md LICENSE.txt FLTK-LICENSE.txt)
+# The catalogs, where the game looks for them beside itself: share/locale/LANG/LC_MESSAGES/korvani.mo.
+file(GLOB catalogs RELATIVE ${LOCALE} ${LOCALE}/*/LC_MESSAGES/korvani.mo)
+foreach(catalog ${catalogs})
+  get_filename_component(folder ${files}/share/locale/${catalog} DIRECTORY)
+  file(MAKE_DIRECTORY ${folder})
+  file(COPY_FILE ${LOCALE}/${catalog} ${files}/share/locale/${catalog})
+  list(APPEND names share/locale/${catalog})
+endforeach()
 foreach(name ${names})
   execute_process(COMMAND touch --no-dereference --date=@${EPOCH} ${files}/${name} COMMAND_ERROR_IS_FATAL ANY)
 endforeach()

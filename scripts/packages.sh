@@ -54,12 +54,15 @@ need_packages() {
     "${missing[@]}" >/dev/null
 }
 
-# What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons); FLTK: see above.
-BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberation2)
+# What building the game needs (rsvg-convert, of librsvg2-bin, draws the larger icons; msgfmt, of gettext,
+# compiles the translations); FLTK: see above.
+BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin gettext fonts-dejavu-core fonts-liberation2)
 # What the tests need on top: the test framework and a virtual X server with its helpers (xrdb, of
 # x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
-# built with the tests and run once by them).
-TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
+# built with the tests and run once by them). The language tests make the locales they run in with
+# localedef, from the sources of the locales package.
+TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev
+  locales)
 # A Slurm cluster of the test's own (slurm.ProofsArray): its controller, nodes, clients and munge.
 TEST_PACKAGES+=(slurm-wlm slurmctld slurmd slurm-client munge)
 # The compositor that the Wayland test (wayland.*) runs the game under, nested in the virtual X server,

@@ -1,6 +1,9 @@
 #include "support/dialogs.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -11,66 +14,71 @@
 
 #include "support/display.h"
 #include "support/draw.h"
+#include "support/i18n.h"
 #include "support/toolkit.h"
 
 const char *about_lines[] = {
-    "Игра 'КОРВАНИ'",
-    "Версия 1.2",
-    "10 ноября, 2004 год",
+    N_("Игра 'КОРВАНИ'"),
+    N_("Версия 1.2"),
+    N_("10 ноября, 2004 год"),
     "",
-    "Автор: проект КОРВАНИ",
-    "Связь: см. файл README",
+    N_("Автор: проект КОРВАНИ"),
+    N_("Связь: см. файл README"),
     "",
-    "Сделано на " TOOLKIT_NAME,
-    "Сайт: см. файл README",
+    // TRANSLATORS: %s is the toolkit the game runs on, as "FLTK 1.4".
+    N_("Сделано на %s"),
+    N_("Сайт: см. файл README"),
     "",
-    "См. также файл README.",
+    N_("См. также файл README."),
     nullptr,
 };
 
 const char *rules_lines[] = {
     "",
-    " Общие правила Корвани:",
+    // TRANSLATORS: the rules window shows each entry of the rules as one line, in a window 506 pixels
+    // wide at Liberation Sans 14, where a line may be at most 476 pixels wide. Re-wrap each paragraph
+    // across its entries as your language needs; an entry may be the end of the sentence above it.
+    N_(" Общие правила Корвани:"),
     "",
-    " * Игра начинается либо на пустой доске либо с заранее ",
-    "   заданной позиции. ",
-    " * Двое партнеров поочередно выставляют на любой свободный ",
-    "   пункт (пересечение линий) по одному своему камню. Начинают ",
-    "   игру черные.",
-    " * Побеждает игрок, первым окружившим один или несколько ",
-    "   камней противника.",
-    " * Камень или группа камней считаются окруженными ",
-    "   (уничтоженными), если у них в результате хода соперника ",
-    "   оказалось занято последнее свободное соседнее поле.",
-    " * Соседними считаются поля только вдоль линий доски (по ",
-    "   горизонтали и вертикали) и называются они - дамэ.",
-    " * Самоубийственный ход (т.е. когда занимается последнее дамэ",
-    "   своей группы) - разрешен, но равносилен сдаче партии и ",
-    "   поражению.",
-    " * Однако, если при этом ходе уничтожаются какие-либо камни ",
-    "   соперника, то это - победа!",
+    N_(" * Игра начинается либо на пустой доске либо с заранее "),
+    N_("   заданной позиции. "),
+    N_(" * Двое партнеров поочередно выставляют на любой свободный "),
+    N_("   пункт (пересечение линий) по одному своему камню. Начинают "),
+    N_("   игру черные."),
+    N_(" * Побеждает игрок, первым окружившим один или несколько "),
+    N_("   камней противника."),
+    N_(" * Камень или группа камней считаются окруженными "),
+    N_("   (уничтоженными), если у них в результате хода соперника "),
+    N_("   оказалось занято последнее свободное соседнее поле."),
+    N_(" * Соседними считаются поля только вдоль линий доски (по "),
+    N_("   горизонтали и вертикали) и называются они - дамэ."),
+    N_(" * Самоубийственный ход (т.е. когда занимается последнее дамэ"),
+    N_("   своей группы) - разрешен, но равносилен сдаче партии и "),
+    N_("   поражению."),
+    N_(" * Однако, если при этом ходе уничтожаются какие-либо камни "),
+    N_("   соперника, то это - победа!"),
     "",
     "---------------------------------------------------------------------",
     "",
-    " Как играть с 'КОРВАНИ':",
+    N_(" Как играть с 'КОРВАНИ':"),
     "",
-    " В этой версии программы, вы играете с компьютером на доске ",
-    " размером 5х5. Для удобства задано, что компьютер всегда",
-    " играет белыми, а вы - черными камнями.",
+    N_(" В этой версии программы, вы играете с компьютером на доске "),
+    N_(" размером 5х5. Для удобства задано, что компьютер всегда"),
+    N_(" играет белыми, а вы - черными камнями."),
     "",
-    " В процессе игры вам насчитывается рейтинг, который",
-    " запоминается при выходе из игры.  Рейтинг можно обнулить",
-    " командой меню: 'Игра->Обнулить рейтинг'.",
-    " Ваша задача - набрать максимально возможный рейтинг.",
+    N_(" В процессе игры вам насчитывается рейтинг, который"),
+    N_(" запоминается при выходе из игры.  Рейтинг можно обнулить"),
+    N_(" командой меню: 'Игра->Обнулить рейтинг'."),
+    N_(" Ваша задача - набрать максимально возможный рейтинг."),
     "",
-    " 'Стоимость' каждой игры - 0.5 очка. При выигрыше они вам ",
-    " прибавляются, при проигрыше, соответственно, вычитаются.",
-    " При этом, целая часть значения рейтинга (слева, до точки)",
-    " определяет количество форофых камней, с которыми начинается",
-    " новая игра.",
-    " Форовые камни расставляются на доске в случайном порядке.",
+    N_(" 'Стоимость' каждой игры - 0.5 очка. При выигрыше они вам "),
+    N_(" прибавляются, при проигрыше, соответственно, вычитаются."),
+    N_(" При этом, целая часть значения рейтинга (слева, до точки)"),
+    N_(" определяет количество форофых камней, с которыми начинается"),
+    N_(" новая игра."),
+    N_(" Форовые камни расставляются на доске в случайном порядке."),
     "",
-    " Успехов в игре!",
+    N_(" Успехов в игре!"),
     nullptr,
 };
 
@@ -93,6 +101,16 @@ int main_h() { return layout_h; }
 int beside_x() { return main_win ? main_win->x() + main_win->w() + 10 : layout_w + 10; }
 int beside_y() { return main_win ? main_win->y() : 0; }
 
+// A line of the about or rules window as the player reads it: in the player's language, and where it has a
+// "%s", the toolkit's name there (the one line that the build, not the text, decides).
+std::string shown_line(const char *line) {
+    const char *text = _(line);
+    if (!std::strstr(text, "%s")) return text;
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, text, TOOLKIT_NAME);
+    return buffer;
+}
+
 // The content of the about and rules windows on the grey background: a white panel of w x h with the
 // lines, its top scrolled `top` pixels above the window's.
 void compose_text(Fl_Window *window, const char **lines, int w, int h, int top) {
@@ -101,7 +119,12 @@ void compose_text(Fl_Window *window, const char **lines, int w, int h, int top) 
     YRectFB(5, 5, w - 10, h - 10, YColorWhite, YColorBlack);
     fl_font(16, 14);
     int y = 20;
-    YDrawLines(lines, 20, &y, 15, 56);
+    std::vector<std::string> texts;
+    for (const char **line = lines; *line; ++line) texts.push_back(shown_line(*line));
+    std::vector<const char *> shown;
+    for (const std::string &text : texts) shown.push_back(text.c_str());
+    shown.push_back(nullptr);
+    YDrawLines(shown.data(), 20, &y, 15, 56);
     YPop();
 }
 
@@ -172,8 +195,8 @@ void dialogs_attach_main(Fl_Window *main_window) {
 void dialogs_attach_board(Fl_Widget *board_widget) { board = board_widget; }
 
 int YMessage(const char *text, const char *button, const char *title) {
-    if (!button) button = "Ok";
-    if (!title) title = "Message";
+    if (!button) button = _("Ok");
+    if (!title) title = _("Message");
     Fl_Group *const caller_group = Fl_Group::current();
     Fl_Group::current(nullptr);
     // The keyboard focus goes back where it was once the message is answered, as desktops give it back
@@ -229,7 +252,7 @@ int YMessage(const char *text, const char *button, const char *title) {
 
 void ABOUT::compose() {
     compose_text(this, about_lines, w(), h(), 0);
-    YButton(&about_close_button, "Закрыть", "", 75, 183, 70, 25, about_close);
+    YButton(&about_close_button, _("Закрыть"), "", 75, 183, 70, 25, about_close);
     // The window's one button takes the keyboard focus, and shows it, as the message box's does: Space
     // presses it, and Return too, as in the message box.
     if (YDrawPass == 0 && about_close_button) {
@@ -265,7 +288,7 @@ void about_open() {
         return;
     }
     about_close_button = nullptr;
-    about_window = dialog_new<ABOUT>(PLACE{beside_x(), beside_y(), main_w(), 220}, "О программе");
+    about_window = dialog_new<ABOUT>(PLACE{beside_x(), beside_y(), main_w(), 220}, _("О программе"));
     about_window->set_non_modal();
     about_window->show();
 }
@@ -295,7 +318,7 @@ void about_close(Fl_Widget *, void *) {
 }
 
 void rules_open() {
-    if (!rules_window) rules_window = dialog_new<HELP>(rules_place(), "Правила игры");
+    if (!rules_window) rules_window = dialog_new<HELP>(rules_place(), _("Правила игры"));
     rules_window->set_non_modal();
     rules_window->show();
 }

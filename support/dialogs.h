@@ -1,6 +1,8 @@
 // The secondary windows: the modal message box, the about window and the rules window.
 #pragma once
 
+#include <string>
+
 #include <FL/Fl_Widget.H>
 
 #include "support/window.h"
@@ -24,6 +26,9 @@ public:
 // The lines of the two windows, each array ended by a null entry.
 extern const char *about_lines[];
 extern const char *rules_lines[];
+
+// A line of either window as it is drawn: translated, and a "%s" in it given the toolkit's name.
+std::string shown_line(const char *line);
 
 // The dialogs open beside the main window and take their sizes from the size it has when registered
 // (right after it is made, before any command-line option can change it). Without one they open at

@@ -16,11 +16,24 @@ target_link_libraries(core_tests PRIVATE korvani_core gtest gtest_main)
 add_executable(rating_file_win_tests app/rating_promise_test.cpp app/rating_file_win_test.cpp)
 target_link_libraries(rating_file_win_tests PRIVATE korvani_session gtest gtest_main)
 
+# The users' languages of the Wine session: Russian, and English for the zip's game, as locales made here
+# from the locales package's sources.
+set(wine_locales ${CMAKE_BINARY_DIR}/locales)
+foreach(locale ru_RU en_US)
+  add_custom_command(OUTPUT ${wine_locales}/${locale}.UTF-8/LC_CTYPE
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${wine_locales}
+    COMMAND localedef -i ${locale} -f UTF-8 ${wine_locales}/${locale}.UTF-8
+    COMMENT "Making the locale ${locale}.UTF-8 for the Wine session")
+  list(APPEND wine_locale_files ${wine_locales}/${locale}.UTF-8/LC_CTYPE)
+endforeach()
+add_custom_target(wine_locales ALL DEPENDS ${wine_locale_files})
+
 set(wine_session ${CMAKE_BINARY_DIR}/wine-session)
 set(session_script ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine-session)
 add_test(NAME win.session.start COMMAND ${session_script} start ${wine_session})
 add_test(NAME win.session.stop COMMAND ${session_script} stop ${wine_session})
-set_tests_properties(win.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 400)
+set_tests_properties(win.session.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 400
+  ENVIRONMENT "KORVANI_WINE_LOCALES=${wine_locales}")
 set_tests_properties(win.session.stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 200)
 
 # The trace's bytes are compared with its colours on.

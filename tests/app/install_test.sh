@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks what a desktop finds there: the executable, its
-# menu entry and icon, its manual page and its AppStream metainfo.
+# menu entry and icon, its manual page, its AppStream metainfo and its translations.
 set -euo pipefail
 build="$1"
 prefix="$(mktemp -d)"
@@ -28,6 +28,10 @@ svg="$prefix/share/icons/hicolor/scalable/apps/korvani.svg"
 grep -q '<svg' "$svg" || fail "$svg is no SVG"
 [ -f "$prefix/share/man/man6/korvani.6" ] || fail "no manual page man6/korvani.6"
 [ -f "$prefix/share/metainfo/invalid.korvani.Korvani.metainfo.xml" ] || fail "no AppStream metainfo"
+# The English catalog, where the installed game finds it from its own folder.
+[ -f "$prefix/share/locale/en/LC_MESSAGES/korvani.mo" ] || fail "no share/locale/en/LC_MESSAGES/korvani.mo"
+env -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 LANGUAGE=en "$prefix/bin/korvani" --help | grep -q '^KORVANI: ' ||
+  fail "the installed game does not speak English with LANGUAGE=en"
 # The about window sends the user to the README for contact and web site.
 readme="$prefix/share/doc/korvani/README.md"
 [ -f "$readme" ] || fail "no $readme"

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/rating_store.h"
 #include "app/rating_text.h"
@@ -18,48 +19,63 @@ int (*rating_write_fault)(int step) = nullptr;
 
 namespace {
 
-// The reason for the user, one phrase a kind. The program runs in the C locale, and Windows' own texts
-// are in the system's language and code page: the usual errors have Russian words here.
-const char *const WORDS[FAULT_SYSTEM] = {
-    "ошибка системы",                            // FAULT_NONE: never worded
-    "нет доступа",                               // FAULT_ACCESS
-    "диск только для чтения",                    // FAULT_READ_ONLY_DISK
-    "файл только для чтения",                    // FAULT_READ_ONLY_FILE
-    "нет места на диске",                        // FAULT_FULL
-    "превышена квота диска",                     // FAULT_QUOTA
-    "превышен размер файла",                     // FAULT_TOO_BIG
-    "ошибка чтения или записи диска",            // FAULT_DEVICE
-    "диск не готов",                             // FAULT_NOT_READY
-    "сетевой диск недоступен",                   // FAULT_NETWORK
-    "ссылки идут по кругу или их слишком много", // FAULT_LOOP
-    "файл заблокирован",                         // FAULT_LOCKED
-    "файл открыт другой программой",             // FAULT_HELD
-    "файл заблокирован другой программой",       // FAULT_HELD_LOCKED
-    "файл занят системой",                       // FAULT_BUSY
-    "файл занят",                                // FAULT_TEXT_BUSY
-    "слишком длинное имя файла",                 // FAULT_NAME_TOO_LONG
-    "недопустимое имя файла",                    // FAULT_BAD_NAME
-    "нет папки, в которой он лежит",             // FAULT_NO_FOLDER
-    "в пути к нему не папка",                    // FAULT_NOT_A_FOLDER
-    "файл на другом диске",                      // FAULT_OTHER_DISK
-    "файл удаляется другой программой",          // FAULT_DELETING
-    "файл заменён другой программой",            // FAULT_CHANGED
-    "открыто слишком много файлов",              // FAULT_TOO_MANY_FILES
-    "не хватает памяти",                         // FAULT_MEMORY
-    "система не позволяет заменить файл",        // FAULT_UNSUPPORTED
-    "на его месте папка",                        // FAULT_FOLDER
-    "это не обычный файл",                       // FAULT_NOT_A_FILE
-    "ссылка чужого пользователя в общей папке",  // FAULT_FOREIGN_LINK
-    "на месте korvani.ini.lock не файл",         // FAULT_LOCK_NOT_A_FILE
-    "нельзя создать korvani.ini.lock",           // FAULT_LOCK_UNMADE
-    "игра запущена из папки Windows",            // FAULT_SYSTEM_FOLDER
+// The reason for the user, one row a kind. The program runs in the C locale, and Windows' own texts are
+// in the system's language and code page: the usual errors have Russian words here.
+struct FAULT_WORDS {
+    int kind;
+    const char *words;
+};
+constexpr FAULT_WORDS WORDS[] = {
+    {FAULT_ACCESS, "нет доступа"},
+    {FAULT_READ_ONLY_DISK, "диск только для чтения"},
+    {FAULT_READ_ONLY_FILE, "файл только для чтения"},
+    {FAULT_FULL, "нет места на диске"},
+    {FAULT_QUOTA, "превышена квота диска"},
+    {FAULT_TOO_BIG, "превышен размер файла"},
+    {FAULT_DEVICE, "ошибка чтения или записи диска"},
+    {FAULT_NOT_READY, "диск не готов"},
+    {FAULT_NETWORK, "сетевой диск недоступен"},
+    {FAULT_LOOP, "ссылки идут по кругу или их слишком много"},
+    {FAULT_LOCKED, "файл заблокирован"},
+    {FAULT_HELD, "файл открыт другой программой"},
+    {FAULT_HELD_LOCKED, "файл заблокирован другой программой"},
+    {FAULT_BUSY, "файл занят системой"},
+    {FAULT_TEXT_BUSY, "файл занят"},
+    {FAULT_NAME_TOO_LONG, "слишком длинное имя файла"},
+    {FAULT_BAD_NAME, "недопустимое имя файла"},
+    {FAULT_NO_FOLDER, "нет папки, в которой он лежит"},
+    {FAULT_NOT_A_FOLDER, "в пути к нему не папка"},
+    {FAULT_OTHER_DISK, "файл на другом диске"},
+    {FAULT_DELETING, "файл удаляется другой программой"},
+    {FAULT_CHANGED, "файл заменён другой программой"},
+    {FAULT_TOO_MANY_FILES, "открыто слишком много файлов"},
+    {FAULT_MEMORY, "не хватает памяти"},
+    {FAULT_UNSUPPORTED, "система не позволяет заменить файл"},
+    {FAULT_FOLDER, "на его месте папка"},
+    {FAULT_NOT_A_FILE, "это не обычный файл"},
+    {FAULT_FOREIGN_LINK, "ссылка чужого пользователя в общей папке"},
+    {FAULT_LOCK_NOT_A_FILE, "на месте korvani.ini.lock не файл"},
+    {FAULT_LOCK_UNMADE, "нельзя создать korvani.ini.lock"},
+    {FAULT_LOCK_FOREIGN, "korvani.ini.lock чужого пользователя"},
+    {FAULT_LINKED, "у файла есть другие жёсткие ссылки"},
+    {FAULT_SYSTEM_FOLDER, "игра запущена из папки Windows"},
 };
 
+// Every kind but FAULT_NONE and FAULT_SYSTEM (which the platform words) has exactly one row.
+constexpr bool each_kind_worded_once() {
+    for (int kind = FAULT_NONE + 1; kind < FAULT_SYSTEM; ++kind) {
+        int rows = 0;
+        for (const FAULT_WORDS &row : WORDS) rows += row.kind == kind;
+        if (rows != 1) return false;
+    }
+    return true;
+}
+static_assert(each_kind_worded_once(), "each fault kind has one row of words");
+
 void word(const RATING_FAULT &fault, char *problem) {
-    if (fault.kind > FAULT_NONE && fault.kind < FAULT_SYSTEM)
-        rating_problem(problem, WORDS[fault.kind]);
-    else
-        rating_fault_system_words(fault.code, problem);
+    for (const FAULT_WORDS &row : WORDS)
+        if (row.kind == fault.kind) return rating_problem(problem, row.words);
+    rating_fault_system_words(fault.code, problem);
 }
 
 void word(int kind, char *problem) { word(RATING_FAULT{kind, 0}, problem); }
@@ -76,10 +92,39 @@ bool is_out_of_space(const RATING_FAULT &fault) {
 // Another program holds the file: the game tries again soon, as for a held lock.
 bool is_held(const RATING_FAULT &fault) { return fault.kind == FAULT_HELD || fault.kind == FAULT_HELD_LOCKED; }
 
-// A file that another program holds open (an antivirus scan, an indexer, a backup) is usually let go
-// within tens of milliseconds: replacing it is tried again this many times, 10 ms apart, or as many
-// times as the caller waits for the lock when that is more.
+// The one rule for waiting, as SQLite's busy handler keeps it: the platform never waits on another copy
+// or another program (the lock, a file held open, a rename refused for a moment), it answers at once,
+// and the step is tried here again every 10 ms, tries times in all. A file that another program holds
+// open (an antivirus scan, an indexer, a backup) is usually let go within tens of milliseconds: it is
+// tried at least HELD_TRIES times, or as many as the caller waits for the lock when that is more.
 const int HELD_TRIES = 10;
+
+struct PATIENCE {
+    int tries;
+    int done = 0;
+    // Whether to try once more: false once the tries are used up, true after the pause otherwise.
+    bool again() {
+        if (++done >= tries) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
+    }
+};
+
+int held_tries(int lock_tries) { return std::max(lock_tries, HELD_TRIES); }
+
+// Folders found in this session to keep the new files a save makes there (a folder that lets files be
+// added but neither removed nor renamed): the saves there write in place at once, so that each does not
+// leave another file behind for good.
+std::vector<std::string> &folders_keeping_new_files() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+bool keeps_new_files(const RATING_STORE *store) {
+    const std::vector<std::string> &known = folders_keeping_new_files();
+    return rating_store_keeps_new_files(store) ||
+           std::find(known.begin(), known.end(), rating_store_folder_id(store)) != known.end();
+}
 
 // Asks the tests' fault hook before a step: true, with the fault it stands for, when the step is to fail.
 bool step_fails(int step, RATING_FAULT *fault) {
@@ -107,27 +152,23 @@ int replace_file(RATING_STORE *store, const std::string &text, int tries, RATING
                          !step_fails(RATING_STEP_SYNC, fault) && rating_new_sync(file, fault) &&
                          !step_fails(RATING_STEP_CLOSE, fault) && rating_new_close(file, fault);
     if (!written) {
-        rating_new_drop(store, file);
+        if (!rating_new_drop(store, file)) folders_keeping_new_files().push_back(rating_store_folder_id(store));
         return is_out_of_space(*fault) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
-    bool renamed = false;
-    for (int k = 1; !renamed; ++k) {
-        int moved = RENAME_REFUSED;
+    int moved = RENAME_REFUSED;
+    for (PATIENCE wait{tries};;) {
         if (step_fails(RATING_STEP_RENAME, fault))
             moved = is_held(*fault) ? RENAME_AGAIN : RENAME_REFUSED;
         else
             moved = rating_new_rename(store, file, fault);
-        renamed = moved == RENAME_DONE;
-        if (moved == RENAME_AGAIN && k < std::max(tries, HELD_TRIES)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            continue;
-        }
-        // Refused: the rename may have taken place all the same, its answer lost. Called a failure, the
-        // change would stay pending and be added a second time by the next save.
-        if (!renamed) renamed = rating_new_landed(store, file);
-        break;
+        if (moved != RENAME_AGAIN || !wait.again()) break;
     }
-    rating_new_drop(store, file);
+    // Refused: the rename may have taken place all the same, its answer lost. Called a failure, the
+    // change would stay pending and be added a second time by the next save.
+    const bool renamed = moved == RENAME_DONE || rating_new_landed(store, file);
+    // A file neither renamed nor removed stays for good: the folder keeps what is made in it, and the
+    // next saves write in place at once.
+    if (!rating_new_drop(store, file)) folders_keeping_new_files().push_back(rating_store_folder_id(store));
     if (renamed) return REPLACE_DONE;
     return is_failing(*fault) ? REPLACE_FAILED : REPLACE_REFUSED;
 }
@@ -137,10 +178,12 @@ int replace_file(RATING_STORE *store, const std::string &text, int tries, RATING
 // blanks to the old length, is written over the old one from its start; a write the platform knows it
 // cannot finish (a file-size limit, a disk without the room) is not begun, and one cut short all the same
 // has the old bytes put back over what it wrote, and fails. Only once the whole text is on the disk is
-// the file cut to its length. held_before: the file was waited for already while it was being replaced.
-int write_in_place(RATING_STORE *store, const std::string &text, bool held_before, RATING_FAULT *fault) {
+// the file cut to its length. Opening it is tried as often as tries says.
+int write_in_place(RATING_STORE *store, const std::string &text, int tries, RATING_FAULT *fault) {
     std::string before;
-    RATING_OLD *file = rating_old_open(store, held_before, &before, fault);
+    RATING_OLD *file = nullptr;
+    for (PATIENCE wait{tries}; !(file = rating_old_open(store, &before, fault)) && is_held(*fault) && wait.again();) {
+    }
     if (!file) return 0;
     std::string padded = text;
     if (padded.size() < before.size()) padded.append(before.size() - padded.size(), ' ');
@@ -169,13 +212,18 @@ int write_in_place(RATING_STORE *store, const std::string &text, bool held_befor
     return 1;
 }
 
-// What the file holds: RATING_MISSING, or a parse of its bytes, or RATING_UNREADABLE with the reason.
-int read_rating(RATING_STORE *store, double *value, RATING_FAULT *fault, char *problem) {
+// What the file holds: RATING_MISSING, or a parse of its bytes, or RATING_UNREADABLE with the reason. A
+// file another program holds is tried as often as tries says.
+int read_rating(RATING_STORE *store, int tries, double *value, RATING_FAULT *fault, char *problem) {
     *value = 0.0;
     // One byte more than a rating file may hold tells a longer file.
     char text[RATING_READ_MAX + 1];
     size_t length = 0;
-    const int read = rating_store_read(store, text, sizeof text, &length, fault);
+    int read = READ_FAILED;
+    for (PATIENCE wait{tries};;) {
+        read = rating_store_read(store, text, sizeof text, &length, fault);
+        if (read != READ_FAILED || !is_held(*fault) || !wait.again()) break;
+    }
     if (read == READ_MISSING) return RATING_MISSING;
     if (read == READ_DONE) return rating_text_parse(text, length, value, problem);
     word(*fault, problem);
@@ -195,7 +243,7 @@ int rating_file_read(double *value, char *problem) {
             word(fault, problem);
             return RATING_UNREADABLE;
         }
-        const int found = read_rating(store.get(), value, &fault, problem);
+        const int found = read_rating(store.get(), HELD_TRIES, value, &fault, problem);
         if (found != RATING_UNREADABLE || fault.kind != FAULT_NOT_A_FILE || tries == 3) return found;
     }
 }
@@ -217,13 +265,15 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
     // saved. A lock held longer than the tries means the holder is stuck or is another program: the
     // caller tries again later instead of freezing the window. A lock that cannot be made is said, never
     // passed over: two copies' games would then rest on timing.
-    const int lock = rating_store_lock(store.get(), lock_tries, &fault);
-    if (lock == LOCK_HELD || lock == LOCK_FAILED) {
+    int lock = LOCK_FAILED;
+    for (PATIENCE wait{lock_tries}; (lock = rating_store_lock(store.get(), &fault)) == LOCK_HELD && wait.again();) {
+    }
+    if (lock != LOCK_TAKEN) {
         word(fault, problem);
         return lock == LOCK_HELD ? RATING_LOCKED : RATING_SAVE_FAILED;
     }
     double on_disk = 0.0;
-    const int found = read_rating(store.get(), &on_disk, &fault, problem);
+    const int found = read_rating(store.get(), held_tries(lock_tries), &on_disk, &fault, problem);
     // Held open by another program: tried again soon, as a held lock is.
     int result = found == RATING_UNREADABLE && is_held(fault) ? RATING_LOCKED : RATING_SAVE_FAILED;
     // A file that is there but cannot be read, or holds more than a rating, is the user's: never replaced.
@@ -236,11 +286,19 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
         if (old && !rating_store_may_replace(store.get(), &why)) {
             // Made read-only on purpose: not written in place either.
         } else if (rating_text_format(value, &number)) {
-            const int replaced = replace_file(store.get(), number, lock_tries, &why);
+            // Where the folder keeps what is made in it, a new file would stay there for good.
+            const bool keeps = keeps_new_files(store.get());
+            const int replaced = keeps ? REPLACE_REFUSED : replace_file(store.get(), number, held_tries(lock_tries), &why);
+            if (keeps) why = RATING_FAULT{FAULT_UNSUPPORTED, 0};
             saved = replaced == REPLACE_DONE;
-            if (replaced == REPLACE_REFUSED && old && rating_store_may_write_in_place(store.get())) {
+            // A file with other names would change under them all: it is not written in place.
+            if (replaced == REPLACE_REFUSED && old && rating_store_links(store.get()) > 1) {
+                why = RATING_FAULT{FAULT_LINKED, 0};
+            } else if (replaced == REPLACE_REFUSED && old && rating_store_may_write_in_place(store.get())) {
                 RATING_FAULT place = why;
-                saved = write_in_place(store.get(), number, is_held(why) || why.kind == FAULT_ACCESS, &place);
+                // A file waited for already while it was being replaced is not waited for again.
+                const int tries = is_held(why) || why.kind == FAULT_ACCESS ? 1 : held_tries(lock_tries);
+                saved = write_in_place(store.get(), number, tries, &place);
                 // Not writable in place either: the first reason says best why.
                 if (!saved && place.kind != FAULT_ACCESS) why = place;
             }

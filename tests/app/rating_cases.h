@@ -72,10 +72,11 @@ inline void put(const std::string &path, const std::string &content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// The names in the working folder, sorted.
+// The names in the working folder, sorted, but the save's lock file, which stays.
 inline std::vector<std::string> entries() {
     std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(".")) names.push_back(entry.path().filename().string());
+    for (const auto &entry : std::filesystem::directory_iterator("."))
+        if (entry.path().filename() != "korvani.ini.lock") names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

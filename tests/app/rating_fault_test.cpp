@@ -211,13 +211,13 @@ TEST(RatingSave, CleanUpRemovesOnlyUnheldTemporaryFilesOfTheRatingFile) {
 
 namespace {
 
-// Holds the lock a save takes on the working folder, as another program may.
-struct FOLDER_LOCK {
-    int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    FOLDER_LOCK() { flock(fd, LOCK_EX); }
-    ~FOLDER_LOCK() { close(fd); }
-    FOLDER_LOCK(const FOLDER_LOCK &) = delete;
-    FOLDER_LOCK &operator=(const FOLDER_LOCK &) = delete;
+// Holds the lock a save takes, as another copy of the game may.
+struct SAVE_LOCK {
+    int fd = open("korvani.ini.lock", O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    SAVE_LOCK() { flock(fd, LOCK_EX); }
+    ~SAVE_LOCK() { close(fd); }
+    SAVE_LOCK(const SAVE_LOCK &) = delete;
+    SAVE_LOCK &operator=(const SAVE_LOCK &) = delete;
 };
 
 // A fault hook's answers step by step: 0 goes on, an error number fails the step, -1 kills.
@@ -241,9 +241,9 @@ TEST(RatingFile, TheExitWritesOnlyAChangeAndAHeldLockIsAnsweredAtOnce) {
     rating_read(&app);
     app.rating -= 0.5;
     {
-        // Another program holds the folder's lock: an exit with nothing to save neither waits nor fails,
-        // and a save fails at once, keeping the change.
-        FOLDER_LOCK lock;
+        // Another copy holds the save's lock: an exit with nothing to save neither waits nor fails, and a
+        // save fails at once, keeping the change.
+        SAVE_LOCK lock;
         EXPECT_EXIT((app_close(app_new("tiku2", 5)), std::exit(0)), testing::ExitedWithCode(0), "^$");
         EXPECT_EQ(0, rating_save(&app));
         EXPECT_EQ(1, app.save_locked);
@@ -428,9 +428,11 @@ TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {
     EXPECT_EQ(nobody()->pw_uid, info.st_uid);
     EXPECT_EQ(nobody()->pw_gid, info.st_gid);
     EXPECT_EQ(0600u, info.st_mode & 07777);
-    // A file root makes anew in a folder of the user's is the user's too.
+    // A file root makes anew in a folder of the user's is the user's too. (The lock file root made while
+    // the folder was its own goes with it: the user's saves would find another user's lock file.)
     ASSERT_EQ(0, unlink("korvani.ini"));
     ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+    ASSERT_EQ(0, chown("korvani.ini.lock", nobody()->pw_uid, nobody()->pw_gid));
     rating_write(3.0);
     ASSERT_EQ(0, stat("korvani.ini", &info));
     EXPECT_EQ(nobody()->pw_uid, info.st_uid);

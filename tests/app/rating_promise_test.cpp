@@ -89,6 +89,9 @@ TEST(RatingPromise, AFailedStepLeavesTheOldOrTheNewNumberAndNoChangeCountedTwice
          "-12.500000", true, "нет места на диске"},
         {"the cut after it", "-12.500000", {{RATING_STEP_RENAME, OTHER_DISK}, {RATING_STEP_PLACE_CUT, 1}}, nullptr,
          RATING_SAVED, "9.500000  ", true, ""},
+        // No lock to be had: the save says so, and never saves unlocked.
+        {"a folder at the lock's name", "4.000000", {}, nullptr, RATING_SAVE_FAILED, "4.000000", true,
+         "на месте korvani.ini.lock не файл", [] { std::filesystem::create_directory("korvani.ini.lock"); }},
         // Written in place, a file with another name would change under that name too.
         {"a full disk and another hard link: not written in place", "-12.500000", {{RATING_STEP_WRITE, DISK_FULL}},
          nullptr, RATING_SAVE_FAILED, "-12.500000", true, "у файла есть другие жёсткие ссылки",

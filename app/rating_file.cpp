@@ -94,21 +94,19 @@ bool is_held(const RATING_FAULT &fault) { return fault.kind == FAULT_HELD || fau
 
 // The one rule for waiting, as SQLite's busy handler keeps it: the platform never waits on another copy
 // or another program (the lock, a file held open, a rename refused for a moment), it answers at once,
-// and the step is tried here again every 10 ms, tries times in all. A file that another program holds
-// open (an antivirus scan, an indexer, a backup) is usually let go within tens of milliseconds: it is
-// tried at least HELD_TRIES times, or as many as the caller waits for the lock when that is more.
+// and the step is tried here again every 10 ms, tries times in all (once at least). A file that another
+// program holds open (an antivirus scan, an indexer, a backup) is usually let go within tens of
+// milliseconds: it is tried at least HELD_TRIES times, or as many as the caller waits for the lock when
+// that is more. step() answers; held_up(answer) says whether that answer is worth another try.
 const int HELD_TRIES = 10;
 
-struct PATIENCE {
-    int tries;
-    int done = 0;
-    // Whether to try once more: false once the tries are used up, true after the pause otherwise.
-    bool again() {
-        if (++done >= tries) return false;
+template <typename STEP, typename HELD_UP> auto with_patience(int tries, STEP step, HELD_UP held_up) {
+    for (int done = 1;; ++done) {
+        const auto answer = step();
+        if (!held_up(answer) || done >= tries) return answer;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return true;
     }
-};
+}
 
 int held_tries(int lock_tries) { return std::max(lock_tries, HELD_TRIES); }
 
@@ -155,14 +153,13 @@ int replace_file(RATING_STORE *store, const std::string &text, int tries, RATING
         if (!rating_new_drop(store, file)) folders_keeping_new_files().push_back(rating_store_folder_id(store));
         return is_out_of_space(*fault) ? REPLACE_REFUSED : REPLACE_FAILED;
     }
-    int moved = RENAME_REFUSED;
-    for (PATIENCE wait{tries};;) {
-        if (step_fails(RATING_STEP_RENAME, fault))
-            moved = is_held(*fault) ? RENAME_AGAIN : RENAME_REFUSED;
-        else
-            moved = rating_new_rename(store, file, fault);
-        if (moved != RENAME_AGAIN || !wait.again()) break;
-    }
+    const int moved = with_patience(
+        tries,
+        [&]() -> int {
+            if (!step_fails(RATING_STEP_RENAME, fault)) return rating_new_rename(store, file, fault);
+            return is_held(*fault) ? RENAME_AGAIN : RENAME_REFUSED;
+        },
+        [](int answer) { return answer == RENAME_AGAIN; });
     // Refused: the rename may have taken place all the same, its answer lost. Called a failure, the
     // change would stay pending and be added a second time by the next save.
     const bool renamed = moved == RENAME_DONE || rating_new_landed(store, file);
@@ -181,9 +178,9 @@ int replace_file(RATING_STORE *store, const std::string &text, int tries, RATING
 // the file cut to its length. Opening it is tried as often as tries says.
 int write_in_place(RATING_STORE *store, const std::string &text, int tries, RATING_FAULT *fault) {
     std::string before;
-    RATING_OLD *file = nullptr;
-    for (PATIENCE wait{tries}; !(file = rating_old_open(store, &before, fault)) && is_held(*fault) && wait.again();) {
-    }
+    RATING_OLD *file = with_patience(
+        tries, [&] { return rating_old_open(store, &before, fault); },
+        [&](const RATING_OLD *opened) { return !opened && is_held(*fault); });
     if (!file) return 0;
     std::string padded = text;
     if (padded.size() < before.size()) padded.append(before.size() - padded.size(), ' ');
@@ -219,11 +216,9 @@ int read_rating(RATING_STORE *store, int tries, double *value, RATING_FAULT *fau
     // One byte more than a rating file may hold tells a longer file.
     char text[RATING_READ_MAX + 1];
     size_t length = 0;
-    int read = READ_FAILED;
-    for (PATIENCE wait{tries};;) {
-        read = rating_store_read(store, text, sizeof text, &length, fault);
-        if (read != READ_FAILED || !is_held(*fault) || !wait.again()) break;
-    }
+    const int read = with_patience(
+        tries, [&] { return rating_store_read(store, text, sizeof text, &length, fault); },
+        [&](int answer) { return answer == READ_FAILED && is_held(*fault); });
     if (read == READ_MISSING) return RATING_MISSING;
     if (read == READ_DONE) return rating_text_parse(text, length, value, problem);
     word(*fault, problem);
@@ -265,9 +260,8 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
     // saved. A lock held longer than the tries means the holder is stuck or is another program: the
     // caller tries again later instead of freezing the window. A lock that cannot be made is said, never
     // passed over: two copies' games would then rest on timing.
-    int lock = LOCK_FAILED;
-    for (PATIENCE wait{lock_tries}; (lock = rating_store_lock(store.get(), &fault)) == LOCK_HELD && wait.again();) {
-    }
+    const int lock = with_patience(
+        lock_tries, [&] { return rating_store_lock(store.get(), &fault); }, [](int answer) { return answer == LOCK_HELD; });
     if (lock != LOCK_TAKEN) {
         word(fault, problem);
         return lock == LOCK_HELD ? RATING_LOCKED : RATING_SAVE_FAILED;

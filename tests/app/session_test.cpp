@@ -981,13 +981,13 @@ TEST(Session, TheGameSurvivesItsStandardStreams) {
         // and never read.
         {"the error stream a socket that nobody reads",
          "#!/usr/bin/perl\nuse Socket;\nsocketpair(my $game, my $log, AF_UNIX, SOCK_STREAM, 0) or die;\n"
-         "setsockopt($game, SOL_SOCKET, SO_SNDBUF, 4096);\nif (!fork) { sleep 60; exit }\nclose $log;\n"
+         "setsockopt($game, SOL_SOCKET, SO_SNDBUF, 4096);\nif (!fork) { close STDOUT; close STDERR; sleep 60; exit }\nclose $log;\n"
          "open(STDERR, '>&', $game) or die;\n$ENV{CLICOLOR_FORCE} = 1;\nexec @ARGV;\n"},
         // A terminal whose reader has stopped: a pseudo-terminal whose other side is held and never read.
         {"the error stream a terminal that nobody reads",
          "#!/usr/bin/perl\nuse Fcntl;\nsysopen(my $master, '/dev/ptmx', O_RDWR | O_NOCTTY) or die;\n"
          "my $n = pack('i', 0);\nioctl($master, 0x40045431, $n) or die;\n"
-         "ioctl($master, 0x80045430, $n) or die;\nif (!fork) { sleep 60; exit }\n"
+         "ioctl($master, 0x80045430, $n) or die;\nif (!fork) { close STDOUT; close STDERR; sleep 60; exit }\n"
          "sysopen(STDERR, '/dev/pts/' . unpack('i', $n), O_WRONLY | O_NOCTTY) or die;\n"
          "$ENV{CLICOLOR_FORCE} = 1;\nexec @ARGV;\n"},
     };

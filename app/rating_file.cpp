@@ -261,7 +261,8 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
     // caller tries again later instead of freezing the window. A lock that cannot be made is said, never
     // passed over: two copies' games would then rest on timing.
     const int lock = with_patience(
-        lock_tries, [&] { return rating_store_lock(store.get(), &fault); }, [](int answer) { return answer == LOCK_HELD; });
+        lock_tries, [&] { return rating_store_lock(store.get(), &fault); },
+        [](int answer) { return answer == LOCK_HELD; });
     if (lock != LOCK_TAKEN) {
         word(fault, problem);
         return lock == LOCK_HELD ? RATING_LOCKED : RATING_SAVE_FAILED;
@@ -282,7 +283,8 @@ int rating_file_save(double rating, double change, int absolute, int lock_tries,
         } else if (rating_text_format(value, &number)) {
             // Where the folder keeps what is made in it, a new file would stay there for good.
             const bool keeps = keeps_new_files(store.get());
-            const int replaced = keeps ? REPLACE_REFUSED : replace_file(store.get(), number, held_tries(lock_tries), &why);
+            const int replaced =
+                keeps ? REPLACE_REFUSED : replace_file(store.get(), number, held_tries(lock_tries), &why);
             if (keeps) why = RATING_FAULT{FAULT_UNSUPPORTED, 0};
             saved = replaced == REPLACE_DONE;
             // A file with other names would change under them all: it is not written in place.

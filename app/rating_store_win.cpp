@@ -213,10 +213,10 @@ std::wstring random_letters() {
 } // namespace
 
 struct RATING_STORE {
-    std::wstring path;          // where the rating file lies, links followed
+    std::wstring path;                  // where the rating file lies, links followed
     HANDLE lock = INVALID_HANDLE_VALUE; // the lock file (or the rating file itself), once opened
-    ULONGLONG lock_at = 0;      // the byte of it locked
-    FILE_INFO old{};            // the file read
+    ULONGLONG lock_at = 0;              // the byte of it locked
+    FILE_INFO old{};                    // the file read
     ~RATING_STORE() {
         if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock); // and with it the lock
     }
@@ -268,11 +268,9 @@ int open_lock(RATING_STORE *store, RATING_FAULT *fault) {
             if (store->lock == INVALID_HANDLE_VALUE) *fault = fault_of_error(error);
             return store->lock != INVALID_HANDLE_VALUE;
         }
-        *fault = held_elsewhere(error) ? RATING_FAULT{FAULT_LOCKED, static_cast<long>(error)}
-                                       : RATING_FAULT{there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)
-                                                          ? FAULT_LOCK_NOT_A_FILE
-                                                          : FAULT_LOCK_UNMADE,
-                                                      static_cast<long>(error)};
+        const bool folder = there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY);
+        fault->kind = held_elsewhere(error) ? FAULT_LOCKED : folder ? FAULT_LOCK_NOT_A_FILE : FAULT_LOCK_UNMADE;
+        fault->code = static_cast<long>(error);
         return 0;
     }
     if (GetFileType(store->lock) == FILE_TYPE_DISK) return 1;

@@ -60,8 +60,9 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 # x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
 # built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
-# The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
-TEST_PACKAGES+=(clang valgrind)
+# The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's. The
+# rating file's tests give it an access control list with setfacl (acl).
+TEST_PACKAGES+=(clang valgrind acl)
 
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.

@@ -90,11 +90,12 @@ enum {
 };
 
 // Reads the rating file through its links. "Purely a rating" is, after an optional UTF-8 byte order
-// mark and blanks (CR and LF among them), one finite decimal number with a point or a comma, then only
-// blanks, all within RATING_READ_MAX bytes; or the same in UTF-16 after its byte order mark, either
-// order (Notepad's "Unicode"). A save writes the number as the game always writes it. *value gets that number; with RATING_MIXED, the number at the
-// start as "%lf" reads it (a comma taken as the point), or 0; otherwise 0. The reason for RATING_MIXED
-// and RATING_UNREADABLE goes to problem.
+// mark and blanks (CR and LF among them), one finite decimal number with a point or a comma (and an
+// exponent only with its digits: "5e" is more than a rating), then only blanks, all within
+// RATING_READ_MAX bytes; or the same in UTF-16 after its byte order mark, either order (Notepad's
+// "Unicode"). A save writes the number as the game always writes it. *value gets that number; with
+// RATING_MIXED, the number at the start as "%lf" reads it (a comma taken as the point), or 0; otherwise
+// 0. The reason for RATING_MIXED and RATING_UNREADABLE goes to problem.
 int rating_file_read(double *value, char *problem);
 
 // How a save went.

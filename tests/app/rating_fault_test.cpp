@@ -596,6 +596,7 @@ TEST(RatingSave, NoOtherUserCanHoldTheLockAndAFolderThePlayerCannotReadIsLockedT
     }
     EXPECT_EQ(0, WEXITSTATUS(wait_child(player, "the player's two copies")));
     close(folder);
+    ASSERT_EQ(0, chmod(".", 0755));
     EXPECT_EQ("101.000000", bytes("korvani.ini"));
     // The lock file is the player's and private: no other user may open it, let alone lock it.
     struct stat lock {};

@@ -11,8 +11,9 @@ class Fl_Window;
 void process_signals_ignore();
 
 // Before any file or display is opened: the standard streams made safe for the trace and the fatal
-// exits (Linux: closed ones opened on /dev/null, a pipe's writes made not to wait; Windows: without a
-// console the trace's escapes are off, so the trace writes nothing).
+// exits (Linux: closed ones opened on /dev/null; the error stream's writes made never to wait, whatever
+// it is, what cannot be written at once dropped; Windows: without a console the trace's escapes are
+// off, so the trace writes nothing).
 void process_streams_prepare();
 
 // Right after process_streams_prepare, before the toolkit opens the display: the end of the session is

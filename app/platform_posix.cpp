@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,18 +33,43 @@ void std_streams_open() {
     }
 }
 
-// The standard error stream may be a pipe that its reader no longer reads (a log that hangs): once its
-// buffer is full every write of the trace would wait, and the game with it. Opened anew on a description
-// of its own that does not wait (the shell's stays as it was), what cannot be written at once is left
-// out. A pipe without a reader cannot be opened so, and stays: see below. A terminal stays as it is too:
-// one stopped with Ctrl-S was stopped by its user, and dropping escapes there could leave its colours.
-void error_pipe_unblock() {
+// The standard error stream may be one that its reader no longer reads: a pipe or a FIFO to a log that
+// hangs, a socket a launcher or the service manager handed over, a terminal stopped with Ctrl-S or whose
+// connection stalls. Once its buffer is full every write of the trace would wait, and the game with it:
+// the window frozen, SIGTERM unanswered. Diagnostics never stop the game: what cannot be written at once
+// is dropped (on a terminal, an escape dropped may leave its colours changed until the next one).
+// The stream's own open description is shared with the shell or the launcher, and making it not wait
+// would make their writes fail too. So a pipe, a FIFO or a terminal is opened anew, on a description of
+// the game's own that does not wait (a pipe without a reader cannot be opened so, and stays: its writes
+// fail at once, see below). A socket cannot be opened anew: the error stream is then a stream of the C
+// library's whose every write is sent without waiting (MSG_DONTWAIT), on the same socket.
+ssize_t send_at_once(void *socket, const char *text, size_t length) {
+    const ssize_t sent = send(*static_cast<int *>(socket), text, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+    // What cannot be sent now is dropped: the stream never sees a failure it would keep and retry.
+    return sent > 0 ? sent : static_cast<ssize_t>(length);
+}
+
+char socket_stream_buffer[1 << 14];
+
+void error_stream_unblock() {
     struct stat info {};
-    if (fstat(STDERR_FILENO, &info) != 0 || !S_ISFIFO(info.st_mode)) return;
-    const int fd = open("/proc/self/fd/2", O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
-    dup2(fd, STDERR_FILENO);
-    close(fd);
+    if (fstat(STDERR_FILENO, &info) != 0) return;
+    if (S_ISFIFO(info.st_mode) || isatty(STDERR_FILENO)) {
+        const int fd = open("/proc/self/fd/2", O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return;
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+    } else if (S_ISSOCK(info.st_mode)) {
+        static int error_socket = STDERR_FILENO;
+        cookie_io_functions_t calls {};
+        calls.write = send_at_once;
+        FILE *stream = fopencookie(&error_socket, "w", calls);
+        if (!stream) return;
+        std::fflush(stderr);
+        std::setvbuf(stream, socket_stream_buffer, _IOFBF, sizeof socket_stream_buffer);
+        // The C library's own streams are variables a program may set (glibc's manual says so).
+        stderr = stream;
+    }
 }
 
 // The standard error stream may be a pipe whose reader has gone: a write to it then fails, which the
@@ -74,7 +101,7 @@ void process_signals_ignore() { signals_ignore(); }
 
 void process_streams_prepare() {
     std_streams_open();
-    error_pipe_unblock();
+    error_stream_unblock();
 }
 
 // Caught from the start, before the toolkit opens the display: a signal that comes while the game starts

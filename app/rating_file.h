@@ -21,13 +21,26 @@
 //   forced to disk and renamed over it; where that cannot be done (a read-only folder, a file mounted on
 //   its own, a name too long for the new file, a full disk or quota) but the file itself may be written,
 //   it is written in place, so that every reader finds the old number or the new one: a write that a
-//   file-size limit would cut is not begun, and one cut short all the same is undone and fails.
+//   file-size limit would cut is not begun, and one cut short all the same is undone and fails. A file
+//   with other hard links is never written in place (it would change under its other names too): the
+//   save fails and says so. A folder that keeps what is made in it (append-only: nothing removed or
+//   renamed) is written in place at once, found so by the system or by a new file that could be neither
+//   renamed nor removed, for the rest of the session, so that the saves do not fill it with new files.
 // - A rename that took place but was answered with an error (a network file system's lost reply) is
 //   known by the new file at the rating file's name, and counts as the save it is.
-// - The saved file keeps the old one's permission bits, and its owner and group when root saves in a
-//   folder of its own.
+// - The saved file keeps the old one's permission bits, its access control list and extended attributes
+//   (where the list cannot be carried the file is written in place instead, never opened to others; a
+//   list the folder would give a new file is not added), and its owner and group when root saves in a
+//   folder of its own. A new rating file gets the owner and group the player's own run would give it:
+//   root's, in a user's folder, the user's own primary group, or the folder's where it is setgid.
+// - Copies of the game saving one file take one lock, which no other user can take: korvani.ini.lock
+//   beside the file, the player's own, private (0600), made and opened without following a link; in a
+//   folder the player may write but not read (0300) too. Where the folder lets no file be made, the file
+//   itself is locked (nothing can be renamed over it there). Anything else at the lock's name, another
+//   user's lock file, or no lock at all fails the save with the reason: it is never saved unlocked.
 // - Nothing waits on what it finds: a FIFO is never opened, and a lock held elsewhere is answered at once
-//   (RATING_LOCKED) unless the caller asks to wait a bounded while.
+//   (RATING_LOCKED) unless the caller asks to wait a bounded while. The platforms never wait: one rule
+//   here tries a held lock, or a file another program holds, again every 10 ms.
 // - Every failure is answered with a Russian phrase for the user (problem, RATING_PROBLEM_MAX bytes) and
 //   never ends the process.
 //
@@ -47,10 +60,9 @@
 //   the file at the name: the new file's volume serial number and file index.
 // - There is no file-size limit: a write in place whose longer number needs more room than the disk has
 //   free for the player is not begun.
-// - The lock is one byte of the hidden file korvani.ini.lock beside the rating file, taken with
-//   LockFileEx, and the file stays there. Windows lets go of it when the game ends however it ends. A
-//   lock file that cannot be made, or a folder in its place, fails the save with the reason: it is never
-//   saved unlocked without a word.
+// - The lock file is hidden, and its lock is one byte of it taken with LockFileEx; Windows lets go of it
+//   when the game ends however it ends. Who may open it is up to the folder's access list; where the
+//   folder lets no file be made, a byte of the rating file far beyond its end is locked instead.
 // - Started in Windows' own folder or its system folder (where Windows starts a program whose folder it
 //   cannot use), the rating is neither read nor saved there, and the reason is said.
 // - Nothing but a folder can stand at the file's name. A file that another program holds open (an
@@ -78,17 +90,18 @@ enum {
 };
 
 // Reads the rating file through its links. "Purely a rating" is, after an optional UTF-8 byte order
-// mark and blanks (CR and LF among them), one finite decimal number with a point or a comma, then only
-// blanks, all within RATING_READ_MAX bytes; or the same in UTF-16 after its byte order mark, either
-// order (Notepad's "Unicode"). A save writes the number as the game always writes it. *value gets that number; with RATING_MIXED, the number at the
-// start as "%lf" reads it (a comma taken as the point), or 0; otherwise 0. The reason for RATING_MIXED
-// and RATING_UNREADABLE goes to problem.
+// mark and blanks (CR and LF among them), one finite decimal number with a point or a comma (and an
+// exponent only with its digits: "5e" is more than a rating), then only blanks, all within
+// RATING_READ_MAX bytes; or the same in UTF-16 after its byte order mark, either order (Notepad's
+// "Unicode"). A save writes the number as the game always writes it. *value gets that number; with
+// RATING_MIXED, the number at the start as "%lf" reads it (a comma taken as the point), or 0; otherwise
+// 0. The reason for RATING_MIXED and RATING_UNREADABLE goes to problem.
 int rating_file_read(double *value, char *problem);
 
 // How a save went.
 enum { RATING_SAVE_FAILED, RATING_SAVED, RATING_LOCKED };
 
-// One save under the lock of the rating file's folder: what the file holds now plus change (or rating
+// One save under the lock of the rating file (korvani.ini.lock beside it): what the file holds now plus change (or rating
 // itself when absolute) replaces it, and *stored gets the value written. The lock is tried lock_tries
 // times, 10 ms apart; still held, the answer is RATING_LOCKED and nothing is touched. A file read as
 // RATING_MIXED or RATING_UNREADABLE fails the save. The reason of any failure goes to problem.

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <string>
 
-// What went wrong, sorted from the system's own error; rating_file.cpp words each kind once and decides
-// on it (a failing device writes nothing more; a full disk falls back to the write in place; a file held
-// by another program is tried again soon).
+// What went wrong, sorted from the system's own error; rating_file.cpp words each kind once, in one table
+// of rows, and decides on it (a failing device writes nothing more; a full disk falls back to the write in
+// place; a file held by another program is tried again soon).
 enum {
     FAULT_NONE,
     FAULT_ACCESS,         // no permission
@@ -43,6 +43,8 @@ enum {
     FAULT_FOREIGN_LINK,   // another user's link in a folder others may write to
     FAULT_LOCK_NOT_A_FILE, // something other than the lock file stands at the lock's name
     FAULT_LOCK_UNMADE,    // the lock file cannot be made
+    FAULT_LOCK_FOREIGN,   // the lock file belongs to another user (who could hold it)
+    FAULT_LINKED,         // the file has other hard links: written in place, it would change them too
     FAULT_SYSTEM_FOLDER,  // started in the system's own folder, where Windows puts a program it cannot
                           // start in the folder asked for: no place for the rating
     FAULT_SYSTEM,         // any other: the platform words the code
@@ -73,15 +75,21 @@ void rating_store_close(RATING_STORE *store);
 enum { STORE_NOTHING, STORE_FILE, STORE_FOLDER, STORE_OTHER };
 int rating_store_kind(RATING_STORE *store);
 
-// Takes the lock that copies of the game saving this file share, tried tries times 10 ms apart (once at
-// least); kept until the store is closed. LOCK_FREE where there is nothing to lock (a file system
-// without locks, a folder that cannot be opened on POSIX): the save goes on.
-enum { LOCK_TAKEN, LOCK_FREE, LOCK_HELD, LOCK_FAILED };
-int rating_store_lock(RATING_STORE *store, int tries, RATING_FAULT *fault);
+// Takes the lock that copies of the game saving this file share, once and without waiting: the save's
+// policy tries again. Kept until the store is closed. The lock is the file of the rating file's name and
+// ".lock" beside it, the player's own and, on POSIX, private (0600), so that no other user can open it,
+// let alone hold it; made where it is missing. Where the folder lets no file be made (the player may not
+// write it, a read-only disk) the rating file itself is locked: no new file can be renamed over it there
+// either, so the save can only write it in place. LOCK_HELD when another copy holds it; LOCK_FAILED with
+// *fault when something else stands at the lock's name, it is another user's, or no lock can be had:
+// the save then refuses, since two copies' games would rest on timing.
+enum { LOCK_TAKEN, LOCK_HELD, LOCK_FAILED };
+int rating_store_lock(RATING_STORE *store, RATING_FAULT *fault);
 
 // Reads at most size bytes of the file, never blocking on what stands there; the store remembers which
 // file it read for a later write. READ_MISSING, READ_DONE with *length bytes in text, or READ_FAILED
-// with *fault; FAULT_NOT_A_FILE after a link was swapped in since the store was opened.
+// with *fault; FAULT_NOT_A_FILE after a link was swapped in since the store was opened; FAULT_HELD when
+// another program holds the file for now (Windows), answered at once.
 enum { READ_MISSING, READ_DONE, READ_FAILED };
 int rating_store_read(RATING_STORE *store, char *text, size_t size, size_t *length, RATING_FAULT *fault);
 
@@ -89,11 +97,21 @@ int rating_store_read(RATING_STORE *store, char *text, size_t size, size_t *leng
 // may be written in place (POSIX: a file with a write permission bit and trusted in its folder).
 bool rating_store_may_replace(const RATING_STORE *store, RATING_FAULT *fault);
 bool rating_store_may_write_in_place(const RATING_STORE *store);
+// How many names (hard links) the file read has.
+unsigned long rating_store_links(const RATING_STORE *store);
+
+// Whether the folder is known to keep any file made in it: one that may be added to but from which
+// nothing may be removed or renamed (POSIX: an append-only or immutable folder, chattr +a).
+bool rating_store_keeps_new_files(const RATING_STORE *store);
+// The folder the rating file lies in, as a text that tells it from any other for the session.
+std::string rating_store_folder_id(const RATING_STORE *store);
 
 // A new file beside the rating file, made private under a name of the rating file's, the marker and six
 // random letters or digits, with the old file's permissions, owner and attributes (as a new rating file
-// gets them when there was none); held so that another copy's clean-up leaves it alone. Each step
-// returns 0 with *fault on failure; rating_new_close closes the file whether or not it fails.
+// gets them when there was none); held so that another copy's clean-up leaves it alone. On POSIX it
+// carries the old file's access control list and extended attributes; where the list cannot be carried
+// it is not made (FAULT_UNSUPPORTED), so that the file is written in place rather than opened to others.
+// Each step returns 0 with *fault on failure; rating_new_close closes the file whether or not it fails.
 struct RATING_NEW;
 RATING_NEW *rating_new_make(RATING_STORE *store, RATING_FAULT *fault);
 int rating_new_write(RATING_NEW *file, const std::string &text, RATING_FAULT *fault);
@@ -106,14 +124,15 @@ int rating_new_rename(RATING_STORE *store, RATING_NEW *file, RATING_FAULT *fault
 // Whether the new file stands at the rating file's name: a rename answered with an error may have taken
 // place all the same (a network file system's lost reply).
 int rating_new_landed(RATING_STORE *store, RATING_NEW *file);
-// Closes the file if open, removes it unless renamed, and frees the record.
-void rating_new_drop(RATING_STORE *store, RATING_NEW *file);
+// Closes the file if open, removes it unless renamed, and frees the record. 0 when the file is still
+// there: it could be neither renamed nor removed.
+int rating_new_drop(RATING_STORE *store, RATING_NEW *file);
 
-// The file read, opened again to be written in place: where it is held elsewhere tried again as long as
-// a rename is, unless held_before (it was waited for already). Null with *fault when it cannot be opened
-// or is no longer the file read. *before gets its bytes.
+// The file read, opened again to be written in place, once (FAULT_HELD where another program holds it
+// for now). Null with *fault when it cannot be opened or is no longer the file read. *before gets its
+// bytes.
 struct RATING_OLD;
-RATING_OLD *rating_old_open(RATING_STORE *store, bool held_before, std::string *before, RATING_FAULT *fault);
+RATING_OLD *rating_old_open(RATING_STORE *store, std::string *before, RATING_FAULT *fault);
 // Whether length bytes from the start can be written whole where the old file held old_length: the
 // file-size limit (POSIX) or the disk's free room for the player (Windows).
 int rating_old_room(RATING_OLD *file, size_t length, size_t old_length, RATING_FAULT *fault);

@@ -21,6 +21,7 @@
 #include <sys/random.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -157,9 +158,10 @@ struct RATING_STORE {
     ROOT_IDENTITY who;  // first, so that it is given back last
     FD folder;          // O_PATH: the folder the file lies in
     std::string name;   // the file's name in it, no slash
-    FD opened;          // the folder opened for its lock and its sync, once locked
+    FD lock;            // the lock file (or the rating file itself), once opened
     struct stat old {}; // the file read
     bool read = false;
+    std::vector<std::pair<std::string, std::string>> attributes; // the file read's extended ones: name, value
 };
 
 namespace {
@@ -299,6 +301,47 @@ int write_all(int fd, const char *text, size_t length) {
     return 1;
 }
 
+// The extended attributes of an open file, its access control list among them: name and value.
+std::vector<std::pair<std::string, std::string>> attributes_of(int fd) {
+    std::vector<std::pair<std::string, std::string>> found;
+    const ssize_t size = flistxattr(fd, nullptr, 0);
+    if (size <= 0) return found;
+    std::string names(static_cast<size_t>(size), '\0');
+    const ssize_t listed = flistxattr(fd, &names[0], names.size());
+    for (size_t at = 0; listed > 0 && at < static_cast<size_t>(listed); at = names.find('\0', at) + 1) {
+        const char *name = names.c_str() + at;
+        const ssize_t length = fgetxattr(fd, name, nullptr, 0);
+        std::string value(static_cast<size_t>(std::max<ssize_t>(length, 0)), '\0');
+        if (length >= 0 && fgetxattr(fd, name, &value[0], value.size()) == length) found.emplace_back(name, value);
+    }
+    return found;
+}
+
+// The lists that say who may read and write a file: the POSIX one, and NFSv4's where the disk is one.
+bool is_access_list(const std::string &name) { return name == "system.posix_acl_access" || name == "system.nfs4_acl"; }
+
+// Gives the new file the old one's extended attributes. The access control list must come along, or a
+// user the old file kept out could read the rating, and one it let in could no longer write it: where it
+// cannot, the new file is refused (FAULT_UNSUPPORTED) and the old one is written in place. A list the new
+// file took from its folder's default, where the old file had none, is removed for the same reason. The
+// others (a user's notes, a security label) come along where the system lets them.
+int attributes_carry(int fd, const std::vector<std::pair<std::string, std::string>> &attributes, RATING_FAULT *fault) {
+    bool listed = false;
+    for (const auto &attribute : attributes) {
+        listed = listed || attribute.first == "system.posix_acl_access";
+        const int set = fsetxattr(fd, attribute.first.c_str(), attribute.second.data(), attribute.second.size(), 0);
+        if (set != 0 && is_access_list(attribute.first)) {
+            *fault = RATING_FAULT{FAULT_UNSUPPORTED, errno};
+            return 0;
+        }
+    }
+    if (!listed && fremovexattr(fd, "system.posix_acl_access") != 0 && errno != ENODATA && errno != ENOTSUP) {
+        *fault = RATING_FAULT{FAULT_UNSUPPORTED, errno};
+        return 0;
+    }
+    return 1;
+}
+
 } // namespace
 
 RATING_FAULT rating_fault_of_code(long code) { return fault_of_errno(code == 1 ? EIO : static_cast<int>(code)); }
@@ -325,21 +368,59 @@ int rating_store_kind(RATING_STORE *store) {
     return S_ISDIR(info.st_mode) ? STORE_FOLDER : STORE_OTHER;
 }
 
-// The lock is the folder's own (flock on the folder), so no lock file is ever left in it.
-int rating_store_lock(RATING_STORE *store, int tries, RATING_FAULT *fault) {
-    // A folder that cannot be opened (no read permission) cannot be locked or synced; the save goes on.
-    store->opened.reset(openat(store->folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (store->opened.fd < 0) return LOCK_FREE;
-    for (int k = 0; k < tries || k == 0; ++k) {
-        if (k > 0) {
-            const timespec pause = {0, 10 * 1000 * 1000};
-            nanosleep(&pause, nullptr);
+namespace {
+
+// Opens what the save locks: korvani.ini.lock beside the rating file, made private (0600) where it is
+// missing, never through a link. An older one that others could open is made private too. A folder that
+// lets no file be made (the player may not write it, a read-only disk) can have no name in it changed
+// either: there the save can only write the file in place, and the file itself is what it locks.
+int open_lock(RATING_STORE *store, RATING_FAULT *fault) {
+    const std::string name = store->name + ".lock";
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    store->lock.reset(openat(store->folder.fd, name.c_str(), flags | O_CREAT, 0600));
+    if (store->lock.fd < 0) {
+        const int error = errno;
+        struct stat there {};
+        if (fstatat(store->folder.fd, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (error == EACCES || error == EPERM || error == EROFS) {
+                store->lock.reset(openat(store->folder.fd, store->name.c_str(), flags));
+                if (store->lock.fd < 0) *fault = fault_of_errno(error);
+                return store->lock.fd >= 0;
+            }
+            *fault = RATING_FAULT{FAULT_LOCK_UNMADE, error};
+        } else if (S_ISREG(there.st_mode) && there.st_uid != acting_user(store->who)) {
+            fault->kind = FAULT_LOCK_FOREIGN;
+        } else {
+            *fault = S_ISREG(there.st_mode) ? fault_of_errno(error) : RATING_FAULT{FAULT_LOCK_NOT_A_FILE, error};
         }
-        if (flock(store->opened.fd, LOCK_EX | LOCK_NB) == 0) return LOCK_TAKEN;
-        if (errno != EWOULDBLOCK && errno != EINTR) return LOCK_FREE; // a file system without locks
+        return 0;
     }
-    *fault = fault_of_errno(EWOULDBLOCK);
-    return LOCK_HELD;
+    struct stat info {};
+    if (fstat(store->lock.fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        fault->kind = FAULT_LOCK_NOT_A_FILE;
+        return 0;
+    }
+    // Any other user's lock file could be held by that user: only the player's own is taken.
+    if (info.st_uid != acting_user(store->who)) {
+        fault->kind = FAULT_LOCK_FOREIGN;
+        return 0;
+    }
+    if (info.st_mode & 077) fchmod(store->lock.fd, info.st_mode & 0700);
+    return 1;
+}
+
+} // namespace
+
+int rating_store_lock(RATING_STORE *store, RATING_FAULT *fault) {
+    if (store->lock.fd < 0 && !open_lock(store, fault)) {
+        store->lock.reset(-1);
+        return LOCK_FAILED;
+    }
+    if (flock(store->lock.fd, LOCK_EX | LOCK_NB) == 0) return LOCK_TAKEN;
+    *fault = fault_of_errno(errno == EINTR ? EWOULDBLOCK : errno);
+    if (fault->kind == FAULT_LOCKED) return LOCK_HELD;
+    fault->kind = FAULT_LOCK_UNMADE; // a file system without locks
+    return LOCK_FAILED;
 }
 
 // Anything in the file's place that is not a regular file is not opened: opening a device may act on it,
@@ -379,10 +460,26 @@ int rating_store_read(RATING_STORE *store, char *text, size_t size, size_t *leng
     }
     store->old = info;
     store->read = true;
+    store->attributes = attributes_of(file.fd);
     return READ_DONE;
 }
 
 bool rating_store_may_replace(const RATING_STORE *, RATING_FAULT *) { return true; }
+
+unsigned long rating_store_links(const RATING_STORE *store) { return store->read ? store->old.st_nlink : 1; }
+
+// The kernel says so of a folder marked append-only or immutable (chattr +a, +i).
+bool rating_store_keeps_new_files(const RATING_STORE *store) {
+    struct statx about {};
+    return statx(store->folder.fd, "", AT_EMPTY_PATH, STATX_TYPE, &about) == 0 &&
+           (about.stx_attributes & (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE)) != 0;
+}
+
+std::string rating_store_folder_id(const RATING_STORE *store) {
+    struct stat info {};
+    fstat(store->folder.fd, &info);
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
 
 // A file without any write permission has been made read-only on purpose: root, whom permissions do not
 // stop, leaves it alone too.
@@ -415,18 +512,17 @@ RATING_NEW *rating_new_make(RATING_STORE *store, RATING_FAULT *fault) {
         // this is the file's owner already, and a group they are not in is simply not kept.
         [[maybe_unused]] const int kept = fchown(fd, store->old.st_uid, store->old.st_gid);
     } else {
-        // The new file is private; a new rating file is an ordinary one, made as fopen would.
+        // The new file is private; a new rating file is an ordinary one, made as fopen would, with the
+        // owner and group the kernel gives it: the player's (root's acting as a user's: that user's own
+        // primary group), or the folder's group where the folder is setgid.
         const mode_t mask = umask(0);
         umask(mask);
         mode = 0666 & ~mask;
-        struct stat owner {};
-        if (geteuid() == 0 && fstat(store->folder.fd, &owner) == 0) {
-            [[maybe_unused]] const int kept = fchown(fd, owner.st_uid, owner.st_gid);
-        }
     }
     fchmod(fd, mode);
-    if (fstat(fd, &made->made) != 0) {
-        *fault = fault_of_errno(errno);
+    const bool described = fstat(fd, &made->made) == 0;
+    if (!described) *fault = fault_of_errno(errno);
+    if (!described || !attributes_carry(fd, store->attributes, fault)) {
         rating_new_drop(store, made);
         return nullptr;
     }
@@ -469,19 +565,21 @@ int rating_new_landed(RATING_STORE *store, RATING_NEW *file) {
     return file->renamed;
 }
 
-void rating_new_drop(RATING_STORE *store, RATING_NEW *file) {
+int rating_new_drop(RATING_STORE *store, RATING_NEW *file) {
+    int gone = 1;
     if (!file->renamed) {
         file->file.reset(-1);
-        unlinkat(store->folder.fd, file->name.c_str(), 0);
+        gone = unlinkat(store->folder.fd, file->name.c_str(), 0) == 0 || errno == ENOENT;
     }
     delete file;
+    return gone;
 }
 
 struct RATING_OLD {
     FD file;
 };
 
-RATING_OLD *rating_old_open(RATING_STORE *store, bool, std::string *before, RATING_FAULT *fault) {
+RATING_OLD *rating_old_open(RATING_STORE *store, std::string *before, RATING_FAULT *fault) {
     RATING_OLD *old = new RATING_OLD;
     old->file.reset(openat(store->folder.fd, store->name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat now {};
@@ -549,6 +647,9 @@ void rating_store_remove_strays(RATING_STORE *store) {
     closedir(listing);
 }
 
+// A folder the player may not read (0300) cannot be opened to be synced: the rename reaches the disk
+// with the file system's next commit.
 void rating_store_sync_folder(RATING_STORE *store) {
-    if (store->opened.fd >= 0) fsync(store->opened.fd);
+    const FD opened(openat(store->folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (opened.fd >= 0) fsync(opened.fd);
 }

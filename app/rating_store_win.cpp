@@ -15,11 +15,6 @@
 
 namespace {
 
-// A file that another program holds open is usually let go within tens of milliseconds: opening it is
-// tried again this many times, 10 ms apart, or as many times as the caller waits for the lock when that
-// is more.
-const int HELD_TRIES = 10;
-
 RATING_FAULT fault_of_error(DWORD error) {
     RATING_FAULT fault;
     fault.code = static_cast<long>(error);
@@ -157,6 +152,7 @@ struct FILE_INFO {
     ULONGLONG index;
     DWORD attributes;
     ULONGLONG size;
+    DWORD links; // its names
 };
 
 int describe(HANDLE file, FILE_INFO *info) {
@@ -166,19 +162,17 @@ int describe(HANDLE file, FILE_INFO *info) {
     info->index = (static_cast<ULONGLONG>(about.nFileIndexHigh) << 32) | about.nFileIndexLow;
     info->attributes = about.dwFileAttributes;
     info->size = (static_cast<ULONGLONG>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
+    info->links = about.nNumberOfLinks;
     return 1;
 }
 
 bool same_file(const FILE_INFO &a, const FILE_INFO &b) { return a.volume == b.volume && a.index == b.index; }
 
-// Opens an existing file, trying again while another program holds it.
-HANDLE open_existing(const std::wstring &path, DWORD access, int tries) {
-    for (int k = 0;; ++k) {
-        const HANDLE file = CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE || !held_elsewhere(GetLastError()) || k + 1 >= tries) return file;
-        Sleep(10);
-    }
+// Opens an existing file, sharing it with every other program. Once: where another program holds it,
+// the save's policy tries again.
+HANDLE open_existing(const std::wstring &path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 
@@ -220,10 +214,10 @@ std::wstring random_letters() {
 } // namespace
 
 struct RATING_STORE {
-    std::wstring path;          // where the rating file lies, links followed
-    HANDLE lock = INVALID_HANDLE_VALUE;
-    int tries = 1;              // how long the caller waits for the lock
-    FILE_INFO old{};            // the file read
+    std::wstring path;                  // where the rating file lies, links followed
+    HANDLE lock = INVALID_HANDLE_VALUE; // the lock file (or the rating file itself), once opened
+    ULONGLONG lock_at = 0;              // the byte of it locked
+    FILE_INFO old{};                    // the file read
     ~RATING_STORE() {
         if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock); // and with it the lock
     }
@@ -252,45 +246,56 @@ int rating_store_kind(RATING_STORE *store) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? STORE_FOLDER : STORE_FILE;
 }
 
-// The lock is one byte of a lock file beside the rating file, locked with LockFileEx. Windows lets go of
-// it when the handle is closed or the process ends however it ends, and a copy on another machine saving
-// over the network respects it too. The lock file stays: were it removed, two copies could lock two
-// different files. It is hidden, so that the folder shows the rating file alone. Where it cannot be made,
-// or something else stands at its name, the save fails and says so: unlocked, two copies' games would
-// rest on timing.
-int rating_store_lock(RATING_STORE *store, int tries, RATING_FAULT *fault) {
-    store->tries = std::max(tries, 1);
+namespace {
+
+// Opens what the save locks: the hidden file korvani.ini.lock beside the rating file, made where it is
+// missing. The lock is one byte of it, locked with LockFileEx; Windows lets go of it when the handle is
+// closed or the process ends however it ends, and a copy on another machine saving over the network
+// respects it too. The lock file stays: were it removed, two copies could lock two different files. Where
+// the folder lets no file be made, no new file can be moved over the rating file there either: the save
+// can only write it in place, and a byte of the file itself, far beyond its end, is what it locks.
+int open_lock(RATING_STORE *store, RATING_FAULT *fault) {
     const std::wstring name = store->path + L".lock";
-    for (int k = 0; k < tries || k == 0; ++k) {
-        if (k > 0) Sleep(10);
-        // Not shared for deleting: nobody removes it while a save holds it.
-        const HANDLE lock = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (lock == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            if (held_elsewhere(error)) continue;
-            const DWORD there = GetFileAttributesW(name.c_str());
-            fault->kind = there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY) ? FAULT_LOCK_NOT_A_FILE
-                                                                                                  : FAULT_LOCK_UNMADE;
-            fault->code = static_cast<long>(error);
-            return LOCK_FAILED;
-        }
-        if (GetFileType(lock) != FILE_TYPE_DISK) {
-            CloseHandle(lock);
-            fault->kind = FAULT_LOCK_NOT_A_FILE;
-            return LOCK_FAILED;
-        }
-        OVERLAPPED at{};
-        if (LockFileEx(lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
-            store->lock = lock;
-            return LOCK_TAKEN;
-        }
+    // Not shared for deleting: nobody removes it while a save holds it.
+    store->lock = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN, nullptr);
+    store->lock_at = 0;
+    if (store->lock == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        CloseHandle(lock);
-        if (!held_elsewhere(error)) return LOCK_FREE; // a file system without locks
+        const DWORD there = GetFileAttributesW(name.c_str());
+        if (there == INVALID_FILE_ATTRIBUTES && (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT)) {
+            store->lock = open_existing(store->path, GENERIC_READ);
+            store->lock_at = 0x7FFFFFFFFFFFFFFEULL;
+            if (store->lock == INVALID_HANDLE_VALUE) *fault = fault_of_error(error);
+            return store->lock != INVALID_HANDLE_VALUE;
+        }
+        const bool folder = there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY);
+        fault->kind = held_elsewhere(error) ? FAULT_LOCKED : folder ? FAULT_LOCK_NOT_A_FILE : FAULT_LOCK_UNMADE;
+        fault->code = static_cast<long>(error);
+        return 0;
     }
-    fault->kind = FAULT_LOCKED;
-    return LOCK_HELD;
+    if (GetFileType(store->lock) == FILE_TYPE_DISK) return 1;
+    fault->kind = FAULT_LOCK_NOT_A_FILE;
+    return 0;
+}
+
+} // namespace
+
+// Where it cannot be had, or something else stands at its name, the save fails and says so: unlocked,
+// two copies' games would rest on timing.
+int rating_store_lock(RATING_STORE *store, RATING_FAULT *fault) {
+    if (store->lock == INVALID_HANDLE_VALUE && !open_lock(store, fault)) {
+        if (store->lock != INVALID_HANDLE_VALUE) CloseHandle(store->lock);
+        store->lock = INVALID_HANDLE_VALUE;
+        return fault->kind == FAULT_LOCKED ? LOCK_HELD : LOCK_FAILED;
+    }
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(store->lock_at);
+    at.OffsetHigh = static_cast<DWORD>(store->lock_at >> 32);
+    if (LockFileEx(store->lock, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return LOCK_TAKEN;
+    const DWORD error = GetLastError();
+    *fault = RATING_FAULT{held_elsewhere(error) ? FAULT_LOCKED : FAULT_LOCK_UNMADE, static_cast<long>(error)};
+    return held_elsewhere(error) ? LOCK_HELD : LOCK_FAILED; // else a file system without locks
 }
 
 // Only a file on a disk is read: only its first size bytes.
@@ -301,7 +306,7 @@ int rating_store_read(RATING_STORE *store, char *text, size_t size, size_t *leng
         fault->kind = FAULT_FOLDER;
         return READ_FAILED;
     }
-    const HANDLE file = open_existing(store->path, GENERIC_READ, std::max(store->tries, HELD_TRIES));
+    const HANDLE file = open_existing(store->path, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return READ_MISSING;
@@ -335,6 +340,14 @@ bool rating_store_may_replace(const RATING_STORE *store, RATING_FAULT *fault) {
 }
 
 bool rating_store_may_write_in_place(const RATING_STORE *) { return true; }
+
+unsigned long rating_store_links(const RATING_STORE *store) { return store->old.links ? store->old.links : 1; }
+
+// Windows has no append-only folders; a folder whose access list lets files be made but not deleted is
+// found by the first save there.
+bool rating_store_keeps_new_files(const RATING_STORE *) { return false; }
+
+std::string rating_store_folder_id(const RATING_STORE *store) { return utf8(folder_of(store->path)); }
 
 struct RATING_NEW {
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -405,10 +418,11 @@ int rating_new_landed(RATING_STORE *store, RATING_NEW *file) {
     return file->renamed;
 }
 
-void rating_new_drop(RATING_STORE *, RATING_NEW *file) {
+int rating_new_drop(RATING_STORE *, RATING_NEW *file) {
     if (file->file != INVALID_HANDLE_VALUE) CloseHandle(file->file);
-    if (!file->renamed) DeleteFileW(file->path.c_str());
+    const int gone = file->renamed || DeleteFileW(file->path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
     delete file;
+    return gone;
 }
 
 struct RATING_OLD {
@@ -419,10 +433,10 @@ struct RATING_OLD {
     }
 };
 
-RATING_OLD *rating_old_open(RATING_STORE *store, bool held_before, std::string *before, RATING_FAULT *fault) {
+RATING_OLD *rating_old_open(RATING_STORE *store, std::string *before, RATING_FAULT *fault) {
     RATING_OLD *old = new RATING_OLD;
     old->folder = folder_of(store->path);
-    old->file = open_existing(store->path, GENERIC_READ | GENERIC_WRITE, held_before ? 1 : std::max(store->tries, HELD_TRIES));
+    old->file = open_existing(store->path, GENERIC_READ | GENERIC_WRITE);
     if (old->file == INVALID_HANDLE_VALUE) {
         *fault = last_fault();
         delete old;

@@ -15,6 +15,29 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Where a number as the game writes it, or as a person would, ends: a sign, digits with a point or a
+// comma (digits on one side of it at least), then an exponent only with its digits.
+size_t number_end(const char *text, size_t from, size_t length) {
+    size_t at = from;
+    if (at < length && (text[at] == '+' || text[at] == '-')) ++at;
+    size_t digits = 0;
+    for (; at < length && is_digit(text[at]); ++at) ++digits;
+    if (at < length && (text[at] == '.' || text[at] == ','))
+        for (++at; at < length && is_digit(text[at]); ++at) ++digits;
+    if (digits == 0) return from;
+    size_t exponent = at;
+    if (exponent < length && (text[exponent] == 'e' || text[exponent] == 'E')) {
+        ++exponent;
+        if (exponent < length && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+        const size_t first = exponent;
+        while (exponent < length && is_digit(text[exponent])) ++exponent;
+        if (exponent > first) at = exponent;
+    }
+    return at;
+}
+
 // The rating in the text. People edit the file by hand: Notepad puts a byte order mark before it, other
 // editors a line end after it, and a Russian keyboard gives a decimal comma. Such a file still holds
 // purely a rating and may be replaced; anything more is the user's, and is read for display only.
@@ -51,10 +74,10 @@ int parse_rating(const char *text, size_t length, bool whole, double *value) {
     if (std::sscanf(rest.c_str(), "%lf%n", &read, &used) != 1 || !std::isfinite(read)) return RATING_MIXED;
     *value = read;
     if (!digits || used < static_cast<int>(n)) return RATING_MIXED;
-    // Past the digits and the point, a plain decimal has an exponent at most.
-    for (size_t c = n; c < static_cast<size_t>(used); ++c)
-        if (!std::isdigit(static_cast<unsigned char>(rest[c])) && !std::strchr("eE+-", rest[c])) return RATING_MIXED;
+    // What "%lf" took must be all of a number as people write it: it takes "5e" and "5e+" for 5 too.
+    const size_t end = number_end(text, k, length);
     k = at + (used - n);
+    if (k != end) return RATING_MIXED;
     while (k < length && is_blank(text[k])) ++k;
     return whole && k == length ? RATING_FOUND : RATING_MIXED;
 }

@@ -40,7 +40,7 @@ app_state *app_new(const char *computer_name, int size);
 int rating_read(app_state *app);
 
 // Saves the session's change of the rating, as one safe replacement of the rating file (rating_file_save).
-// Under a lock on the folder that holds the file, it reads what the file holds now (another copy of the
+// Under the lock of korvani.ini.lock beside the file, it reads what the file holds now (another copy of the
 // game in the same folder may have saved since), adds this session's change to it (after a reset it takes
 // the rating itself), and writes the sum; rating and saved become that value. With no change and no reset
 // it only takes up what the file holds. A lock held elsewhere is not waited for: the save fails at once

@@ -1,17 +1,20 @@
 // The rating file from arbitrary bytes: the rating read is always finite, 0.0 when the file does not
 // start with a number (after a byte order mark, UTF-8's or UTF-16's), the number itself when it plainly is one (with a point
-// or a comma), and the game started from it puts a bounded number of handicap stones.
+// or a comma), the file counted purely a rating exactly when it is one number as people write it
+// between blanks, and the game started from it puts a bounded number of handicap stones.
 #include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <regex>
 #include <string>
 
 #include <unistd.h>
 
 #include "app/flow.h"
+#include "app/rating_file.h"
 #include "app/state.h"
 #include "model/game.h"
 
@@ -53,6 +56,20 @@ bool cannot_begin_number(const std::string &text) {
     size_t k = after_mark(text);
     while (k < text.size() && std::strchr(" \t\n\v\f\r", text[k])) ++k;
     return k == text.size() || !std::strchr("+-.,0123456789iInN", text[k]);
+}
+
+// Whether the text is purely a rating, which a save may replace: within RATING_READ_MAX bytes, after a
+// byte order mark, nothing but blanks, or one finite number as people write it (a sign, digits with a
+// point or a comma, an exponent only with its digits) between blanks.
+bool pure_rating(const std::string &text, bool whole) {
+    static const std::regex PURE("(\xEF\xBB\xBF)?[ \t\n\v\f\r]*"
+                                 "([+-]?([0-9]+([.,][0-9]*)?|[.,][0-9]+)([eE][+-]?[0-9]+)?)?[ \t\n\v\f\r]*");
+    std::smatch parts;
+    if (!whole || !std::regex_match(text, parts, PURE)) return false;
+    std::string number = parts[2].str();
+    const size_t comma = number.find(',');
+    if (comma != std::string::npos) number[comma] = '.';
+    return std::isfinite(std::strtod(number.c_str(), nullptr));
 }
 
 // What the game reads of a file that begins with UTF-16's byte order mark (Notepad's "Unicode", either
@@ -113,6 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // character that does not continue the number.
     const size_t seen = size < RATING_READ_MAX ? size : RATING_READ_MAX;
     std::string text = from_utf16(std::string(reinterpret_cast<const char *>(data), seen));
+    double again = 0.0;
+    char problem[RATING_PROBLEM_MAX] = "";
+    const bool pure = rating_file_read(&again, problem) == RATING_FOUND;
+    check(pure == pure_rating(text, size <= RATING_READ_MAX), "purely a rating or not, told wrong");
     text.resize(strnlen(text.c_str(), text.size()));
     if (cannot_begin_number(text)) check(rating == 0.0, "no number, but the rating is not 0.0");
     const double plain = plain_number(text);

@@ -69,8 +69,9 @@ TEST_PACKAGES+=(slurm-wlm slurmctld slurmd slurm-client munge)
 # wherever the game's FLTK draws on Wayland too (Debian 13's, scripts/fltk14's), and the title bars that
 # libdecor draws there for Debian's FLTK (a desktop has a plugin of libdecor's, which it recommends).
 TEST_PACKAGES+=(weston libdecor-0-plugin-1-cairo)
-# The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
-TEST_PACKAGES+=(clang valgrind)
+# The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's. The
+# rating file's tests give it an access control list with setfacl (acl).
+TEST_PACKAGES+=(clang valgrind acl)
 
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.

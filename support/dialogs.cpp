@@ -82,6 +82,16 @@ const char *rules_lines[] = {
     nullptr,
 };
 
+// A line of the about or rules window as the player reads it: in the player's language, and where it has a
+// "%s", the toolkit's name there (the one line that the build, not the text, decides).
+std::string shown_line(const char *line) {
+    const char *text = _(line);
+    if (!std::strstr(text, "%s")) return text;
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, text, TOOLKIT_NAME);
+    return buffer;
+}
+
 namespace {
 
 Fl_Window *main_win = nullptr;
@@ -100,16 +110,6 @@ int main_h() { return layout_h; }
 // Beside the main window: 10 pixels to its right, top edges level.
 int beside_x() { return main_win ? main_win->x() + main_win->w() + 10 : layout_w + 10; }
 int beside_y() { return main_win ? main_win->y() : 0; }
-
-// A line of the about or rules window as the player reads it: in the player's language, and where it has a
-// "%s", the toolkit's name there (the one line that the build, not the text, decides).
-std::string shown_line(const char *line) {
-    const char *text = _(line);
-    if (!std::strstr(text, "%s")) return text;
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, text, TOOLKIT_NAME);
-    return buffer;
-}
 
 // The content of the about and rules windows on the grey background: a white panel of w x h with the
 // lines, its top scrolled `top` pixels above the window's.

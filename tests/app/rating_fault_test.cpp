@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/file.h>
@@ -25,6 +26,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "app/state.h"
@@ -211,13 +213,13 @@ TEST(RatingSave, CleanUpRemovesOnlyUnheldTemporaryFilesOfTheRatingFile) {
 
 namespace {
 
-// Holds the lock a save takes on the working folder, as another program may.
-struct FOLDER_LOCK {
-    int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    FOLDER_LOCK() { flock(fd, LOCK_EX); }
-    ~FOLDER_LOCK() { close(fd); }
-    FOLDER_LOCK(const FOLDER_LOCK &) = delete;
-    FOLDER_LOCK &operator=(const FOLDER_LOCK &) = delete;
+// Holds the lock a save takes, as another copy of the game may.
+struct SAVE_LOCK {
+    int fd = open("korvani.ini.lock", O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    SAVE_LOCK() { flock(fd, LOCK_EX); }
+    ~SAVE_LOCK() { close(fd); }
+    SAVE_LOCK(const SAVE_LOCK &) = delete;
+    SAVE_LOCK &operator=(const SAVE_LOCK &) = delete;
 };
 
 // A fault hook's answers step by step: 0 goes on, an error number fails the step, -1 kills.
@@ -241,9 +243,9 @@ TEST(RatingFile, TheExitWritesOnlyAChangeAndAHeldLockIsAnsweredAtOnce) {
     rating_read(&app);
     app.rating -= 0.5;
     {
-        // Another program holds the folder's lock: an exit with nothing to save neither waits nor fails,
-        // and a save fails at once, keeping the change.
-        FOLDER_LOCK lock;
+        // Another copy holds the save's lock: an exit with nothing to save neither waits nor fails, and a
+        // save fails at once, keeping the change.
+        SAVE_LOCK lock;
         EXPECT_EXIT((app_close(app_new("tiku2", 5)), std::exit(0)), testing::ExitedWithCode(0), "^$");
         EXPECT_EQ(0, rating_save(&app));
         EXPECT_EQ(1, app.save_locked);
@@ -428,9 +430,11 @@ TEST(RatingSave, RootLeavesTheUsersFileTheUsers) {
     EXPECT_EQ(nobody()->pw_uid, info.st_uid);
     EXPECT_EQ(nobody()->pw_gid, info.st_gid);
     EXPECT_EQ(0600u, info.st_mode & 07777);
-    // A file root makes anew in a folder of the user's is the user's too.
+    // A file root makes anew in a folder of the user's is the user's too. (The lock file root made while
+    // the folder was its own goes with it: the user's saves would find another user's lock file.)
     ASSERT_EQ(0, unlink("korvani.ini"));
     ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+    ASSERT_EQ(0, chown("korvani.ini.lock", nobody()->pw_uid, nobody()->pw_gid));
     rating_write(3.0);
     ASSERT_EQ(0, stat("korvani.ini", &info));
     EXPECT_EQ(nobody()->pw_uid, info.st_uid);
@@ -563,4 +567,120 @@ TEST(RatingSave, RootInAUsersFolderReachesOnlyWhatTheUserCould) {
     // Root is root again once the save is done.
     put(root_only.path + "/after", "x");
     EXPECT_EQ("x", bytes(root_only.path + "/after"));
+}
+
+TEST(RatingSave, NoOtherUserCanHoldTheLockAndAFolderThePlayerCannotReadIsLockedToo) {
+    // The player is nobody when the test runs as root, whose rights pass every permission.
+    WORK_DIR dir;
+    put("korvani.ini", "1.000000");
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(0, chown(".", nobody()->pw_uid, nobody()->pw_gid));
+    }
+    // Another user holds a lock on the folder, as anyone who may read it could (it was the saves' lock),
+    // and the folder is made one the player may write but not read (0300).
+    const int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(0, flock(folder, LOCK_SH));
+    ASSERT_EQ(0, chmod(".", 0300));
+    // Two copies of the game, 100 changes each: every one is kept (before: "файл заблокирован" at each
+    // save; unheld, the 0300 folder went unlocked and lost about half of them).
+    std::fflush(nullptr);
+    const pid_t player = fork();
+    if (player == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(nobody()->pw_gid) != 0 || setuid(nobody()->pw_uid) != 0))
+            _exit(99);
+        const pid_t other = fork();
+        if (other == 0) _exit(add_half_points(100));
+        const int failed = add_half_points(100);
+        _exit(failed + WEXITSTATUS(wait_child(other, "the other copy")));
+    }
+    EXPECT_EQ(0, WEXITSTATUS(wait_child(player, "the player's two copies")));
+    close(folder);
+    ASSERT_EQ(0, chmod(".", 0755));
+    EXPECT_EQ("101.000000", bytes("korvani.ini"));
+    // The lock file is the player's and private: no other user may open it, let alone lock it.
+    struct stat lock {};
+    ASSERT_EQ(0, lstat("korvani.ini.lock", &lock));
+    EXPECT_EQ(0600u, lock.st_mode & 07777);
+    EXPECT_EQ(root ? nobody()->pw_uid : geteuid(), lock.st_uid);
+}
+
+TEST(RatingSave, WhatElseStandsAtTheLocksNameFailsTheSaveWithTheReason) {
+    const char *const NOT_A_FILE = "на месте korvani.ini.lock не файл";
+    std::vector<CASE> cases = {
+        {"a link", "4.000000", {}, nullptr, RATING_SAVE_FAILED, "4.000000", true, NOT_A_FILE,
+         [] { ASSERT_EQ(0, symlink("korvani.ini", "korvani.ini.lock")); }},
+        {"a FIFO", "4.000000", {}, nullptr, RATING_SAVE_FAILED, "4.000000", true, NOT_A_FILE,
+         [] { ASSERT_EQ(0, mkfifo("korvani.ini.lock", 0600)); }},
+    };
+    // Another user's lock file, which only a folder that others may write lets them make.
+    if (geteuid() == 0)
+        cases.push_back({"another user's file", "4.000000", {}, nullptr, RATING_SAVE_FAILED, "4.000000", true,
+                         "korvani.ini.lock чужого пользователя", [] {
+                             put("korvani.ini.lock", "");
+                             ASSERT_EQ(0, chown("korvani.ini.lock", getpwnam("daemon")->pw_uid, 0));
+                         }});
+    for (const CASE &c : cases) run(c);
+}
+
+TEST(RatingSave, TheFilesAccessListAndAttributesAreKeptAndNoneIsAdded) {
+    WORK_DIR dir;
+    put("korvani.ini", "1.000000");
+    ASSERT_EQ(0, chmod("korvani.ini", 0644));
+    if (std::system("setfacl -m u:daemon:---,u:nobody:rw korvani.ini") != 0) GTEST_SKIP() << "no ACLs here";
+    ASSERT_EQ(0, setxattr("korvani.ini", "user.note", "mine", 4, 0));
+    const auto attribute = [](const char *name) {
+        char value[256];
+        const ssize_t length = getxattr("korvani.ini", name, value, sizeof value);
+        return length < 0 ? std::string("<none>") : std::string(value, length);
+    };
+    const std::string list = attribute("system.posix_acl_access");
+    rating_write(2.0);
+    EXPECT_EQ(list, attribute("system.posix_acl_access")) << "daemon kept out, nobody let in";
+    EXPECT_EQ("mine", attribute("user.note"));
+    // The folder's default list is not given to a file that did not have one.
+    ASSERT_EQ(0, std::system("setfacl -b korvani.ini && setfacl -d -m u:daemon:rw ."));
+    rating_write(3.0);
+    EXPECT_EQ("<none>", attribute("system.posix_acl_access"));
+}
+
+TEST(RatingSave, RootMakesTheUsersNewFileInTheUsersOwnGroup) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can save in another user's folder";
+    // A throwaway user whose second group owns her folder, not setgid: under umask 002 that group could
+    // rewrite her rating. With the setgid bit the folder's group is what she asked for.
+    struct THROWAWAY {
+        std::string name = "korvani-t" + std::to_string(getpid());
+        THROWAWAY() {
+            EXPECT_EQ(0, std::system(("groupadd " + name + " && useradd -M -N -g nogroup -G " + name + " " + name).c_str()));
+        }
+        ~THROWAWAY() { EXPECT_EQ(0, std::system(("userdel " + name + " && groupdel " + name).c_str())); }
+    } user;
+    const passwd *her = getpwnam(user.name.c_str());
+    const group *second = getgrnam(user.name.c_str());
+    ASSERT_TRUE(her && second);
+    const mode_t mask = umask(002);
+    for (const mode_t mode : {0775, 02775}) {
+        WORK_DIR dir;
+        ASSERT_EQ(0, chown(".", her->pw_uid, second->gr_gid));
+        ASSERT_EQ(0, chmod(".", mode));
+        rating_write(1.0);
+        struct stat info {};
+        ASSERT_EQ(0, stat("korvani.ini", &info));
+        EXPECT_EQ(her->pw_uid, info.st_uid);
+        EXPECT_EQ(mode & S_ISGID ? second->gr_gid : her->pw_gid, info.st_gid) << "folder mode " << std::oct << mode;
+    }
+    umask(mask);
+}
+
+TEST(RatingSave, AFolderThatKeepsWhatIsMadeInItIsNotFilledWithNewFiles) {
+    // An append-only folder (chattr +a) lets a new file be made but neither renamed nor removed: each
+    // save used to leave one behind for good. It is written in place at once.
+    WORK_DIR dir;
+    put("korvani.ini", "1.000000");
+    if (std::system("chattr +a . 2>/dev/null") != 0) GTEST_SKIP() << "no append-only folders here (root, ext4)";
+    for (const double rating : {2.0, 3.0, 4.0, 5.0, 6.0}) rating_write(rating);
+    const std::vector<std::string> left = entries();
+    ASSERT_EQ(0, std::system("chattr -a ."));
+    EXPECT_EQ("6.000000", bytes("korvani.ini"));
+    EXPECT_EQ(ONLY_THE_FILE, left);
 }

@@ -3,7 +3,6 @@
 // save leaves, and two copies of the game saving at once. Each platform's own cases are in
 // rating_fault_test.cpp (POSIX) and rating_file_win_test.cpp (Windows).
 #include <atomic>
-#include <chrono>
 #include <string>
 #include <thread>
 
@@ -44,6 +43,10 @@ TEST(RatingPromise, HandWrittenRatingsAreReadAndOnlyAPureOneIsReplaced) {
         {"12.5\nмои заметки", 12.5, false},
         {"2.5" + std::string(1 << 20, ' '), 2.5, false}, // more than a rating file may hold
         {"nan", 0.0, false},
+        {"5e", 5.0, false}, // an exponent without its digits, which "%lf" takes for 5
+        {"5E-\n", 5.0, false},
+        {utf16("5e+", true), 5.0, false},
+        {"1,5e1", 15.0, true},
         {utf16("2.5", true, false), 2.0, false},                     // UTF-16 without its mark
         {utf16("2.5", true) + std::string("\0\0", 2), 2.5, false},  // a NUL
         {utf16("2.5\x1A", true), 2.5, false},                        // Ctrl-Z
@@ -86,6 +89,14 @@ TEST(RatingPromise, AFailedStepLeavesTheOldOrTheNewNumberAndNoChangeCountedTwice
          "-12.500000", true, "нет места на диске"},
         {"the cut after it", "-12.500000", {{RATING_STEP_RENAME, OTHER_DISK}, {RATING_STEP_PLACE_CUT, 1}}, nullptr,
          RATING_SAVED, "9.500000  ", true, ""},
+        // No lock to be had: the save says so, and never saves unlocked.
+        {"a folder at the lock's name", "4.000000", {}, nullptr, RATING_SAVE_FAILED, "4.000000", true,
+         "на месте korvani.ini.lock не файл", [] { std::filesystem::create_directory("korvani.ini.lock"); }},
+        // Written in place, a file with another name would change under that name too.
+        {"a full disk and another hard link: not written in place", "-12.500000", {{RATING_STEP_WRITE, DISK_FULL}},
+         nullptr, RATING_SAVE_FAILED, "-12.500000", true, "у файла есть другие жёсткие ссылки",
+         [] { std::filesystem::create_hard_link("korvani.ini", "other name"); },
+         [] { EXPECT_EQ("-12.500000", bytes("other name")); }},
     };
     for (const CASE &c : cases) run(c);
 }
@@ -93,21 +104,10 @@ TEST(RatingPromise, AFailedStepLeavesTheOldOrTheNewNumberAndNoChangeCountedTwice
 TEST(RatingPromise, TwoCopiesTakeTheSameLock) {
     WORK_DIR dir;
     put("korvani.ini", "1.000000");
-    // Two copies adding half a point 100 times each as fast as they can; one that finds the lock held is
-    // answered at once and tries again. The lock belongs to an open file, not to a process: two threads
-    // opening it each contend as two processes do.
+    // Two copies adding half a point 100 times each. The lock belongs to an open file, not to a process:
+    // two threads opening it each contend as two processes do.
     std::atomic<int> failed{0};
-    const auto copy = [&failed] {
-        app_state mine{};
-        rating_read(&mine);
-        for (int k = 0; k < 100; ++k) {
-            mine.rating += 0.5;
-            for (int tries = 0; !rating_save(&mine); ++tries) {
-                if (!mine.save_locked || tries > 10000) return void(++failed);
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        }
-    };
+    const auto copy = [&failed] { failed += add_half_points(100); };
     std::thread first(copy), second(copy);
     first.join();
     second.join();

@@ -167,9 +167,11 @@ public:
         return lstat((folder + "/" + name).c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
     }
     std::string rating_file() const { return read_bytes(folder + "/korvani.ini"); }
+    // The names in the folder, but the saves' lock file, which stays.
     std::vector<std::string> folder_entries() const {
         std::vector<std::string> names;
-        for (const auto &e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename());
+        for (const auto &e : std::filesystem::directory_iterator(folder))
+            if (e.path().filename() != "korvani.ini.lock") names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -975,6 +977,19 @@ TEST(Session, TheGameSurvivesItsStandardStreams) {
         {"the error stream a pipe that nobody reads",
          "#!/bin/bash\nexec 2> >(exec sleep 60 >/dev/null 2>&1)\nperl -e 'fcntl(STDERR, 1031, 4096) or die'\n"
          "CLICOLOR_FORCE=1 exec \"$@\"\n"},
+        // A socket, as a launcher or the service manager hands one to a log, whose other end is held
+        // and never read.
+        {"the error stream a socket that nobody reads",
+         "#!/usr/bin/perl\nuse Socket;\nsocketpair(my $game, my $log, AF_UNIX, SOCK_STREAM, 0) or die;\n"
+         "setsockopt($game, SOL_SOCKET, SO_SNDBUF, 4096);\nif (!fork) { close STDOUT; close STDERR; sleep 60; exit }\nclose $log;\n"
+         "open(STDERR, '>&', $game) or die;\n$ENV{CLICOLOR_FORCE} = 1;\nexec @ARGV;\n"},
+        // A terminal whose reader has stopped: a pseudo-terminal whose other side is held and never read.
+        {"the error stream a terminal that nobody reads",
+         "#!/usr/bin/perl\nuse Fcntl;\nsysopen(my $master, '/dev/ptmx', O_RDWR | O_NOCTTY) or die;\n"
+         "my $n = pack('i', 0);\nioctl($master, 0x40045431, $n) or die;\n"
+         "ioctl($master, 0x80045430, $n) or die;\nif (!fork) { close STDOUT; close STDERR; sleep 60; exit }\n"
+         "sysopen(STDERR, '/dev/pts/' . unpack('i', $n), O_WRONLY | O_NOCTTY) or die;\n"
+         "$ENV{CLICOLOR_FORCE} = 1;\nexec @ARGV;\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -1014,8 +1029,8 @@ TEST(Session, AHeldLockNeitherFreezesTheWindowNorLosesTheChange) {
     Session s;
     s.put_rating("2.000000");
     ASSERT_NO_FATAL_FAILURE(s.start());
-    // Another program (a backup, a synchronising tool) holds the lock a save takes on the folder.
-    const int folder = open(s.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Another copy of the game, stuck, holds the lock a save takes.
+    const int folder = open((s.folder + "/korvani.ini.lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_EQ(0, flock(folder, LOCK_EX));
     s.new_game_button();
     ASSERT_NO_FATAL_FAILURE(s.close_message("no message about the change not saved"));

@@ -128,9 +128,8 @@ TEMP_DIR::~TEMP_DIR() {
 
 std::vector<std::string> dir_entries(const std::string &path) {
     std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(path)) {
-        names.push_back(entry.path().filename().string());
-    }
+    for (const auto &entry : std::filesystem::directory_iterator(path))
+        if (entry.path().filename() != "korvani.ini.lock") names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

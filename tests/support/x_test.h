@@ -48,7 +48,7 @@ struct TEMP_DIR {
     TEMP_DIR &operator=(const TEMP_DIR &) = delete;
 };
 
-// The folder's entry names, sorted.
+// The folder's entry names, sorted, but the rating saves' lock file korvani.ini.lock, which stays.
 std::vector<std::string> dir_entries(const std::string &path);
 // The file's bytes; "<missing>" when it cannot be read.
 std::string file_bytes(const std::string &path);

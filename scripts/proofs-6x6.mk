@@ -24,13 +24,16 @@ CHECK ?= build/run/tools/korvani-check
 OUT ?= proofs-6x6
 TABLE ?= 2048
 
-# Each class's parts: the moves of each proof, joined by "-". The large parts first, so that make starts
-# them first and the small ones fill the gaps at the end.
-C4 := c2 d2 e2 b2 b3 d3 c3 b5 b4 a1 b1 c1 d1 e1 f1 a2 f2 a3 a4 a5 a6
-C5 := e5 c2 b2 d2 e2 b3 c3 d3 e3 b4 d4 e4 c4 a1 b1 c1 d1 e1 f1 a2 f2 a3 f3 a4 f4 a5 b5 d5 f5 a6 b6 c6 d6 e6 f6
-B5 := b4 c2 d2 b2 b3 c3 d3 e2 a1 b1 c1 d1 e1 f1 a2 a3 a4 a5 a6
-PARTS := b6 $(addprefix b5-c4-,$(B5)) $(addprefix c5-,$(C5)) c6 $(addprefix c4-,$(C4)) a6
+# The parts of each class proved in parts (PARTS_<class>): the moves after the class's own, joined to
+# them by "-". The large parts first, so that make starts them first and the small ones fill the gaps at
+# the end.
+PARTS_c4 := c2 d2 e2 b2 b3 d3 c3 b5 b4 a1 b1 c1 d1 e1 f1 a2 f2 a3 a4 a5 a6
+PARTS_c5 := e5 c2 b2 d2 e2 b3 c3 d3 e3 b4 d4 e4 c4 a1 b1 c1 d1 e1 f1 a2 f2 a3 f3 a4 f4 a5 b5 d5 f5 a6 b6 c6 d6 e6 f6
+PARTS_b5-c4 := b4 c2 d2 b2 b3 c3 d3 e2 a1 b1 c1 d1 e1 f1 a2 a3 a4 a5 a6
 CLASSES := b6 b5-c4 c5 c6 c4 a6
+# Every job: a class's one proof, or each of its parts.
+parts_of = $(if $(PARTS_$(1)),$(addprefix $(1)-,$(PARTS_$(1))),$(1))
+PARTS := $(foreach class,$(CLASSES),$(call parts_of,$(class)))
 
 .PHONY: all list figures
 .DELETE_ON_ERROR:
@@ -59,13 +62,9 @@ $(OUT)/%.checked: $(OUT)/%.proof
 # A class proved in one proof is concluded by its check; one in parts by the checks of all its parts.
 $(OUT)/%.concluded: $(OUT)/%.checked
 	cp $< $@
-$(OUT)/c4.concluded: $(addprefix $(OUT)/c4-,$(addsuffix .checked,$(C4)))
-	$(CHECK) --conclude $^ > $@.part 2>&1
-	mv $@.part $@
-$(OUT)/c5.concluded: $(addprefix $(OUT)/c5-,$(addsuffix .checked,$(C5)))
-	$(CHECK) --conclude $^ > $@.part 2>&1
-	mv $@.part $@
-$(OUT)/b5-c4.concluded: $(addprefix $(OUT)/b5-c4-,$(addsuffix .checked,$(B5)))
+.SECONDEXPANSION:
+$(foreach class,$(CLASSES),$(if $(PARTS_$(class)),$(OUT)/$(class).concluded)): $(OUT)/%.concluded: \
+    $$(addprefix $(OUT)/,$$(addsuffix .checked,$$(call parts_of,$$*)))
 	$(CHECK) --conclude $^ > $@.part 2>&1
 	mv $@.part $@
 

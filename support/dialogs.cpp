@@ -13,7 +13,7 @@
 
 const char *about_lines[] = {
     "Игра 'КОРВАНИ'",
-    "Версия 1.2",
+    "Версия " KORVANI_VERSION, // the build's version, as --version, the package and the installer give it
     "10 ноября, 2004 год",
     "",
     "Автор: проект КОРВАНИ",

@@ -1,4 +1,4 @@
-# Sourced by scripts/run and scripts/test: installs, with apt-get, the Debian packages that are missing.
+# Sourced by the scripts: installs, with apt-get, the Debian packages that are missing.
 
 # Runs an apt-get command up to three times, 10 and then 20 s apart: a registry that fails to answer once
 # (a dropped connection, a mirror in sync) does not fail the build.
@@ -60,12 +60,17 @@ BUILD_PACKAGES=(cmake g++ make FLTK librsvg2-bin fonts-dejavu-core fonts-liberat
 # x11-xserver-utils, sets the screen's dots per inch), and the benchmark library (the benchmarks are
 # built with the tests and run once by them).
 TEST_PACKAGES=(googletest libgtest-dev xvfb xdotool x11-apps x11-utils x11-xserver-utils imagemagick libbenchmark-dev)
-# The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's.
-TEST_PACKAGES+=(clang valgrind)
+# The reliability runs of scripts/test (not of its --plain suite): libFuzzer comes with clang's runtime
+# libraries (clang_runtime_package); memcheck is valgrind's.
+RELIABILITY_PACKAGES=(clang valgrind)
 
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.
 clang_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"; }
+# What scripts/windows needs: the MinGW-w64 cross compiler, Wine, the installer's and the zip's tools,
+# the icon's tools, GoogleTest's source (built by the cross compiler) and a virtual X server for Wine.
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine64 wine nsis zip unzip icoutils librsvg2-bin
+  fonts-liberation2 googletest xvfb xdotool x11-utils imagemagick)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
 # (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
 # reader of the SVG icon, which Debian 13's appstream-compose does not bring).

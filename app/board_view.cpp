@@ -113,14 +113,8 @@ int Board::handle(int event) {
     }
     if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
 
-    // The nearest line from the first one on; exactly halfway takes the lower one. The division truncates
-    // toward zero, so up to a cell before the first line still selects it.
-    const int dx = Fl::event_x() - grid_x;
-    int col = dx / cell;
-    if (dx - col * cell > cell / 2) ++col;
-    const int dy = Fl::event_y() - grid_y;
-    int row = dy / cell;
-    if (dy - row * cell > cell / 2) ++row;
+    const int col = click_line(Fl::event_x() - grid_x, cell);
+    const int row = click_line(Fl::event_y() - grid_y, cell);
 
     // The player took the mouse: the cursor goes, and a key brings it back where the mouse played.
     if (cursor_shown) {

@@ -53,6 +53,30 @@ void view_free() {
     board_drawn = nullptr;
 }
 
+int click_line(int offset, int cell) {
+    const int line = offset / cell;
+    return offset - line * cell > cell / 2 ? line + 1 : line;
+}
+
+void session_open(const FLOW_DISPLAY *display, int save_at_once, const double *given_rating) {
+    app = given_rating ? app_new_rated("tiku2", 5, *given_rating) : app_new("tiku2", 5);
+    app->save_at_once = save_at_once;
+    // The file is there but cannot be read: the session plays from 0 and the file is never replaced, and
+    // the user is told so. Saves stay quiet about it until one succeeds.
+    if (app->problem[0]) app->save_failing = 1;
+    view_new();
+    flow_set_display(display);
+    rating_format(app->rating);
+}
+
+void session_close() {
+    game_free(app->game);
+    view_free();
+    flow_set_display(nullptr);
+    delete app;
+    app = nullptr;
+}
+
 void new_game() {
     if (app->game_over == 0) app->rating -= app->stake; // the game in progress is given up
     rating_keep();

@@ -28,11 +28,23 @@ extern char rating_text[96];   // the rating as "%+3.1f"
 void view_new();
 void view_free();
 
+// Sets up the session the flow plays, the same for the program and every headless run: app for the
+// computer player "tiku2" on 5 x 5, the view arrays, the display (null: headless) and the rating's label.
+// The rating is the rating file's (given_rating null) or the one given, the file then not read; with
+// save_at_once, as in the program, every change of the rating is saved at once. No game is started.
+void session_open(const FLOW_DISPLAY *display, int save_at_once, const double *given_rating);
+// Releases what session_open made and the game record, saving nothing; app becomes null.
+void session_close();
+
 // Starts a game: an unfinished one is given up for the stake; handicap stones follow from the rating as
 // the rating file holds it (another copy of the game in the same folder may have changed it).
 void new_game();
 // The rating becomes 0.0 and a new game starts without charging the one in progress.
 void rating_reset();
+// The grid line that a click offset pixels past the first line takes, the lines cell pixels apart: the
+// nearest from the first one on, exactly halfway the lower one. The division truncates toward zero, so
+// up to a cell before the first line still takes it. The board view's rounding, here for headless runs.
+int click_line(int offset, int cell);
 // The user's move at (row, col) and, unless it ended the game, the computer's answer.
 void user_turn(int row, int col);
 // 1 when a Black stone was put; 0 after the game or on a refused point (which shows the message).

@@ -209,22 +209,15 @@ int app_start(int argc, char **argv) {
     // main_window and compose's widgets children of the content window.
     main_window = new Fl_Window(WINDOW_W, WINDOW_H, _("  КОРВАНИ"));
     dialogs_attach_main(main_window);
-    app = app_new("tiku2", 5);
-    app->save_at_once = 1;
-    // The file is there but cannot be read: the session plays from 0 and the file is never replaced, and
-    // the user is told so. Saves stay quiet about it until one succeeds.
-    if (app->problem[0]) app->save_failing = 1;
+    session_open(&window_display, 1, nullptr);
     session_end_catch(app_exit);
-    view_new();
     content_window = new MAIN_KORVANI(0, 0, WINDOW_W, WINDOW_H);
-    rating_format(app->rating);
     YDrawPass = 0;
     static_cast<MAIN_KORVANI *>(content_window)->compose();
     content_window->end();
 
     // No game is in progress yet, so the first game gives nothing up. The window is not shown yet: the
     // game's stones appear with its first full draw.
-    main_window_attach_flow();
     new_game();
 
     main_window->add(content_window);

@@ -3,8 +3,15 @@
 #include "support/common.h"
 
 app_state *app_new(const char *computer_name, int size) {
-    app_state *app = new app_state{};
+    app_state *app = app_new_rated(computer_name, size, 0.0);
     rating_read(app);
+    return app;
+}
+
+app_state *app_new_rated(const char *computer_name, int size, double rating) {
+    app_state *app = new app_state{};
+    app->rating = rating;
+    app->saved = rating;
     app->stake = 0.5;
     app->computer_name = computer_name;
     app->size = size;

@@ -32,6 +32,8 @@ struct app_state {
 // A new record with the rating read from the rating file, stake 0.5 and no game in progress.
 // The caller owns it (app_close).
 app_state *app_new(const char *computer_name, int size);
+// The same with this rating, the rating file not read: for headless runs.
+app_state *app_new_rated(const char *computer_name, int size, double rating);
 
 // Fills the rating from the rating file (rating_file_read). A missing file gives 0.0. A file that cannot
 // be read gives 0.0, and one that holds more than a rating the number at its start, or 0.0; both return 0

@@ -53,14 +53,10 @@ if(NOT MAKENSIS OR NOT ZIP)
 endif()
 set(KORVANI_SOURCE_DATE_EPOCH "" CACHE STRING "The time stamped on the files of the downloads (default: the commit's)")
 if(NOT KORVANI_SOURCE_DATE_EPOCH)
-  if(DEFINED ENV{SOURCE_DATE_EPOCH})
-    set(KORVANI_SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
-  else()
-    execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
-      OUTPUT_VARIABLE KORVANI_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
-    if(failed OR NOT KORVANI_SOURCE_DATE_EPOCH)
-      set(KORVANI_SOURCE_DATE_EPOCH 0)
-    endif()
+  execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/source-date-epoch
+    OUTPUT_VARIABLE KORVANI_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "scripts/source-date-epoch found no time for the downloads' files")
   endif()
 endif()
 

@@ -60,8 +60,8 @@ else()
 endif()
 set(fltk_library ${fltk_build}/lib/libfltk.a)
 include(ExternalProject)
-# Only the library: no tests, no fluid, no fltk-options, no images, no OpenGL. Built with the same
-# toolchain and the same care for reproducible objects.
+# Only the library, as cmake/fltk-options.cmake has it, and none of the system's image libraries. Built
+# with the same toolchain and the same care for reproducible objects.
 if(KORVANI_FLTK_BUILT)
   add_custom_target(fltk_from_source)
 else()
@@ -69,15 +69,12 @@ ExternalProject_Add(fltk_from_source
   SOURCE_DIR ${fltk_tree}
   BINARY_DIR ${fltk_build}
   CMAKE_ARGS
+    -C ${CMAKE_SOURCE_DIR}/cmake/fltk-options.cmake
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
-    -DCMAKE_BUILD_TYPE=Release
     # WIN32_LEAN_AND_MEAN: FLTK needs none of what it leaves out of windows.h, and parsing it took a
     # third of the build's time.
     "-DCMAKE_C_FLAGS=-ffile-prefix-map=${fltk_tree}=fltk-${fltk_version} -DWIN32_LEAN_AND_MEAN"
     "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${fltk_tree}=fltk-${fltk_version} -DWIN32_LEAN_AND_MEAN"
-    -DFLTK_BUILD_TEST=OFF -DFLTK_BUILD_EXAMPLES=OFF -DFLTK_BUILD_FLUID=OFF -DFLTK_BUILD_FLTK_OPTIONS=OFF
-    -DFLTK_BUILD_FORMS=OFF -DFLTK_BUILD_GL=OFF -DFLTK_BUILD_SHARED_LIBS=OFF
-    -DFLTK_BUILD_HTML_DOCS=OFF -DFLTK_BUILD_PDF_DOCS=OFF
     -DFLTK_USE_SYSTEM_ZLIB=OFF -DFLTK_USE_SYSTEM_LIBJPEG=OFF -DFLTK_USE_SYSTEM_LIBPNG=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${fltk_build} --target fltk
   INSTALL_COMMAND ""

@@ -305,10 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         input.ConsumeBool() ? input.PickValueInArray(odd) : 0.5 * input.ConsumeIntegralInRange<int>(-60, 60);
 
     // Headless: the flow never saves (save_at_once 0).
-    app_state state{SIZE, "tiku2", nullptr, rating, STAKE, 0, 1, rating, 0, 0, 0, "", 0, 0};
-    app = &state;
-    flow_set_display(&probe);
-    view_new();
+    session_open(&probe, 0, &rating);
     new_game_action("the first game");
 
     for (int n = 0; n < MAX_ACTIONS && input.remaining_bytes() > 0; ++n) {
@@ -322,15 +319,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         case 1:
         case 2: {
-            // A pixel of the board view and around it, rounded to the nearest line as the view does:
-            // from the first line on a click up to half a cell past a line takes it; the division
-            // truncates toward zero, so up to a cell before the first line still takes line 0.
+            // A pixel of the board view and around it, rounded to a line as the view does.
             const int x = input.ConsumeIntegralInRange<int>(0, 239);
             const int y = input.ConsumeIntegralInRange<int>(95, 304);
-            const int dx = x - GRID_X;
-            const int dy = y - GRID_Y;
-            const int col = dx / CELL + (dx - dx / CELL * CELL > CELL / 2);
-            const int row = dy / CELL + (dy - dy / CELL * CELL > CELL / 2);
+            const int col = click_line(x - GRID_X, CELL);
+            const int row = click_line(y - GRID_Y, CELL);
             click(row, col, step + ": click at pixel " + std::to_string(x) + "," + std::to_string(y));
             break;
         }
@@ -353,9 +346,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
 
-    game_free(state.game);
-    view_free();
-    flow_set_display(nullptr);
-    app = nullptr;
+    session_close();
     return 0;
 }

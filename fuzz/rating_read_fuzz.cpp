@@ -123,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
-    app_state *state = app_new("tiku2", 5);
-    const double rating = state->rating;
+    session_open(nullptr, 0, nullptr);
+    const double rating = app->rating;
     check(std::isfinite(rating), "the rating is not finite");
     // Only the file's first RATING_READ_MAX bytes are read; "%lf" stops at a zero byte as at any other
     // character that does not continue the number.
@@ -141,17 +141,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // The first game from this rating: the handicap is the integer part of |rating|, but never more
     // stones than the board has points; with a negative rating the computer adds its opening move.
-    app = state;
-    view_new();
     new_game();
-    const int points = state->size * state->size;
+    const int points = app->size * app->size;
     const double magnitude = std::fabs(rating);
     const int handicap = magnitude >= points ? points : static_cast<int>(magnitude);
     const int expected = rating >= 0 ? handicap : (handicap < points ? handicap + 1 : points);
     check(stones_on_board() == expected, "the handicap stones are not bounded by the rating and the board");
-    game_free(state->game);
-    view_free();
-    delete state;
-    app = nullptr;
+    session_close();
     return 0;
 }

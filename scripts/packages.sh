@@ -1,4 +1,4 @@
-# Sourced by scripts/run and scripts/test: installs, with apt-get, the Debian packages that are missing.
+# Sourced by the scripts: installs, with apt-get, the Debian packages that are missing.
 
 # Runs an apt-get command up to three times, 10 and then 20 s apart: a registry that fails to answer once
 # (a dropped connection, a mirror in sync) does not fail the build.
@@ -69,9 +69,11 @@ TEST_PACKAGES+=(slurm-wlm slurmctld slurmd slurm-client munge)
 # wherever the game's FLTK draws on Wayland too (Debian 13's, scripts/fltk14's), and the title bars that
 # libdecor draws there for Debian's FLTK (a desktop has a plugin of libdecor's, which it recommends).
 TEST_PACKAGES+=(weston libdecor-0-plugin-1-cairo)
-# The reliability runs: libFuzzer comes with clang's runtime libraries; memcheck is valgrind's. The
-# rating file's tests give it an access control list with setfacl (acl).
-TEST_PACKAGES+=(clang valgrind acl)
+# The rating file's tests give it an access control list with setfacl (acl).
+TEST_PACKAGES+=(acl)
+# The reliability runs of scripts/test (not of its --plain suite): libFuzzer comes with clang's runtime
+# libraries (clang_runtime_package); memcheck is valgrind's.
+RELIABILITY_PACKAGES=(clang valgrind)
 
 # libFuzzer's runtime belongs to the clang that the clang package brings (14 on Debian 12, 19 on 13):
 # its package, once clang is installed.
@@ -79,6 +81,10 @@ clang_runtime_package() { echo "libclang-rt-$(clang -dumpversion | cut -d. -f1)-
 # What FLTK 1.4's Wayland backend with its own libdecor needs to build from its source (scripts/fltk14).
 FLTK_WAYLAND_PACKAGES=(pkg-config libwayland-dev wayland-protocols libxkbcommon-dev libdbus-1-dev libpango1.0-dev
   libcairo2-dev)
+# What scripts/windows needs: the MinGW-w64 cross compiler, Wine, the installer's and the zip's tools,
+# the icon's tools, GoogleTest's source (built by the cross compiler) and a virtual X server for Wine.
+WINDOWS_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine64 wine nsis zip unzip icoutils librsvg2-bin gettext locales
+  fonts-liberation2 googletest xvfb xdotool x11-utils imagemagick)
 # What scripts/package needs on top of the build: the Debian package tools and the checkers of its files
 # (appstream-compose: what a software centre's catalogue makes of the package; librsvg2-common: its
 # reader of the SVG icon, which Debian 13's appstream-compose does not bring).

@@ -64,12 +64,11 @@ $(OUT)/%.checked: $(OUT)/%.proof
 # A class proved in one proof is concluded by its check; one in parts by the checks of all its parts.
 $(OUT)/%.concluded: $(OUT)/%.checked
 	cp $< $@
-define concluded
-$(OUT)/$(1).concluded: $(addprefix $(OUT)/,$(addsuffix .checked,$(call parts,$(1))))
-	$$(CHECK) --conclude $$^ > $$@.part 2>&1
-	mv $$@.part $$@
-endef
-$(foreach class,$(CLASSES),$(if $(REPLIES.$(class)),$(eval $(call concluded,$(class)))))
+.SECONDEXPANSION:
+$(foreach class,$(CLASSES),$(if $(REPLIES.$(class)),$(OUT)/$(class).concluded)): $(OUT)/%.concluded: \
+    $$(addprefix $(OUT)/,$$(addsuffix .checked,$$(call parts,$$*)))
+	$(CHECK) --conclude $^ > $@.part 2>&1
+	mv $@.part $@
 
 # The figures of every job done so far, from the logs: the proof's positions and bytes, the CPU time of
 # the search and of the walk, the solver's peak memory; the check's CPU time and peak memory.

@@ -140,9 +140,8 @@ int main(int argc, char **argv) {
     std::filesystem::current_path(folder);
 
     // The flow itself never saves here (save_at_once 0): the rounds save every 100.
-    app_state state{5, "tiku2", nullptr, 0.0, 0.5, 0, 1, 0.0, 0, 0, 0, "", 0, 0};
-    app = &state;
-    view_new();
+    const double start_rating = 0.0;
+    session_open(nullptr, 0, &start_rating);
     std::mt19937 random(seed);
     TALLY tally;
     const long baseline_rounds = rounds < BASELINE_ROUNDS ? rounds : BASELINE_ROUNDS;
@@ -156,13 +155,11 @@ int main(int argc, char **argv) {
         game_free(game);
 
         flow_game(random, tally);
-        if (round % 100 == 0) rating_write(state.rating);
+        if (round % 100 == 0) rating_write(app->rating);
         if (round == baseline_rounds) baseline = peak_kb();
     }
     const long at_end = peak_kb();
-    game_free(state.game);
-    view_free();
-    app = nullptr;
+    session_close();
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(folder);
 

@@ -17,16 +17,22 @@
 #include "support/i18n.h"
 #include "support/toolkit.h"
 
+// The two lines of the about window that the build, not the text, decides: the game's version, as
+// --version, the package and the installer give it, and the toolkit the game runs on.
+// TRANSLATORS: %s is the game's version, as "1.2".
+const char *const VERSION_LINE = N_("Версия %s");
+// TRANSLATORS: %s is the toolkit the game runs on, as "FLTK 1.4".
+const char *const TOOLKIT_LINE = N_("Сделано на %s");
+
 const char *about_lines[] = {
     N_("Игра 'КОРВАНИ'"),
-    N_("Версия 1.2"),
+    VERSION_LINE,
     N_("10 ноября, 2004 год"),
     "",
     N_("Автор: проект КОРВАНИ"),
     N_("Связь: см. файл README"),
     "",
-    // TRANSLATORS: %s is the toolkit the game runs on, as "FLTK 1.4".
-    N_("Сделано на %s"),
+    TOOLKIT_LINE,
     N_("Сайт: см. файл README"),
     "",
     N_("См. также файл README."),
@@ -82,13 +88,13 @@ const char *rules_lines[] = {
     nullptr,
 };
 
-// A line of the about or rules window as the player reads it: in the player's language, and where it has a
-// "%s", the toolkit's name there (the one line that the build, not the text, decides).
+// A line of the about or rules window as the player reads it: in the player's language, the version or
+// the toolkit's name put in where the build decides them.
 std::string shown_line(const char *line) {
-    const char *text = _(line);
-    if (!std::strstr(text, "%s")) return text;
+    const char *value = line == VERSION_LINE ? KORVANI_VERSION : line == TOOLKIT_LINE ? TOOLKIT_NAME : nullptr;
+    if (!value) return _(line);
     char buffer[256];
-    std::snprintf(buffer, sizeof buffer, text, TOOLKIT_NAME);
+    std::snprintf(buffer, sizeof buffer, _(line), value);
     return buffer;
 }
 

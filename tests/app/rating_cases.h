@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/state.h"
+#include "tests/test_files.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,56 +33,18 @@ namespace rating_cases {
 const long DISK_FULL = ERROR_DISK_FULL;
 const long NETWORK_LOST = ERROR_UNEXP_NET_ERR;
 const long OTHER_DISK = ERROR_NOT_SAME_DEVICE;
-inline long process_id() { return static_cast<long>(GetCurrentProcessId()); }
 #else
 const long DISK_FULL = ENOSPC;
 const long NETWORK_LOST = ESTALE;
 const long OTHER_DISK = EXDEV;
-inline long process_id() { return static_cast<long>(getpid()); }
 #endif
 
-// How many working folders this process has made.
-inline int &made() {
-    static int count = 0;
-    return count;
-}
-
-// A fresh working folder named in Cyrillic for one case, removed with its content afterwards.
-struct WORK_DIR {
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                 std::filesystem::u8path("Корвани рейтинг " + std::to_string(process_id()) + "-" +
-                                                         std::to_string(++made()));
-    WORK_DIR() {
-        std::filesystem::create_directory(path);
-        std::filesystem::current_path(path);
-    }
-    ~WORK_DIR() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(path, ignored);
-    }
-    WORK_DIR(const WORK_DIR &) = delete;
-    WORK_DIR &operator=(const WORK_DIR &) = delete;
-};
-
-inline std::string bytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-}
-
-inline void put(const std::string &path, const std::string &content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-// The names in the working folder, sorted, but the save's lock file, which stays.
-inline std::vector<std::string> entries() {
-    std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator("."))
-        if (entry.path().filename() != "korvani.ini.lock") names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+// The shared helpers under the names these tests use.
+using WORK_DIR = TEMP_DIR;
+inline std::string bytes(const std::string &path) { return file_bytes(path); }
+inline void put(const std::string &path, const std::string &content) { write_file(path, content); }
+// The names in the working folder, sorted.
+inline std::vector<std::string> entries() { return dir_entries("."); }
 
 // A save's new file in the working folder, or "".
 inline std::string temp_file() {

@@ -1,12 +1,8 @@
 #include "tests/support/x_test.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,36 +109,3 @@ void xdotool(const std::string &args) {
     XSync(fl_display, False);
 }
 
-TEMP_DIR::TEMP_DIR() {
-    char pattern[] = "/tmp/korvani-test-XXXXXX";
-    path = mkdtemp(pattern);
-    previous = std::filesystem::current_path().string();
-    std::filesystem::current_path(path);
-}
-
-TEMP_DIR::~TEMP_DIR() {
-    std::filesystem::current_path(previous);
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
-
-std::vector<std::string> dir_entries(const std::string &path) {
-    std::vector<std::string> names;
-    for (const auto &entry : std::filesystem::directory_iterator(path))
-        if (entry.path().filename() != "korvani.ini.lock") names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string file_bytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void write_file(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}

@@ -38,18 +38,5 @@ void send_close(Fl_Window *window);
 // Runs an xdotool command line (for example "click 1" or "key Escape") against this display.
 void xdotool(const std::string &args);
 
-// A fresh empty folder made the working directory; removed with its content when the object goes.
-struct TEMP_DIR {
-    std::string path;
-    std::string previous;
-    TEMP_DIR();
-    ~TEMP_DIR();
-    TEMP_DIR(const TEMP_DIR &) = delete;
-    TEMP_DIR &operator=(const TEMP_DIR &) = delete;
-};
-
-// The folder's entry names, sorted, but the rating saves' lock file korvani.ini.lock, which stays.
-std::vector<std::string> dir_entries(const std::string &path);
-// The file's bytes; "<missing>" when it cannot be read.
-std::string file_bytes(const std::string &path);
-void write_file(const std::string &path, const std::string &bytes);
+// The working folder and the files' helpers, shared with the headless tests.
+#include "tests/test_files.h"

@@ -25,6 +25,7 @@
 // (the rest go on first), 2 bad arguments, 128 + the signal when stopped.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -264,7 +265,7 @@ std::string job_script(const MASTER &m, const NODE &node) {
     if (o.table_mb) solve += " --table " + std::to_string(o.table_mb);
     if (o.max_time) solve += " --max-time " + std::to_string(o.max_time);
     return "#!/bin/sh\n# korvani-master's job: the position after " + (node.moves.empty() ? "(none)" : moves_text(node)) +
-           "\ncd " + quoted(o.out) + " || exit 1\n" + solve + " --proof " + n + ".proof.part >" + n +
+           "\necho \"on ${SLURMD_NODENAME:-$(hostname)}\"\ncd " + quoted(o.out) + " || exit 1\n" + solve + " --proof " + n + ".proof.part >" + n +
            ".solve.log.part 2>&1\nstatus=$?\nmv " + n + ".solve.log.part " + n +
            ".solve.log\ncase $status in\n"
            "0) mv " + n + ".proof.part " + n + ".proof\n"
@@ -574,6 +575,11 @@ int main(int argc, char **argv) {
     for (const std::string &program : {m.options.solve, m.options.check})
         if (access(program.c_str(), X_OK) != 0) fail("cannot run \"" + program + "\"");
     mkdir(m.options.out.c_str(), 0755);
+    // Two masters on one folder would each send the other's jobs again: the second is refused. The lock
+    // goes with the process, however it ends.
+    const int lock = open((m.options.out + "/master.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0) fail("cannot use the folder \"" + m.options.out + "\": " + std::strerror(errno));
+    if (flock(lock, LOCK_EX | LOCK_NB) != 0) fail("another korvani-master runs in \"" + m.options.out + "\"");
     if (m.options.out[0] != '/') {
         char here[4096];
         if (getcwd(here, sizeof here)) m.options.out = std::string(here) + "/" + m.options.out;

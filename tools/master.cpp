@@ -9,8 +9,8 @@
 // budget is cut: each distinct move there (up to the mirrors the position keeps; a move that loses at
 // once needs none) becomes a job of its own. Where the side to move at a cut turns out the loser, every
 // move must be proved; where it turns out the winner, one move suffices (its answer, as White's c4 after
-// b5 on 6 x 6), so the moves are tried from the centre outward, depth first, and once one wins, the rest
-// below the cut are dropped (a running job cancelled). A cut whose value is known is concluded by
+// b5 on 6 x 6): the jobs are chosen by proof numbers (next_job), so a move refuted below is left for its
+// siblings, and once one wins, the rest below the cut are dropped (a running job cancelled). A cut whose value is known is concluded by
 // korvani-check --conclude from the logs below it, whose own conclusions feed the one above: the run's
 // value is the last of them, and rests on every part accepted by korvani-check.
 //
@@ -30,8 +30,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -502,23 +504,63 @@ void wait_for_jobs(MASTER &m) {
             if (m.nodes[k].state == SENT && m.nodes[k].job == job) ended(m, k);
 }
 
-// Whether a node waiting may be sent now: not while a sibling of a cut above it is still to be tried.
-// Where the side to move wins, any of its moves proved within the budget settles the cut, so every move
-// is tried at the budget before the first that ran out of it is cut deeper; where it loses, all are needed
-// anyway, and the order costs nothing.
-bool may_send(const MASTER &m, size_t k) {
-    const auto parent_of = [&m](size_t c) {
-        size_t p = c;
-        while (p > 0 && m.nodes[p].moves.size() >= m.nodes[c].moves.size()) --p;
-        return p;
-    };
-    for (size_t cut = parent_of(k); cut > 0;) {
-        const size_t above = parent_of(cut);
-        for (size_t c = above + 1; c < subtree_end(m, above); c = subtree_end(m, c))
-            if (m.nodes[c].state == WAIT) return false;
-        cut = above;
+// Which job to send next, by proof numbers: how many positions at least must still be proved for the
+// side to move at the start to win (proof), and for it to lose (disproof). A position not yet proved
+// counts 1 each way; a cut where that side is to move needs one child proved and every child disproved,
+// a cut where the other side is, the reverse. From the top, the next job lies below the child with the
+// least proof where that side is to move and the least disproof where the other is, among the children
+// with a job still to send: a move that has met its refutation is left for its siblings, however deep
+// its own cut goes, and the cheapest proof of either outcome grows first.
+constexpr uint64_t INFINITE = UINT64_MAX / 4;
+
+struct NUMBERS {
+    uint64_t proof = 1;
+    uint64_t disproof = 1;
+    bool waiting = false; // a job below still to send
+};
+
+NUMBERS numbers(const MASTER &m, size_t k, std::vector<NUMBERS> &all) {
+    const NODE &node = m.nodes[k];
+    const int first_mover = m.nodes[0].moves.size() % 2 == 0 ? STONE_BLACK : STONE_WHITE;
+    NUMBERS n;
+    if (resolved(node)) {
+        n.proof = node.winner == first_mover ? 0 : INFINITE;
+        n.disproof = node.winner == first_mover ? INFINITE : 0;
+    } else if (node.state == SPLIT) {
+        const bool first_to_move = node.moves.size() % 2 == m.nodes[0].moves.size() % 2;
+        n.proof = first_to_move ? INFINITE : 0;
+        n.disproof = first_to_move ? 0 : INFINITE;
+        for (size_t c = k + 1; c < subtree_end(m, k); c = subtree_end(m, c)) {
+            const NUMBERS child = numbers(m, c, all);
+            n.proof = first_to_move ? std::min(n.proof, child.proof) : std::min(INFINITE, n.proof + child.proof);
+            n.disproof = first_to_move ? std::min(INFINITE, n.disproof + child.disproof) : std::min(n.disproof, child.disproof);
+            n.waiting = n.waiting || child.waiting;
+        }
+    } else {
+        n.waiting = node.state == WAIT;
     }
-    return true;
+    all[k] = n;
+    return n;
+}
+
+// The node to send next; 0 with nothing to send (the start itself is sent only as the first job).
+size_t next_job(const MASTER &m) {
+    std::vector<NUMBERS> all(m.nodes.size());
+    if (!numbers(m, 0, all).waiting) return SIZE_MAX;
+    size_t k = 0;
+    while (m.nodes[k].state != WAIT) {
+        const bool first_to_move = m.nodes[k].moves.size() % 2 == m.nodes[0].moves.size() % 2;
+        const auto value = [&](size_t c) { return first_to_move ? all[c].proof : all[c].disproof; };
+        uint64_t least = INFINITE;
+        for (size_t c = k + 1; c < subtree_end(m, k); c = subtree_end(m, c))
+            if (all[c].waiting) least = std::min(least, value(c));
+        // The first in the order of moves within twice the least: the search stays with a move while it
+        // costs about what the best would, rather than swinging between moves of equal promise.
+        size_t c = k + 1;
+        while (!all[c].waiting || value(c) > 2 * least) c = subtree_end(m, c);
+        k = c;
+    }
+    return k;
 }
 
 size_t running(const MASTER &m) {
@@ -615,8 +657,7 @@ int main(int argc, char **argv) {
         settle(m);
         save(m);
         if (resolved(m.nodes[0]) || stop_signal) break;
-        for (size_t k = 0; k < m.nodes.size() && running(m) < static_cast<size_t>(m.options.jobs); ++k)
-            if (m.nodes[k].state == WAIT && may_send(m, k)) send(m, k);
+        for (size_t k; running(m) < static_cast<size_t>(m.options.jobs) && (k = next_job(m)) != SIZE_MAX;) send(m, k);
         save(m);
         if (running(m) == 0) break;
         wait_for_jobs(m);

@@ -543,7 +543,7 @@ NUMBERS numbers(const MASTER &m, size_t k, std::vector<NUMBERS> &all) {
     return n;
 }
 
-// The node to send next; 0 with nothing to send (the start itself is sent only as the first job).
+// The node to send next, SIZE_MAX when none waits to be sent.
 size_t next_job(const MASTER &m) {
     std::vector<NUMBERS> all(m.nodes.size());
     if (!numbers(m, 0, all).waiting) return SIZE_MAX;

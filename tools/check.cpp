@@ -26,7 +26,9 @@
 // those moves, which is said on a last line: a proof too large for one run is checked in parts. There a
 // reply's proof stands for its mirror images where the position is its own (conclude). --conclude
 // concludes the same way from the logs of parts checked before, each by a run of its own, so that parts
-// can be checked side by side: it takes each log's line that says its proof was accepted as it stands.
+// can be checked side by side: it takes each log's line that says its proof was accepted as it stands,
+// or the line of a conclusion, so that conclusions feed the one above; and where the winner is to move
+// after the logs' common moves, one log of a winning move of its own concludes.
 //
 // --help prints the usage and the statuses.
 #include <algorithm>
@@ -317,8 +319,20 @@ int check_file(const char *path, bool whole_board, CLAIM *claim) {
     return 0;
 }
 
+// Whether text, from at on, is ", by the N proofs above" (or "the 1 proof above") as conclude prints it.
+bool by_proofs_above(const std::string &text, size_t at) {
+    const std::string by = ", by the ";
+    if (text.compare(at, by.size(), by) != 0) return false;
+    const size_t digits = at + by.size();
+    const size_t end = text.find_first_not_of("0123456789", digits);
+    if (end == digits || end == std::string::npos) return false;
+    const std::string rest = text.substr(end);
+    return rest == (text.compare(digits, end - digits, "1") == 0 ? " proof above" : " proofs above");
+}
+
 // The claim of a proof accepted before, from the log of its check: the first line of the file that says
-// a proof was accepted, as check_file prints it. 0 when there is none.
+// a proof was accepted, as check_file prints it, or a conclusion of parts as conclude prints it (so that
+// a conclusion feeds the one above it). 0 when there is none.
 int claim_from_log(const char *path, CLAIM *claim) {
     std::ifstream in(path, std::ios::binary);
     if (!in) unreadable(std::string("cannot read \"") + path + "\"");
@@ -328,14 +342,15 @@ int claim_from_log(const char *path, CLAIM *claim) {
         int size = 0;
         int size_again = 0;
         int moves_at = 0;
+        const size_t tail_at = line.rfind(tail);
         if (std::sscanf(line.c_str(), "accepted: %7s wins on %d x %d after the moves%n", winner, &size, &size_again, &moves_at) != 3 ||
             moves_at == 0 || size != size_again || size < 2 || size > 7 ||
-            (std::strcmp(winner, "Black") != 0 && std::strcmp(winner, "White") != 0) || line.size() < tail.size() ||
-            line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
+            (std::strcmp(winner, "Black") != 0 && std::strcmp(winner, "White") != 0) || tail_at == std::string::npos ||
+            (tail_at + tail.size() != line.size() && !by_proofs_above(line, tail_at + tail.size())))
             continue;
-        const size_t within = line.rfind(", within ");
+        const size_t within = line.rfind(", within ", tail_at);
         if (within == std::string::npos || within < static_cast<size_t>(moves_at)) continue;
-        const std::string plies = line.substr(within + 9, line.size() - tail.size() - within - 9);
+        const std::string plies = line.substr(within + 9, tail_at - within - 9);
         if (plies.empty() || plies.size() > 2 || plies.find_first_not_of("0123456789") != std::string::npos) continue;
         claim->size = size;
         claim->winner = winner[0] == 'B' ? STONE_BLACK : STONE_WHITE;
@@ -375,9 +390,11 @@ bool keeps(const BOARD *board, int t) {
 // its proof, or lose at once; none may capture. Where the position is its own mirror image, a reply's
 // proof stands for each reply it is the image of: the rules see only which points are neighbours, and a
 // mirror keeps them, so the proof with every move mirrored back proves that reply.
+// With winners_move, proofs of one side's win after its own moves from the same position prove that win
+// there too: the winner plays the move of the quickest (korvani-master's cuts where the winner is to move).
 // Returns 1 when concluded, 0 when they are the replies to one position but one reply lacks its proof
 // (not concluded), -1 when they are not the replies to one position (each proof stands alone).
-int conclude(const std::vector<CLAIM> &claims) {
+int conclude(const std::vector<CLAIM> &claims, bool winners_move) {
     const CLAIM &first = claims[0];
     const std::vector<std::string> before(first.moves.begin(), first.moves.empty() ? first.moves.end() : first.moves.end() - 1);
     std::string named;
@@ -386,7 +403,16 @@ int conclude(const std::vector<CLAIM> &claims) {
         if (claim.size != first.size || claim.winner != first.winner || claim.moves.size() != before.size() + 1 ||
             !std::equal(before.begin(), before.end(), claim.moves.begin()))
             return -1;
+    const std::string proofs_above = claims.size() == 1 ? "proof above" : "proofs above";
     const int loser = before.size() % 2 == 0 ? STONE_BLACK : STONE_WHITE;
+    if (loser == first.winner && winners_move) {
+        int plies = first.plies;
+        for (const CLAIM &claim : claims) plies = std::min(plies, claim.plies);
+        std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence, by the %zu %s\n",
+                    side_name(first.winner), first.size, first.size, named.empty() ? " (none)" : named.c_str(), plies + 1,
+                    claims.size(), proofs_above.c_str());
+        return 1;
+    }
     if (loser == first.winner) return -1;
     CHECK c;
     c.board = board_new(first.size, first.size);
@@ -428,9 +454,9 @@ int conclude(const std::vector<CLAIM> &claims) {
         std::printf("not concluded: no proof after the moves%s %s\n", named.c_str(), missing.c_str());
         return 0;
     }
-    std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence, by the %zu proofs above\n",
+    std::printf("accepted: %s wins on %d x %d after the moves%s, within %d plies against any defence, by the %zu %s\n",
                 side_name(first.winner), first.size, first.size, named.empty() ? " (none)" : named.c_str(), plies,
-                claims.size());
+                claims.size(), proofs_above.c_str());
     return 1;
 }
 
@@ -445,7 +471,8 @@ int main(int argc, char **argv) {
                     "--whole-board  after every move, the whole board's analysis beside the quicker end test\n"
                     "               from what the move changed; a difference ends the check with status 4\n"
                     "--conclude     concludes from the logs of checks run before, one for each part: the\n"
-                    "               first line of each that says a proof was accepted, taken as it stands\n\n"
+                    "               first line of each that says a proof was accepted (or concluded), taken\n"
+                    "               as it stands; where the winner is to move, one winning move suffices\n\n"
                     "Status: 0 every proof accepted (and concluded, when given as parts), 1 a proof rejected,\n"
                     "2 a file that is not a proof (or a log without an accepted proof), 3 every proof accepted\n"
                     "but the parts do not cover every reply (not concluded), 4 the quicker tests and the\n"
@@ -480,10 +507,10 @@ int main(int argc, char **argv) {
     }
     if (status == 0 && from_logs) {
         // Logs are given only to conclude: they must be the parts of one proof.
-        const int concluded = conclude(claims);
+        const int concluded = conclude(claims, true);
         if (concluded < 0) std::printf("not concluded: the logs are not of the replies to the same moves\n");
         if (concluded <= 0) status = 3;
-    } else if (status == 0 && claims.size() > 1 && conclude(claims) == 0) {
+    } else if (status == 0 && claims.size() > 1 && conclude(claims, false) == 0) {
         status = 3;
     }
     return status;

@@ -1,7 +1,7 @@
 // korvani-solve: who wins with perfect play, from the empty board or after the moves given.
 //
 //   korvani-solve [--size N] [--moves "c3 b4 ..."] [--winning-moves | --openings] [--svg FILE] [--table MB]
-//                 [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]
+//                 [--max-time SECONDS] [--nodes N] [--proof FILE] [--within PLIES] [--verbose]
 //
 // The moves are in the game's notation, Black first and the colours alternating. It prints who wins and
 // the nodes, time and peak memory of the proof. --winning-moves lists the winning moves (or, for a lost
@@ -12,13 +12,16 @@
 // at a time, each bound on a line of its own as soon as it is proved: far sooner than --verbose's exact
 // length when the plies are few, and a run cut short keeps the bound it reached.
 // --proof writes the proof of the value for korvani-check, which replays it by the game's rules alone.
+// --nodes gives the value's search a budget: a search that needs more stops with status 4 and writes no
+// proof. Unlike --max-time it ends at the same point on every run, however loaded the machine, which is
+// what korvani-master needs to split its work the same way each time.
 // Every line is written as soon as it is complete, so that a run cut short by Ctrl-C or --max-time
 // leaves all it had found.
 #include <unistd.h>
 
-#include <cctype>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <chrono>
 #include <cstdio>
@@ -32,13 +35,14 @@
 #include "engine/solve.h"
 #include "model/board.h"
 #include "tools/cli.h"
+#include "tools/game_line.h"
 #include "tools/process.h"
 
 namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--nodes N] [--proof FILE] [--within PLIES] [--verbose]";
 
 struct OPTIONS {
     int size = 5;
@@ -46,6 +50,7 @@ struct OPTIONS {
     bool openings = false;
     bool winning_moves = false;
     long max_time = 0; // seconds of wall time; 0: no limit
+    long nodes = 0;      // the value's search at most; 0: no limit
     const char *svg = nullptr;
     const char *proof = nullptr;
     long table_mb = 0; // 0: by the size of the board
@@ -86,6 +91,8 @@ OPTIONS read_options(int argc, char **argv) {
                         "--table MB           the size of the transposition table\n"
                         "--max-time SECONDS   stop after so many seconds (wall time) with status 3 and what\n"
                         "                     was found so far\n"
+                        "--nodes N            stop the value's search after N nodes with status 4, writing\n"
+                        "                     no proof: a budget that ends each run at the same point\n"
                         "--proof FILE         write the proof of the value, for korvani-check\n"
                         "--within PLIES       the game's length if it is at most so many plies, else how many\n"
                         "                     plies the winner needs at least\n"
@@ -109,6 +116,8 @@ OPTIONS read_options(int argc, char **argv) {
             options.within = static_cast<int>(read_number("--within", value("--within", "a number"), 1, 99));
         } else if (is("--max-time")) {
             options.max_time = read_number("--max-time", value("--max-time", "a number"), 1, 100000000);
+        } else if (is("--nodes")) {
+            options.nodes = read_number("--nodes", value("--nodes", "a number"), 1, LONG_MAX);
         } else if (std::strcmp(arg, "--winning-moves") == 0) {
             options.winning_moves = true;
         } else if (std::strcmp(arg, "--openings") == 0) {
@@ -124,56 +133,9 @@ OPTIONS read_options(int argc, char **argv) {
     if (options.svg && !options.openings) fail("--svg draws the openings: give --openings too");
     if (options.proof && options.openings) fail("--proof proves the value: give it without --openings");
     if (options.within && options.openings) fail("--within bounds the game's length: give it without --openings");
+    if (options.nodes && options.openings) fail("--nodes bounds the value's search: give it without --openings");
     if (options.winning_moves && options.openings) fail("give --winning-moves or --openings, not both");
     return options;
-}
-
-const char *side_name(int colour) { return colour == STONE_BLACK ? "Black" : "White"; }
-
-// The game so far: the position for the side to move, and how the game ended if it did.
-struct GAME_SO_FAR {
-    SOLVE_POSITION position{0, 0};
-    int to_move = STONE_BLACK;
-    int played = 0;
-    int winner = 0; // set when the last move ended the game
-};
-
-// The moves in the game's notation, each checked as the game checks a click, and the end test after each.
-// An empty error when they are all good.
-std::string replay(const SOLVER *rules, const std::string &moves, GAME_SO_FAR *game) {
-    const int size = rules->size;
-    BOARD notation{size, size, nullptr, 0}; // the notation reads only the size
-    std::istringstream in(moves);
-    for (std::string text; in >> text;) {
-        const std::string what = "move " + std::to_string(game->played + 1) + " \"" + text + "\"";
-        const bool shaped = text.size() >= 2 && text.size() <= 3 && std::isalpha(static_cast<unsigned char>(text[0])) &&
-                            text.find_first_not_of("0123456789", 1) == std::string::npos;
-        int i = -1;
-        int j = -1;
-        if (shaped) board_parse_point(&notation, text.c_str(), &i, &j);
-        if (!shaped || i < 0 || i >= size || j < 0 || j >= size)
-            return what + " is not a point of the " + std::to_string(size) + " x " + std::to_string(size) + " board";
-        if (game->winner)
-            return what + " comes after the end of the game: " + side_name(game->winner) + " won with move " +
-                   std::to_string(game->played);
-        const int point = solve_point(i, j);
-        if ((game->position.mover | game->position.other) & solve_bit(point)) return what + " is on a taken point";
-        SOLVE_POSITION child{};
-        const int kind = solve_play(rules, game->position, point, &child);
-        ++game->played;
-        if (kind == SOLVE_PLAYED) {
-            game->position = child;
-            game->to_move = stone_opponent(game->to_move);
-        } else {
-            game->winner = kind == SOLVE_CAPTURE ? game->to_move : stone_opponent(game->to_move);
-        }
-    }
-    return "";
-}
-
-std::string point_name(int size, int point) {
-    BOARD board{size, size, nullptr, 0};
-    return board_point_name(&board, point / 8, point % 8);
 }
 
 // Thousands apart, as the README writes them.
@@ -195,35 +157,6 @@ double peak_megabytes() { return process_peak_megabytes(); }
 std::string plies_text(int score) {
     const int plies = solve_plies(score);
     return std::string(score > 0 ? "wins" : "loses") + " in " + std::to_string(plies) + (plies == 1 ? " ply" : " plies");
-}
-
-// The distinct moves of a position: a class for each orbit of the empty points under the symmetries
-// that leave the position as it is.
-std::vector<std::vector<int>> move_classes(const SOLVER *solver, SOLVE_POSITION position) {
-    std::vector<int> keeping;
-    for (int s = 0; s < 8; ++s)
-        if (solve_symmetry(solver->size, s, position.mover) == position.mover &&
-            solve_symmetry(solver->size, s, position.other) == position.other)
-            keeping.push_back(s);
-    std::vector<std::vector<int>> classes;
-    uint64_t seen = 0;
-    const uint64_t empty = solver->board & ~(position.mover | position.other);
-    for (uint64_t left = empty; left != 0; left &= left - 1) {
-        const int q = __builtin_ctzll(left);
-        if (seen & solve_bit(q)) continue;
-        uint64_t orbit = 0;
-        for (int s : keeping) orbit |= solve_symmetry(solver->size, s, solve_bit(q));
-        seen |= orbit;
-        std::vector<int> points;
-        for (uint64_t o = orbit; o != 0; o &= o - 1) points.push_back(__builtin_ctzll(o));
-        classes.push_back(points);
-    }
-    // From the centre outward: the moves that usually win come first, which is what a run that is cut
-    // short should have proved.
-    std::stable_sort(classes.begin(), classes.end(), [solver](const std::vector<int> &a, const std::vector<int> &b) {
-        return solver->centrality[a[0]] > solver->centrality[b[0]];
-    });
-    return classes;
 }
 
 // A long proof cut short (Ctrl-C, a kill, or --max-time): stdout is line-buffered, so every finished line
@@ -452,7 +385,13 @@ void print_value(SOLVER *solver, const OPTIONS &options, const GAME_SO_FAR &game
     const int mover = game.to_move;
     const auto start = std::chrono::steady_clock::now();
     const double start_cpu = cpu_seconds();
-    const int value = solve_value(solver, game.position);
+    const int value = options.nodes ? solve_value_within(solver, game.position, static_cast<uint64_t>(options.nodes))
+                                    : solve_value(solver, game.position);
+    if (value == 0) {
+        std::fprintf(stderr, "korvani-solve: stopped at the budget of %ld nodes, %.1f s (CPU %.3f s)\n", options.nodes,
+                     seconds_since(start), cpu_seconds() - start_cpu);
+        std::exit(4);
+    }
     std::printf("%s wins with perfect play\n", side_name(value > 0 ? mover : stone_opponent(mover)));
     if (options.verbose) {
         const int score = solve_score(solver, game.position);

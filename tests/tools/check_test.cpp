@@ -170,6 +170,14 @@ TEST(Check, ProofsOfEveryReplyProveTheMovesBefore) {
     // only across the other diagonal, which moves the stones.
     EXPECT_EQ(conclusion({8, 9, 10}).rfind("accepted: Black wins on 3 x 3 after the moves b2 a3 c1, within ", 0), 0u);
     EXPECT_EQ(conclusion({8, 9}), "not concluded: no proof after the moves b2 a3 c1 c2");
+    // A conclusion's line is a log too, and where the winner is to move, one winning move of its own
+    // concludes: b2's conclusion from its parts proves Black's win on the empty board, a ply longer.
+    PROOF_FILE above;
+    above.rewrite(conclusion({0, 4}) + "\n");
+    run = run_tool(KORVANI_CHECK, "--conclude '" + above.path + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "accepted: Black wins on 3 x 3 after the moves (none), within " + std::to_string(std::stoi(bound.substr(9)) + 1) +
+                           " plies against any defence, by the 1 proof above\n");
 }
 
 // A proof of the earlier format 3, which remembered only the positions needing more than three plies, as

@@ -19,7 +19,7 @@ namespace {
 
 const char USAGE[] =
     "usage: korvani-solve [--size N] [--moves \"c3 b4 ...\"] [--winning-moves | --openings] [--svg FILE] "
-    "[--table MB] [--max-time SECONDS] [--proof FILE] [--within PLIES] [--verbose]";
+    "[--table MB] [--max-time SECONDS] [--nodes N] [--proof FILE] [--within PLIES] [--verbose]";
 
 RUN run_solve(const std::string &args) { return run_tool(KORVANI_SOLVE, args); }
 
@@ -54,6 +54,8 @@ TEST(Solve, BadArgumentsGetOneErrorLineTheUsageAndStatus2) {
         {"--proof ''", "--proof needs a file name"},
         {"--within 0", "--within takes a whole number from 1 to 99"},
         {"--openings --within 9", "--within bounds the game's length: give it without --openings"},
+        {"--nodes 0", "--nodes takes a whole number from 1"},
+        {"--openings --nodes 9", "--nodes bounds the value's search: give it without --openings"},
     };
     for (const ROW &row : rows) {
         SCOPED_TRACE(std::string("korvani-solve ") + row.args);
@@ -121,6 +123,20 @@ TEST(Solve, ARunCutShortKeepsWhatItPrintedAndSaysHowFarItGot) {
     const RUN interrupted = run_tool("timeout", std::string("-s INT 1 '") + KORVANI_SOLVE + "' --size 7 --table 16");
     EXPECT_EQ(interrupted.out, "7 x 7, 0 moves played, Black to move\n");
     EXPECT_EQ(interrupted.err.rfind("korvani-solve: interrupted after ", 0), 0u) << interrupted.err;
+
+    // A budget of nodes ends the search at the same point every time, with a status of its own and no
+    // proof; one the search fits in changes nothing (the empty 5 x 5 takes 17 675 nodes).
+    char proof[] = "/tmp/korvani_budgetXXXXXX";
+    close(mkstemp(proof));
+    std::remove(proof);
+    const RUN budget = run_solve(std::string("--nodes 10000 --proof ") + proof);
+    EXPECT_EQ(budget.status, 4);
+    EXPECT_EQ(budget.out, "5 x 5, 0 moves played, Black to move\n");
+    EXPECT_EQ(budget.err.rfind("korvani-solve: stopped at the budget of 10000 nodes, ", 0), 0u) << budget.err;
+    EXPECT_NE(access(proof, F_OK), 0);
+    const RUN enough = run_solve("--nodes 20000");
+    EXPECT_EQ(enough.status, 0) << enough.err;
+    EXPECT_EQ(lines_of(enough.out).at(1), "Black wins with perfect play");
 }
 
 // The proof's bytes wait beside its file until the walk ends: a walk cut short leaves neither behind.
